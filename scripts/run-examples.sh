@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# `make run`: shows the bundled example captures in the viewer when a display is
+# available; otherwise converts them with kurvex-cli and says where the results are.
+set -euo pipefail
+build=${1:-build}
+cd "$(dirname "$0")/.."
+shopt -s nullglob
+examples=(examples/*.sav)
+
+if [ -x "$build/src/app/kurvex" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$build/src/app/kurvex" "${examples[@]}"
+fi
+
+out="$build/examples-out"
+mkdir -p "$out"
+echo "No display (or no viewer built): converting the examples with kurvex-cli."
+for f in "${examples[@]}"; do
+  base=$(basename "${f%.sav}")
+  for kind in csv raw png; do
+    "$build/src/cli/kurvex-cli" "$kind" "$f" -o "$out/$base.$kind" || true
+  done
+done
+echo "Results are in $out"

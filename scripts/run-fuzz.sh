@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs the reader's fuzz target for the given number of seconds (default 60).
+set -euo pipefail
+seconds=${1:-60}
+cd "$(dirname "$0")/.."
+if [ ! -f fuzz/CMakeLists.txt ]; then
+  echo "fuzz: no fuzz targets yet"
+  exit 0
+fi
+CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz -j "$(nproc)"
+mkdir -p build-fuzz/corpus
+for target in build-fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  echo "fuzz: running $name for ${seconds}s"
+  "$target" -max_total_time="$seconds" -max_len=140000 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/ build-fuzz/corpus examples tests/data/bad 2>&1 | tail -n 3
+done

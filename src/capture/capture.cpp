@@ -1,0 +1,35 @@
+#include "capture/capture.h"
+
+#include <new>
+
+double SampleValue(const Capture& capture, int32_t slot, int32_t index)
+{
+    double value = (capture.samples[slot][index] - capture.offsetDiv[slot]) * capture.voltsPerDiv[slot];
+    return capture.inverted[slot] == 1 ? -value : value;
+}
+
+double SampleTime(const Capture& capture, int32_t index)
+{
+    return capture.hDivisions * capture.timePerDiv * index / capture.samplesPerChannel;
+}
+
+bool AllocateSamples(Capture& capture)
+{
+    FreeSamples(capture);
+    const int32_t n = capture.samplesPerChannel;
+    if (n <= 0)
+        return false;
+    capture.sampleBlock.reset(new (std::nothrow) double[3 * static_cast<size_t>(n)]());
+    if (!capture.sampleBlock)
+        return false;
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        capture.samples[slot] = capture.sampleBlock.get() + static_cast<size_t>(slot) * n;
+    return true;
+}
+
+void FreeSamples(Capture& capture)
+{
+    capture.sampleBlock.reset();
+    for (double*& view : capture.samples)
+        view = nullptr;
+}

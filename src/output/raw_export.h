@@ -1,0 +1,14 @@
+// The capture as an LTspice RAW file in the ASCII form: a transient analysis with "time"
+// and one voltage per present channel.
+#pragma once
+
+#include "capture/capture.h"
+
+#include <QDateTime>
+#include <QString>
+
+// True when the whole file was written; an existing target is left untouched on failure.
+bool ExportRaw(const Capture& capture, const QString& path);
+
+// The same with a given export time (the Date line), for reproducible output.
+bool ExportRawAt(const Capture& capture, const QString& path, const QDateTime& localTime);
