@@ -1,0 +1,209 @@
+// The QPainter surface: real pixels of rendered images.
+#include "screen/painter_surface.h"
+#include "screen/screen_renderer.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+Capture MakeCapture(int32_t n, double level)
+{
+    Capture capture{};
+    capture.hDivisions = 12;
+    capture.vDivisions = 8;
+    capture.samplesPerChannel = n;
+    capture.timePerDiv = 1e-3;
+    EXPECT_TRUE(AllocateSamples(capture));
+    capture.present[SlotCh1] = 1;
+    capture.voltsPerDiv[SlotCh1] = 1.0;
+    for (int32_t i = 0; i < n; ++i)
+        capture.samples[SlotCh1][i] = level;
+    return capture;
+}
+
+RenderRequest Request(int32_t width, int32_t height, int32_t count)
+{
+    RenderRequest request{};
+    request.width = width;
+    request.height = height;
+    request.sampleCount = count;
+    return request;
+}
+
+QRgb Pixel(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+
+// Pixels that differ from the background inside a box.
+int32_t Ink(const QImage& image, QRect box, QRgb background)
+{
+    int32_t count = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            count += Pixel(image, x, y) != background ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+TEST(PainterSurface, ScreenImageIsPixelExact)
+{
+    struct Case {
+        int32_t count; // polyline and min/max path
+    };
+    for (const Case& c : {Case{600}, Case{6000}}) {
+        SCOPED_TRACE(c.count);
+        Capture capture = MakeCapture(c.count, 1.0);
+        const QImage image = RenderScreenImage(capture, Request(600, 400, c.count));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+
+        struct Probe {
+            int x;
+            int y;
+            QRgb colour;
+        };
+        const Probe probes[] = {
+            {25, 75, 0x000000},   {50, 75, 0x404040},   {599, 75, 0x000000}, {25, 50, 0x404040},
+            {25, 399, 0x000000},  {300, 75, 0x808080},  {25, 200, 0x008080}, {0, 150, 0x00FFFF},
+            {299, 150, 0x00FFFF}, {599, 150, 0x00FFFF}, {50, 399, 0x404040},
+        };
+        for (const Probe& p : probes)
+            EXPECT_EQ(Pixel(image, p.x, p.y), p.colour) << p.x << ", " << p.y;
+
+        // No smoothing: below the label row every pixel has one of the palette's colours.
+        const std::set<QRgb> palette = {0x000000, 0x404040, 0x808080, 0xFF00FF, 0x008080, 0x00FFFF};
+        for (int y = 40; y < 400; ++y)
+            for (int x = 0; x < 600; ++x)
+                ASSERT_TRUE(palette.count(Pixel(image, x, y))) << x << ", " << y;
+    }
+}
+
+TEST(PainterSurface, PaperPensHaveTheirWidthAndTheFrameItsPlace)
+{
+    // H = 800: U = 2, traces 4 pixels, frame 6 pixels centred on the edge lines.
+    Capture capture = MakeCapture(1200, 1.0);
+    RenderRequest request = Request(1200, 800, 1200);
+    request.paperStyle = true;
+    const QImage image = RenderScreenImage(capture, request);
+    ASSERT_FALSE(image.isNull());
+    int32_t traceRows = 0;
+    for (int y = 0; y < 800; ++y)
+        traceRows += Pixel(image, 620, y) == 0xFF0000 ? 1 : 0;
+    EXPECT_EQ(traceRows, 4);
+    EXPECT_EQ(Pixel(image, 620, 300), 0xFF0000);
+    EXPECT_EQ(Pixel(image, 620, 0), 0x000000);   // top frame
+    EXPECT_EQ(Pixel(image, 620, 799), 0x000000); // bottom frame
+    EXPECT_EQ(Pixel(image, 0, 500), 0x000000);
+    EXPECT_EQ(Pixel(image, 1199, 500), 0x000000);
+    EXPECT_EQ(Pixel(image, 620, 10), 0xFFFFFF); // paper inside the frame
+}
+
+TEST(PainterSurface, FillSurfacePaintsThePageAroundTheScreen)
+{
+    for (bool fill : {false, true}) {
+        QImage page(800, 600, QImage::Format_RGB32);
+        page.fill(0x123456);
+        Capture capture = MakeCapture(100, 0.0);
+        RenderRequest request = Request(300, 200, 100);
+        request.originX = 250;
+        request.originY = 150;
+        request.paperStyle = true;
+        request.fillSurface = fill;
+        PainterSurface surface(&page);
+        ScreenRenderer(capture, surface, request);
+        EXPECT_EQ(Pixel(page, 5, 5), fill ? 0xFFFFFFu : 0x123456u);
+        EXPECT_EQ(Pixel(page, 795, 595), fill ? 0xFFFFFFu : 0x123456u);
+        EXPECT_EQ(Pixel(page, 260, 160 + 12), 0xFFFFFFu);       // inside the screen rectangle
+        EXPECT_EQ(Pixel(page, 250 + 150, 150 + 50), 0x808080u); // centre line, shifted
+    }
+}
+
+TEST(PainterSurface, BorrowedPainterDrawsTheSameAndKeepsItsState)
+{
+    Capture capture = MakeCapture(5000, 0.5);
+    RenderRequest request = Request(600, 400, 5000);
+    request.showTrigger = true;
+    const QImage own = RenderScreenImage(capture, request);
+
+    QImage image(600, 400, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::blue, 5));
+    {
+        PainterSurface surface(&painter);
+        ScreenRenderer(capture, surface, request);
+    }
+    EXPECT_TRUE(painter.isActive());
+    EXPECT_EQ(painter.pen().color(), QColor(Qt::blue));
+    painter.end();
+    EXPECT_EQ(image, own);
+
+    QPainter inactive;
+    PainterSurface idle(&inactive);
+    EXPECT_FALSE(idle.BeginDrawing());
+    QImage nothing;
+    PainterSurface none(&nothing);
+    EXPECT_FALSE(none.BeginDrawing());
+}
+
+TEST(PainterSurface, LabelsUseARealFont)
+{
+    // Without an installed font the offscreen platform draws every glyph as the same empty
+    // box: equal widths and identical pictures for different characters.
+    ASSERT_FALSE(QFontDatabase::families().isEmpty());
+    QImage image(200, 100, QImage::Format_RGB32);
+    PainterSurface surface(&image);
+    ASSERT_TRUE(surface.BeginDrawing());
+    EXPECT_NE(surface.TextWidth(u"iiii"_qs), surface.TextWidth(u"WWWW"_qs));
+    surface.FillBox(0, 0, 200, 100, {0, 0, 0});
+    surface.DrawText(10, 10, u"1"_qs, {255, 255, 255});
+    surface.DrawText(60, 10, u"2"_qs, {255, 255, 255});
+    surface.EndDrawing();
+    const QImage one = image.copy(10, 10, 40, 40);
+    const QImage two = image.copy(60, 10, 40, 40);
+    EXPECT_GT(Ink(image, QRect(10, 10, 40, 40), 0), 5);
+    EXPECT_GT(Ink(image, QRect(60, 10, 40, 40), 0), 5);
+    EXPECT_NE(one, two);
+
+    // The rendered label row has ink in the channel colour, starting at the margin.
+    Capture capture = MakeCapture(600, -2.0);
+    const QImage screen = RenderScreenImage(capture, Request(600, 400, 600));
+    int32_t cyan = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 100; ++x)
+            cyan += Pixel(screen, x, y) == 0x00FFFF ? 1 : 0;
+    EXPECT_GT(cyan, 10);
+}
+
+TEST(PainterSurface, PaperFontHeightFollowsTheDisplay)
+{
+    QImage image(100, 100, QImage::Format_RGB32);
+    PainterSurface surface(&image);
+    const DrawingSurface::FontHandle small = surface.LoadFont(u"Helvetica"_qs, 10);
+    const DrawingSurface::FontHandle large = surface.LoadFont(u"Helvetica"_qs, 75);
+    ASSERT_NE(small, 0);
+    ASSERT_NE(large, 0);
+    EXPECT_EQ(surface.LoadFont(u"Helvetica"_qs, 0), 0);
+    surface.SelectFont(small);
+    const int32_t smallWidth = surface.TextWidth(u"TIME: 500 µs/DIV"_qs);
+    surface.SelectFont(large);
+    const int32_t largeWidth = surface.TextWidth(u"TIME: 500 µs/DIV"_qs);
+    EXPECT_NEAR(largeWidth / static_cast<double>(smallWidth), 7.5, 0.5);
+    // 75 points at the display's resolution, whatever the image's own resolution says.
+    QImage print(100, 100, QImage::Format_RGB32);
+    print.setDotsPerMeterY(23622); // 600 dpi
+    print.setDotsPerMeterX(23622);
+    PainterSurface printer(&print);
+    printer.SelectFont(printer.LoadFont(u"Helvetica"_qs, 75));
+    EXPECT_EQ(printer.TextWidth(u"TIME: 500 µs/DIV"_qs), largeWidth);
+    EXPECT_EQ(DisplayDpiY(), 96); // the offscreen platform's display
+    surface.ReleaseFont(small);
+    surface.ReleaseFont(large);
+}
