@@ -55,6 +55,17 @@ class PainterSurface final : public DrawingSurface {
         QPen pen;
         bool used;
     };
+    // A 32-bit image drawn on without transform, clip or blending, where one-pixel lines are
+    // written straight into memory: QPainter's line stroker pays per pixel of every vertical
+    // run, and a trace of several hundred short spans would cost more than all its samples.
+    struct DirectTarget {
+        uint32_t* bits;
+        int64_t stride; // in pixels
+        int32_t width;
+        int32_t height;
+    };
+
+    bool DirectLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     struct FontSlot {
         QFont font;
         bool used;
@@ -68,6 +79,9 @@ class PainterSurface final : public DrawingSurface {
     std::vector<PenSlot> pens; // handle = index + 1
     std::vector<FontSlot> fonts;
     QFont currentFont;
-    QPen selectedPen; // restored after text, which draws in its own colour
+    QPen selectedPen;    // restored after text, which draws in its own colour
+    DirectTarget direct; // bits is null when every line goes through the painter
+    bool directPen;      // the selected pen is one pixel wide and solid
+    uint32_t directColour;
     std::vector<QLine> lineBuffer;
 };

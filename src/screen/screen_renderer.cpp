@@ -198,15 +198,17 @@ void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, 
         double maximum = minimum;
         int64_t minimumIndex = begin;
         int64_t maximumIndex = begin;
+        // Two independent selects instead of "else if": once started, minimum <= maximum,
+        // so no value can pass both tests, and the compiler can avoid branches that noisy
+        // signals would mispredict. A NaN passes neither test.
         for (int64_t i = begin + 1; i < end; ++i) {
             const double v = samples[i];
-            if (v < minimum) {
-                minimum = v;
-                minimumIndex = i;
-            } else if (v > maximum) {
-                maximum = v;
-                maximumIndex = i;
-            }
+            const bool lower = v < minimum;
+            const bool higher = v > maximum;
+            minimum = lower ? v : minimum;
+            minimumIndex = lower ? i : minimumIndex;
+            maximum = higher ? v : maximum;
+            maximumIndex = higher ? i : maximumIndex;
         }
         const int32_t minimumRow = TraceRow(minimum, halfY, pixelsPerDiv);
         const int32_t maximumRow = TraceRow(maximum, halfY, pixelsPerDiv);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <set>
 
 namespace {
@@ -206,4 +207,88 @@ TEST(PainterSurface, PaperFontHeightFollowsTheDisplay)
     EXPECT_EQ(DisplayDpiY(), 96); // the offscreen platform's display
     surface.ReleaseFont(small);
     surface.ReleaseFont(large);
+}
+
+TEST(PainterSurface, OnePixelLinesOnImagesMatchThePainter)
+{
+    // A clip that covers everything sends each line through QPainter instead of the direct
+    // path; axis-parallel lines must come out the same either way.
+    struct Case {
+        int32_t x1, y1, x2, y2;
+    };
+    const Case cases[] = {
+        {5, 0, 5, 47},    {5, 47, 5, 0},      {0, 10, 63, 10},    {63, 10, 0, 10},
+        {7, 7, 7, 7},     {-5, -50, -5, 900}, {20, -50, 20, 900}, {-900, 3, 900, 3},
+        {63, -1, 63, 48}, {64, 0, 64, 47},    {0, 48, 63, 48},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x1 << "," << c.y1 << " " << c.x2 << "," << c.y2);
+        QImage direct(64, 48, QImage::Format_RGB32);
+        direct.fill(Qt::black);
+        QImage painted = direct;
+        {
+            PainterSurface surface(&direct);
+            ASSERT_TRUE(surface.BeginDrawing());
+            surface.SelectPen(surface.CreatePen(PenSolid, 1, {255, 255, 0}));
+            surface.Line(c.x1, c.y1, c.x2, c.y2);
+            surface.EndDrawing();
+        }
+        {
+            QPainter painter(&painted);
+            painter.setClipRect(QRect(-10, -10, 100, 100));
+            PainterSurface surface(&painter);
+            ASSERT_TRUE(surface.BeginDrawing());
+            surface.SelectPen(surface.CreatePen(PenSolid, 1, {255, 255, 0}));
+            surface.Line(c.x1, c.y1, c.x2, c.y2);
+            surface.EndDrawing();
+        }
+        EXPECT_EQ(direct, painted);
+    }
+}
+
+TEST(PainterSurface, SlopedLinesAreThinExactAndClippedConsistently)
+{
+    // Each line drawn on a small image must equal the same line drawn whole on a large
+    // image and cropped: clipping may not move a single pixel.
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int32_t> coordinate(-300, 360);
+    const Rgb white{255, 255, 255};
+    for (int32_t round = 0; round < 200; ++round) {
+        const int32_t x1 = coordinate(random), y1 = coordinate(random);
+        const int32_t x2 = coordinate(random), y2 = coordinate(random);
+        SCOPED_TRACE(testing::Message() << x1 << "," << y1 << " " << x2 << "," << y2);
+        QImage small(64, 48, QImage::Format_RGB32);
+        small.fill(Qt::black);
+        QImage large(700, 700, QImage::Format_RGB32);
+        large.fill(Qt::black);
+        for (QImage* image : {&small, &large}) {
+            const int32_t shift = image == &large ? 320 : 0;
+            PainterSurface surface(image);
+            ASSERT_TRUE(surface.BeginDrawing());
+            surface.SelectPen(surface.CreatePen(PenSolid, 1, white));
+            surface.Line(x1 + shift, y1 + shift, x2 + shift, y2 + shift);
+            surface.EndDrawing();
+        }
+        ASSERT_EQ(small, large.copy(320, 320, 64, 48));
+
+        // One pixel per step of the major axis, both ends drawn, each within half a pixel.
+        const int32_t dx = x2 - x1;
+        const int32_t dy = y2 - y1;
+        const bool steep = std::abs(dy) >= std::abs(dx);
+        int32_t lit = 0;
+        for (int y = 320 + std::min(y1, y2); y <= 320 + std::max(y1, y2); ++y) {
+            for (int x = 320 + std::min(x1, x2); x <= 320 + std::max(x1, x2); ++x) {
+                if (Pixel(large, x, y) == 0) continue;
+                ++lit;
+                const double px = x - 320.0;
+                const double py = y - 320.0;
+                const double off = steep ? px - (x1 + (py - y1) * dx / (dy == 0 ? 1 : dy))
+                                         : py - (y1 + (px - x1) * dy / (dx == 0 ? 1 : dx));
+                ASSERT_LE(std::abs(off), 0.5 + 1e-9) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(lit, std::max(std::abs(dx), std::abs(dy)) + 1);
+        EXPECT_NE(Pixel(large, x1 + 320, y1 + 320), 0u);
+        EXPECT_NE(Pixel(large, x2 + 320, y2 + 320), 0u);
+    }
 }

@@ -271,18 +271,18 @@ TEST(ScreenRenderer, ColumnExtremesMatchBruteForce)
         std::vector<ColumnExtremes> fast(w);
         CollectColumnExtremes(samples.data(), count, w, 200, 50, fast.data());
 
-        // Reference: for each column scan every sample that maps to it.
+        // Reference: every sample placed by its own division, the first of equal extremes kept.
+        std::vector<int32_t> minIndex(w, -1);
+        std::vector<int32_t> maxIndex(w, -1);
+        for (int32_t i = 0; i < count; ++i) {
+            const size_t x = static_cast<size_t>(int64_t{w} * i / count);
+            if (minIndex[x] < 0 || samples[i] < samples[minIndex[x]]) minIndex[x] = i;
+            if (maxIndex[x] < 0 || samples[i] > samples[maxIndex[x]]) maxIndex[x] = i;
+        }
         for (int32_t x = 0; x < w; ++x) {
-            int32_t minIndex = -1;
-            int32_t maxIndex = -1;
-            for (int32_t i = 0; i < count; ++i) {
-                if (int64_t{w} * i / count != x) continue;
-                if (minIndex < 0 || samples[i] < samples[minIndex]) minIndex = i;
-                if (maxIndex < 0 || samples[i] > samples[maxIndex]) maxIndex = i;
-            }
-            ASSERT_GE(minIndex, 0);
-            const int32_t early = std::min(minIndex, maxIndex);
-            const int32_t late = std::max(minIndex, maxIndex);
+            ASSERT_GE(minIndex[x], 0);
+            const int32_t early = std::min(minIndex[x], maxIndex[x]);
+            const int32_t late = std::max(minIndex[x], maxIndex[x]);
             ASSERT_EQ(fast[x].ya, TraceRow(samples[early], 200, 50)) << round << " " << x;
             ASSERT_EQ(fast[x].yb, TraceRow(samples[late], 200, 50)) << round << " " << x;
         }
