@@ -567,3 +567,36 @@ TEST(SavReaderFile, BadFileCorpus)
 }
 
 } // namespace
+
+namespace {
+
+TEST(LoadMessage, TextsPerResultCode)
+{
+    // Paths with braces and quotes must come through untouched.
+    const QString path = QStringLiteral("C:/Messungen/{0} \"alt\"/Kurve 1.sav");
+    struct Case {
+        int32_t code;
+        QString text;
+    };
+    const Case cases[] = {
+        {ReadOk, QString()},
+        {ReadCannotOpen,
+         QStringLiteral("Die Datei \"C:/Messungen/{0} \"alt\"/Kurve 1.sav\" kann nicht geöffnet "
+                        "werden!")},
+        {ReadUnknownModel,
+         QStringLiteral("Datei \"C:/Messungen/{0} \"alt\"/Kurve 1.sav\": Unbekanntes Format!")},
+        {ReadNoMemory, QStringLiteral("Datei \"C:/Messungen/{0} \"alt\"/Kurve 1.sav\": Speicher "
+                                      "für Kanal-Daten konnte nicht reserviert werden!")},
+        {ReadInvalidValues,
+         QStringLiteral("Datei \"C:/Messungen/{0} \"alt\"/Kurve 1.sav\": Unzulässige Werte "
+                        "gefunden!")},
+        {5, QString()},
+        {-1, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(LoadMessage(c.code, path), c.text);
+    }
+}
+
+} // namespace
