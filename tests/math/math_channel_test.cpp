@@ -39,15 +39,10 @@ Capture MakeCapture(std::initializer_list<double> ch1, std::initializer_list<dou
     return capture;
 }
 
-MathSettings Settings(int32_t operation, int32_t x, int32_t y, double scale = 0, double offset = 0)
+MathSettings Settings(int32_t operation, int32_t x, int32_t y, double scale = 0, double offset = 0,
+                      double constantX = 0, double constantY = 0)
 {
-    MathSettings settings{};
-    settings.operation = operation;
-    settings.operandX = x;
-    settings.operandY = y;
-    settings.scale = scale;
-    settings.offset = offset;
-    return settings;
+    return MathSettings{operation, x, y, scale, offset, constantX, constantY};
 }
 
 std::vector<double> MathSamples(const Capture& capture)
@@ -96,10 +91,7 @@ TEST(ComputeMath, OperationResults)
         SCOPED_TRACE(testing::Message() << MathOperationText(testCase.operation).toStdString()
                                         << " x=" << testCase.x << " y=" << testCase.y);
         Capture capture = MakeCapture({0, 0}, {0, 0});
-        MathSettings settings = Settings(testCase.operation, -1, -1, 1);
-        settings.constantX = testCase.x;
-        settings.constantY = testCase.y;
-        ComputeMath(capture, settings);
+        ComputeMath(capture, Settings(testCase.operation, -1, -1, 1, 0, testCase.x, testCase.y));
         EXPECT_EQ(capture.present[SlotMath], 1);
         if (std::isinf(testCase.result)) {
             EXPECT_EQ(capture.samples[SlotMath][1], testCase.result);
@@ -138,6 +130,13 @@ TEST(ComputeMath, AutoAndFixedScale)
          2.5 * 2 / 6,
          0,
          {-3, 1 / (2.5 * 2 / 6)}},
+        {"constant 2 times CH1",
+         {0.25, -1, 2},
+         {0, 0, 0},
+         Settings(MathMultiply, -1, 0, 1, 0, 2),
+         1,
+         0,
+         {0.5, -2, 4}},
         {"fixed scale and offset",
          {1, -0.5},
          {0, 0},
@@ -180,16 +179,6 @@ TEST(ComputeMath, ResultReadsBackThroughSampleValue)
     EXPECT_DOUBLE_EQ(capture.samples[SlotMath][1], 6);
 }
 
-TEST(ComputeMath, ConstantOperandScalesAChannel)
-{
-    Capture capture = MakeCapture({0.25, -1, 2}, {0, 0, 0});
-    MathSettings settings = Settings(MathMultiply, -1, 0, 1);
-    settings.constantX = 2;
-    ComputeMath(capture, settings);
-    for (int32_t i = 0; i < 3; ++i)
-        EXPECT_EQ(SampleValue(capture, SlotMath, i), 2 * SampleValue(capture, SlotCh1, i));
-}
-
 // "-x" of the MATH slot itself negates the previous trace, read with its previous scale
 // and offset.
 TEST(ComputeMath, MathSlotAsItsOwnOperand)
@@ -229,14 +218,6 @@ TEST(ComputeMath, StrayCodesLeaveTheCaptureUnchanged)
         EXPECT_EQ(capture.present[SlotMath], 0);
         EXPECT_EQ(MathSamples(capture), (std::vector<double>{0, 0}));
     }
-}
-
-TEST(MathOperationText, DialogTexts)
-{
-    const char16_t* texts[] = {u"",        u"x+y",     u"x-y",    u"x*y", u"x/y", u"1/x",
-                               u"x\u00B2", u"sqrt(x)", u"abs(x)", u"-x",  u""};
-    for (int32_t operation = 0; operation <= 10; ++operation)
-        EXPECT_EQ(MathOperationText(operation), QString::fromUtf16(texts[operation]));
 }
 
 TEST(MathDialog, ScaleFromFactor)
@@ -288,28 +269,23 @@ TEST(ParseMathSpec, ReadsWellFormedDefinitions)
         const char16_t* spec;
         MathSettings expected;
     };
-    auto with = [](MathSettings s, double cx, double cy) {
-        s.constantX = cx;
-        s.constantY = cy;
-        return s;
-    };
     const Case cases[] = {
         {u"x+y:ch1:ch2", Settings(MathAdd, 0, 1)},
         {u"x-y:ch2:math:0.5:1", Settings(MathSubtract, 1, 2, 0.5, 1)},
         {u"X*Y:CH1:Math:5m:-2,5", Settings(MathMultiply, 0, 2, ParseValue(u"5m"), -2.5)},
-        {u"x/y:ch1:1,5", with(Settings(MathDivide, 0, -1), 7, 1.5)},
-        {u"1/x:-3:ch1:auto", with(Settings(MathReciprocal, -1, 0), -3, 7)},
+        {u"x/y:ch1:1,5", Settings(MathDivide, 0, -1, 0, 0, 7, 1.5)},
+        {u"1/x:-3:ch1:auto", Settings(MathReciprocal, -1, 0, 0, 0, -3, 7)},
         {u"x^2:ch1:ch1:0:3", Settings(MathSquare, 0, 0)}, // 0 is Auto: offset ignored
         {u"x\u00B2:ch2:ch2", Settings(MathSquare, 1, 1)},
-        {u"sqrt(x):ch1:.5", with(Settings(MathSquareRoot, 0, -1), 7, 0.5)},
+        {u"sqrt(x):ch1:.5", Settings(MathSquareRoot, 0, -1, 0, 0, 7, 0.5)},
         {u"abs(x):ch1:ch1:2", Settings(MathAbsolute, 0, 0, 2)},
         {u"-x:math:ch1:auto:4", Settings(MathNegate, 2, 0)},
         {u"off:ch1:ch2", Settings(MathOff, 0, 1)},
-        {u"x+y:4k7:ch1", with(Settings(MathAdd, -1, 0), 4700, 7)},
+        {u"x+y:4k7:ch1", Settings(MathAdd, -1, 0, 0, 0, 4700, 7)},
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(QString::fromUtf16(testCase.spec).toStdString());
-        MathSettings settings = with(Settings(MathAdd, 1, 1, 9, 9), 7, 7);
+        MathSettings settings = Settings(MathAdd, 1, 1, 9, 9, 7, 7);
         ASSERT_TRUE(ParseMathSpec(QStringView(testCase.spec), settings));
         EXPECT_EQ(settings.operation, testCase.expected.operation);
         EXPECT_EQ(settings.operandX, testCase.expected.operandX);
@@ -326,8 +302,7 @@ TEST(ParseMathSpec, ReadsWellFormedDefinitions)
 
 TEST(ParseMathSpec, OffAloneChangesOnlyTheOperation)
 {
-    MathSettings settings = Settings(MathDivide, 1, -1, 0.2, 1);
-    settings.constantY = 3;
+    MathSettings settings = Settings(MathDivide, 1, -1, 0.2, 1, 0, 3);
     ASSERT_TRUE(ParseMathSpec(u"off", settings));
     EXPECT_EQ(settings.operation, MathOff);
     EXPECT_EQ(settings.operandX, 1);
@@ -367,13 +342,6 @@ TEST(ParseMathSpec, RejectsMalformedDefinitionsUnchanged)
         EXPECT_EQ(settings.scale, 0.2);
         EXPECT_EQ(settings.offset, 1);
     }
-}
-
-TEST(ProgramMathSettings, OneRecordStartingOff)
-{
-    MathSettings& settings = ProgramMathSettings();
-    EXPECT_EQ(&settings, &ProgramMathSettings());
-    EXPECT_EQ(settings.operation, MathOff);
 }
 
 } // namespace

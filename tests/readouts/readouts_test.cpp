@@ -194,33 +194,6 @@ TEST(SettingsList, TriggerCodeTexts)
     }
 }
 
-TEST(SettingsList, RowsFollowTheirBits)
-{
-    Capture capture = EdgeCapture();
-    capture.channelRows[SlotCh1] = RowInverted | RowBandwidthLimit; // switches both off
-    capture.channelRows[SlotCh2] = RowProbe;
-    capture.settingsRows = RowTimeBase;
-    ExpectItems(SettingsListItems(capture), {
-                                                {u"Kanal 1", 1, 0},
-                                                {u"Kanal 2", 2, 0},
-                                                {u"1:1", 8, 1},
-                                                {u"Zeitbasis: 500 µs/DIV", 10, 0},
-                                            });
-
-    capture.settingsRows = RowTriggerLevel;
-    capture.present[SlotCh2] = 0;
-    ExpectItems(SettingsListItems(capture), {
-                                                {u"Kanal 1", 1, 0},
-                                                {u"Trigger", 11, 0},
-                                                {u"Triggerlevel: 1.2 V", 18, 1},
-                                            });
-
-    // Presence counts only when exactly 1.
-    capture.present[SlotCh1] = 2;
-    capture.settingsRows = 0;
-    EXPECT_TRUE(SettingsListItems(capture).empty());
-}
-
 TEST(Measure, PeakRmsAndMeanOverTheCursorRange)
 {
     Capture capture = MakeCapture(6, {SlotCh1, SlotCh2});
