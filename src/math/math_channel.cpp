@@ -172,19 +172,17 @@ QString MathOffsetText(double offset)
 bool ParseMathSpec(QStringView spec, MathSettings& settings)
 {
     const QList<QStringView> parts = spec.split(u':');
-    MathSettings parsed = settings;
-
     const QStringView op = parts[0].trimmed();
-    if (IsKeyword(op, u"off") && parts.size() == 1) {
+    const bool off = IsKeyword(op, u"off");
+    if (off && parts.size() == 1) {
         settings.operation = MathOff;
         return true;
     }
     if (parts.size() < 3 || parts.size() > 5) return false;
-    parsed.operation = -1;
-    if (IsKeyword(op, u"off"))
-        parsed.operation = MathOff;
-    else if (IsKeyword(op, u"x^2"))
-        parsed.operation = MathSquare;
+
+    MathSettings parsed = settings;
+    parsed.operation = off ? MathOff : -1;
+    if (IsKeyword(op, u"x^2")) parsed.operation = MathSquare;
     for (int32_t operation = MathAdd; operation <= MathNegate && parsed.operation < 0;
          ++operation) {
         if (IsKeyword(op, QStringView(kOperationTexts[operation]))) parsed.operation = operation;
@@ -206,6 +204,10 @@ bool ParseMathSpec(QStringView spec, MathSettings& settings)
         // Auto places the trace itself; an offset given with it is read but not used.
         if (parsed.scale != 0) parsed.offset = offset;
     }
-    settings = parsed;
+    // Like the dialog's "Deaktivieren": switching off keeps the rest of the definition.
+    if (off)
+        settings.operation = MathOff;
+    else
+        settings = parsed;
     return true;
 }

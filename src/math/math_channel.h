@@ -55,5 +55,6 @@ QString MathOffsetText(double offset);
 // X and Y are "ch1", "ch2", "math" or a number read with ParseValue (a constant); SCALE is
 // "auto" (the default) or volts per division; OFFSET is in divisions (default 0, ignored
 // with auto). Keywords ignore letter case. On malformed input returns false and leaves
-// `settings` unchanged; "off" changes only the operation, as the dialog's "Deaktivieren".
+// `settings` unchanged. "off" changes only the operation, as the dialog's "Deaktivieren";
+// fields given after it must still be well-formed.
 bool ParseMathSpec(QStringView spec, MathSettings& settings);

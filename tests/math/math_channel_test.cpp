@@ -280,7 +280,7 @@ TEST(ParseMathSpec, ReadsWellFormedDefinitions)
         {u"sqrt(x):ch1:.5", Settings(MathSquareRoot, 0, -1, 0, 0, 7, 0.5)},
         {u"abs(x):ch1:ch1:2", Settings(MathAbsolute, 0, 0, 2)},
         {u"-x:math:ch1:auto:4", Settings(MathNegate, 2, 0)},
-        {u"off:ch1:ch2", Settings(MathOff, 0, 1)},
+        {u"off:ch1:ch2:1:1", Settings(MathOff, 1, 1, 9, 9)}, // only switches off
         {u"x+y:4k7:ch1", Settings(MathAdd, -1, 0, 0, 0, 4700, 7)},
     };
     for (const Case& testCase : cases) {
@@ -331,6 +331,7 @@ TEST(ParseMathSpec, RejectsMalformedDefinitionsUnchanged)
         u"x+y:ch1:ch2:1:2:3",
         u"x+y:ch1:ch2:",
         u"offf",
+        u"off:ch1",
         u"x+y:ch1:ch2:auto:",
     };
     for (const char16_t* spec : specs) {
