@@ -5,8 +5,6 @@ bool RecordingSurface::BeginDrawing()
     if (failBegin) return false;
     ++beginCount;
     drawing = true;
-    selectedPen = 0;
-    selectedFont = 0;
     return true;
 }
 
@@ -16,50 +14,27 @@ void RecordingSurface::EndDrawing()
     drawing = false;
 }
 
-void RecordingSurface::FillBox(int32_t x, int32_t y, int32_t width, int32_t height, Rgb colour)
+void RecordingSurface::Record(RecordedOp op)
 {
     if (!drawing) ++outsideDrawing;
-    RecordedOp op{};
-    op.kind = RecordedFill;
-    op.x1 = x;
-    op.y1 = y;
-    op.x2 = width;
-    op.y2 = height;
-    op.colour = colour;
     ops.push_back(op);
 }
 
-DrawingSurface::PenHandle RecordingSurface::CreatePen(int32_t style, int32_t width, Rgb colour)
+void RecordingSurface::FillBox(int32_t x, int32_t y, int32_t width, int32_t height, Rgb colour)
 {
-    pens.push_back(RecordedPen{style, width, colour, false});
+    Record(RecordedOp{RecordedFill, x, y, width, height, colour, 0, QString(), 0});
+}
+
+DrawingSurface::PenHandle RecordingSurface::CreatePen(int32_t, int32_t width, Rgb colour)
+{
+    pens.push_back(RecordedPen{width, colour, false});
     return static_cast<PenHandle>(pens.size());
-}
-
-void RecordingSurface::SelectPen(PenHandle pen)
-{
-    if (!drawing) ++outsideDrawing;
-    selectedPen = pen;
-}
-
-void RecordingSurface::ReleasePen(PenHandle pen)
-{
-    if (pen >= 1 && static_cast<size_t>(pen) <= pens.size()) pens[pen - 1].released = true;
 }
 
 void RecordingSurface::Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 {
-    if (!drawing) ++outsideDrawing;
-    RecordedOp op{};
-    op.kind = RecordedLine;
-    op.x1 = x1;
-    op.y1 = y1;
-    op.x2 = x2;
-    op.y2 = y2;
-    if (selectedPen >= 1 && static_cast<size_t>(selectedPen) <= pens.size()) {
-        op.colour = pens[selectedPen - 1].colour;
-        op.penWidth = pens[selectedPen - 1].width;
-    }
-    ops.push_back(op);
+    const RecordedPen pen = selectedPen > 0 ? pens.at(selectedPen - 1) : RecordedPen{};
+    Record(RecordedOp{RecordedLine, x1, y1, x2, y2, pen.colour, pen.width, QString(), 0});
 }
 
 DrawingSurface::FontHandle RecordingSurface::LoadFont(const QString& name, int32_t points)
@@ -68,41 +43,16 @@ DrawingSurface::FontHandle RecordingSurface::LoadFont(const QString& name, int32
     return static_cast<FontHandle>(fonts.size());
 }
 
-void RecordingSurface::SelectFont(FontHandle font)
-{
-    selectedFont = font;
-}
-
-void RecordingSurface::SelectDefaultFont()
-{
-    selectedFont = 0;
-}
-
-void RecordingSurface::ReleaseFont(FontHandle font)
-{
-    if (font >= 1 && static_cast<size_t>(font) <= fonts.size()) fonts[font - 1].released = true;
-}
-
 int32_t RecordingSurface::TextWidth(const QString& text)
 {
-    const int32_t charWidth = selectedFont >= 1 ? fonts[selectedFont - 1].points : DefaultCharWidth;
+    const int32_t charWidth = selectedFont > 0 ? fonts.at(selectedFont - 1).points : 7;
     return charWidth * static_cast<int32_t>(text.size());
 }
 
 void RecordingSurface::DrawText(int32_t x, int32_t y, const QString& text, Rgb colour)
 {
-    if (!drawing) ++outsideDrawing;
-    RecordedOp op{};
-    op.kind = RecordedText;
-    op.x1 = x;
-    op.y1 = y;
-    op.colour = colour;
-    op.text = text;
-    if (selectedFont >= 1) {
-        op.fontPoints = fonts[selectedFont - 1].points;
-        op.fontName = fonts[selectedFont - 1].name;
-    }
-    ops.push_back(op);
+    const int32_t points = selectedFont > 0 ? fonts.at(selectedFont - 1).points : 0;
+    Record(RecordedOp{RecordedText, x, y, 0, 0, colour, 0, text, points});
 }
 
 std::vector<RecordedOp> RecordingSurface::LinesIn(Rgb colour) const
@@ -124,8 +74,8 @@ std::vector<RecordedOp> RecordingSurface::Texts() const
 std::vector<QString> RecordingSurface::TextStrings() const
 {
     std::vector<QString> result;
-    for (const RecordedOp& op : ops)
-        if (op.kind == RecordedText) result.push_back(op.text);
+    for (const RecordedOp& op : Texts())
+        result.push_back(op.text);
     return result;
 }
 

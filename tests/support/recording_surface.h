@@ -20,19 +20,17 @@ enum RecordedKind : int32_t { RecordedFill = 0, RecordedLine = 1, RecordedText =
 
 struct RecordedOp {
     int32_t kind;
-    int32_t x1; // fill: x, y, width, height in x1, y1, x2, y2
+    int32_t x1; // a fill's x, y, width and height are in x1, y1, x2, y2
     int32_t y1;
     int32_t x2;
     int32_t y2;
-    Rgb colour;         // fill colour, the pen's colour, or the text colour
+    Rgb colour;         // of the fill, the selected pen or the text
     int32_t penWidth;   // lines
     QString text;       // texts
     int32_t fontPoints; // texts: 0 for the default font
-    QString fontName;
 };
 
 struct RecordedPen {
-    int32_t style;
     int32_t width;
     Rgb colour;
     bool released;
@@ -46,9 +44,7 @@ struct RecordedFont {
 
 class RecordingSurface final : public DrawingSurface {
   public:
-    // Default font: 7 pixels per character; a loaded font: `points` pixels per character.
-    static constexpr int32_t DefaultCharWidth = 7;
-
+    // Text widths: 7 pixels per character in the default font, `points` in a loaded one.
     int32_t surfaceWidth = 600;
     int32_t surfaceHeight = 400;
     bool failBegin = false;
@@ -66,23 +62,24 @@ class RecordingSurface final : public DrawingSurface {
     int32_t SurfaceHeight() const override { return surfaceHeight; }
     void FillBox(int32_t x, int32_t y, int32_t width, int32_t height, Rgb colour) override;
     PenHandle CreatePen(int32_t style, int32_t width, Rgb colour) override;
-    void SelectPen(PenHandle pen) override;
-    void ReleasePen(PenHandle pen) override;
+    void SelectPen(PenHandle pen) override { selectedPen = pen; }
+    void ReleasePen(PenHandle pen) override { pens.at(pen - 1).released = true; }
     void Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
     FontHandle LoadFont(const QString& name, int32_t points) override;
-    void SelectFont(FontHandle font) override;
-    void SelectDefaultFont() override;
-    void ReleaseFont(FontHandle font) override;
+    void SelectFont(FontHandle font) override { selectedFont = font; }
+    void SelectDefaultFont() override { selectedFont = 0; }
+    void ReleaseFont(FontHandle font) override { fonts.at(font - 1).released = true; }
     int32_t TextWidth(const QString& text) override;
     void DrawText(int32_t x, int32_t y, const QString& text, Rgb colour) override;
 
-    // Queries.
     std::vector<RecordedOp> LinesIn(Rgb colour) const;
     std::vector<RecordedOp> Texts() const;
     std::vector<QString> TextStrings() const;
     bool AllReleased() const;
 
   private:
+    void Record(RecordedOp op);
+
     bool drawing = false;
     PenHandle selectedPen = 0;
     FontHandle selectedFont = 0;
