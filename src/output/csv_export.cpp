@@ -10,8 +10,8 @@ bool ExportCsv(const Capture& capture, const QString& path)
     const int32_t n = capture.samplesPerChannel;
     if (n > 0 && !capture.sampleBlock) return false;
     std::string text;
-    // Typical line: three numbers of up to 17 characters each, two commas, CR LF.
-    text.reserve(static_cast<size_t>(n > 0 ? n : 0) * 48);
+    // Lines are rarely longer than 64 bytes: three numbers of mostly 15 digits, commas, CR LF.
+    text.reserve(static_cast<size_t>(n > 0 ? n : 0) * 64);
     for (int32_t i = 0; i < n; ++i) {
         AppendNumberText(text, SampleTime(capture, i), 15, true);
         text += ',';
