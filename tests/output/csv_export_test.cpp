@@ -20,20 +20,9 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
-#include <sstream>
 #include <vector>
 
 namespace {
-
-std::vector<std::string> CrLfLines(const std::string& bytes)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(bytes.substr(start, end - start));
-    if (start != bytes.size()) lines.push_back("<unterminated>" + bytes.substr(start));
-    return lines;
-}
 
 Capture SmallCapture(bool withCh2)
 {

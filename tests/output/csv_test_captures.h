@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A capture as the reader leaves it: 12 x 8 divisions, channel samples on the 0.04 DIV
 // grid of the instrument (a ramp with a little wobble), channel 2 optional.
@@ -56,4 +57,15 @@ inline bool WriteFileBytes(const QString& path, const std::string& bytes)
     if (!file.open(QIODevice::WriteOnly)) return false;
     return file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
            static_cast<qint64>(bytes.size());
+}
+
+// The lines of a file whose every line ends with CR LF; a last line without it is marked.
+inline std::vector<std::string> CrLfLines(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(bytes.substr(start, end - start));
+    if (start != bytes.size()) lines.push_back("<unterminated>" + bytes.substr(start));
+    return lines;
 }

@@ -22,16 +22,6 @@ namespace {
 
 const QDateTime ExportTime(QDate(2026, 12, 7), QTime(21, 52, 6));
 
-std::vector<std::string> CrLfLines(const std::string& bytes)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(bytes.substr(start, end - start));
-    if (start != bytes.size()) lines.push_back("<unterminated>" + bytes.substr(start));
-    return lines;
-}
-
 std::string ExportToBytes(const Capture& capture, const QDateTime& time = ExportTime)
 {
     QTemporaryDir dir;
@@ -185,22 +175,6 @@ TEST(ExportRaw, DateLineInEnglishWhateverTheLocale)
         EXPECT_EQ(CrLfLines(ExportToBytes(capture, row.time))[1], row.expected);
     QLocale::setDefault(savedQt);
     std::setlocale(LC_ALL, saved.c_str());
-}
-
-TEST(ExportRaw, TakesTheDateFromTheLocalClock)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("now.raw"));
-    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    ASSERT_TRUE(ExportRaw(MakeExportCapture(3, 0.001, true), path));
-    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
-    const std::string line = CrLfLines(ReadFileBytes(path))[1];
-    const QDateTime written = QLocale(QLocale::English)
-                                  .toDateTime(QString::fromStdString(line.substr(6)),
-                                              QStringLiteral("ddd MMM dd HH:mm:ss yyyy"));
-    ASSERT_TRUE(written.isValid()) << line;
-    EXPECT_GE(written, before.addMSecs(-before.time().msec()));
-    EXPECT_LE(written, after);
 }
 
 // ngspice reads ASCII RAW files; loading ours must give back our variables and values.
