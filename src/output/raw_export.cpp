@@ -86,8 +86,9 @@ bool ExportRawAt(const Capture& capture, const QString& path, const QDateTime& l
         if (capture.present[slot] == 1) channels[channelCount++] = slot;
     }
 
-    std::string text;
-    text.reserve(512 + static_cast<size_t>(n > 0 ? n : 0) * (16 + 20 * (1 + channelCount)));
+    ExportFile file{};
+    if (!OpenExportFile(file, path)) return false;
+    std::string& text = file.pending;
     text += "Title: * ";
     text += HeaderText(capture.filePath);
     text += "\r\nDate: ";
@@ -118,6 +119,7 @@ bool ExportRawAt(const Capture& capture, const QString& path, const QDateTime& l
             AppendNumberText(text, SampleValue(capture, channels[k], i), 15, true);
             text += "\r\n";
         }
+        if (text.size() >= ExportChunkBytes) FlushExportFile(file);
     }
-    return WriteFileReplacing(path, text);
+    return CommitExportFile(file);
 }
