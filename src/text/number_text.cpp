@@ -3,7 +3,6 @@
 #include <QChar>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -32,9 +31,9 @@ const PowerTable& Powers()
 {
     static const PowerTable table = [] {
         PowerTable t{};
-        // 10^k for k = -324 has no double nearer than 0; to_chars needs a buffer for
-        // the full expansion of the nearest doubles (up to about 770 significant digits).
-        static char buffer[1200];
+        // 10^-324 has no double nearer than 0. The buffer holds the full expansion of the
+        // nearest doubles (up to about 770 significant digits).
+        char buffer[1200];
         for (int32_t k = MinPower; k <= MaxPower; ++k) {
             char text[16];
             const int length = std::snprintf(text, sizeof text, "1e%d", k);
@@ -146,7 +145,6 @@ char* WriteFixed(char* out, double value, int32_t decimals)
     return end;
 }
 
-// Returns whether the text has a decimal point.
 constexpr size_t TextCapacity = 1100; // sign, 309 integer digits, point, 512 decimals, carry
 
 // The fixed text into `out` (TextCapacity bytes); returns its end. `hasPoint` tells
@@ -215,8 +213,8 @@ constexpr double ExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The fastest road, for up to 22 decimals and up to 15 digits: the magnitude times 10^decimals
-// is hi + lo exactly (hi the rounded product, lo its error by a fused multiply-add), so
+// The fastest road, for up to 22 decimals: the magnitude times 10^decimals is hi + lo
+// exactly (hi the rounded product, lo its error by a fused multiply-add), so
 // the rounding to an integer is decided exactly, ties included. Returns nullptr when the
 // scaled value is too large for that (2^52 and above).
 char* ScaledRounded(char* out, double value, int32_t decimals)
