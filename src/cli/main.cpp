@@ -274,8 +274,13 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    // Rendering text needs a GUI application, but never a display.
+    // Rendering text needs a GUI application, but never a display. Qt's own chatter about
+    // the environment (runtime directories, fonts) would garble a script's stderr, which
+    // carries only our messages.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) Print(stderr, message + u'\n');
+    });
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
