@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -123,13 +124,12 @@ bool CreateCaptureWindow()
                         Qt::WindowCloseButtonHint);
     sub->setWindowIcon(ProgramIcon());
     sub->setOption(QMdiSubWindow::RubberBandMove, false);
-    // The system menu offers only what the window can do: move and close.
-    if (QMenu* menu = sub->systemMenu()) {
-        for (QAction* action : menu->actions())
-            if (action->shortcut() != QKeySequence(QKeySequence::Close) &&
-                !action->text().contains(u"Move"_s, Qt::CaseInsensitive))
-                action->setVisible(false);
-    }
+    // The window can neither be sized, minimised nor maximised: its system menu offers
+    // only closing.
+    auto* systemMenu = new QMenu(sub);
+    QObject::connect(systemMenu->addAction(u"&Schließen"_s), &QAction::triggered, sub,
+                     [sub] { sub->close(); });
+    sub->setSystemMenu(systemMenu);
     w.window = sub;
 
     QWidget* c = new CaptureClient;
@@ -208,7 +208,12 @@ bool CreateCaptureWindow()
 
     sub->setWidget(c);
     SetClientHeight(w, ClientHeightPlain);
+    // New windows cascade from the top-left corner, each one title bar lower and further
+    // right, and start over after eight.
+    const auto placed = static_cast<int32_t>(app.mdiArea->subWindowList().size());
+    const int32_t step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + 4;
     app.mdiArea->addSubWindow(sub);
+    sub->move((placed % 8) * step, (placed % 8) * step);
     sub->hide();
 
     app.captureWindows.push_back(std::move(record));
