@@ -10,10 +10,20 @@ fi
 CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 mkdir -p build-fuzz/corpus
+status=0
 for target in build-fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
-  echo "fuzz: running $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -max_len=140000 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix=build-fuzz/ build-fuzz/corpus examples tests/data/bad 2>&1 | tail -n 3
+  log=build-fuzz/$name.log
+  echo "fuzz: running $name for ${seconds}s (log: $log)"
+  if "$target" -max_total_time="$seconds" -max_len=140000 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/ build-fuzz/corpus examples tests/data/bad >"$log" 2>&1; then
+    tail -n 1 "$log"
+  else
+    # Show the sanitizer's report; the input that did it is in build-fuzz/ (crash-*),
+    # and belongs in tests/data/bad once fixed.
+    grep -E -A 25 "ERROR|deadly signal|Timeout|out-of-memory" "$log" | head -n 40
+    status=1
+  fi
 done
+exit $status

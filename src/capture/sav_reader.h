@@ -27,6 +27,9 @@ bool IsKnownModel(QByteArrayView bytes);
 int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView bytes);
 
 // Opens the file with shared read access, reads it, closes it on every path, and parses it.
+// ReadCannotOpen for anything but a plain readable file (missing, folder, pipe, device) and
+// for a read error. Only the bytes a valid file can have are read, so a huge file costs
+// no more than a valid one.
 int32_t ReadCapture(Capture& capture, const QString& path);
 
 // The "Fehler" message for a result code 1..4, with the path exactly as given;

@@ -49,3 +49,12 @@ double MathScaleFromFactor(bool factorSelected, double factorNumber, QStringView
 // The offset in divisions from the slider position 0..200, and its "Offset: {0} DIV" text.
 double MathOffsetFromSlider(int32_t position, int32_t vDivisions);
 QString MathOffsetText(double offset);
+
+// The command-line form of a math definition: "OP:X:Y[:SCALE[:OFFSET]]". OP is an operation
+// text of the dialog ("x^2" also stands for "x²") or "off" (then nothing else is needed);
+// X and Y are "ch1", "ch2", "math" or a number read with ParseValue (a constant); SCALE is
+// "auto" (the default) or volts per division; OFFSET is in divisions (default 0, ignored
+// with auto). Keywords ignore letter case. On malformed input returns false and leaves
+// `settings` unchanged. "off" changes only the operation, as the dialog's "Deaktivieren";
+// fields given after it must still be well-formed.
+bool ParseMathSpec(QStringView spec, MathSettings& settings);

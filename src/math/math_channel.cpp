@@ -1,0 +1,213 @@
+#include "math/math_channel.h"
+
+#include "text/format_text.h"
+#include "text/number_text.h"
+
+#include <QList>
+
+#include <cmath>
+
+namespace {
+
+constexpr const char16_t* kOperationTexts[] = {u"",    u"x+y",     u"x-y",     u"x*y",    u"x/y",
+                                               u"1/x", u"x\u00B2", u"sqrt(x)", u"abs(x)", u"-x"};
+
+double OperationResult(int32_t operation, double x, double y)
+{
+    switch (operation) {
+    case MathAdd:
+        return x + y;
+    case MathSubtract:
+        return x - y;
+    case MathMultiply:
+        return x * y;
+    case MathDivide:
+        return x / y;
+    case MathReciprocal:
+        return 1 / x;
+    case MathSquare:
+        return std::pow(x, 2);
+    case MathSquareRoot:
+        return std::sqrt(x);
+    case MathAbsolute:
+        return std::fabs(x);
+    default: // MathNegate
+        return -x;
+    }
+}
+
+// Exact powers of ten 10^0 .. 10^22 are representable; the unit list needs -6 .. 6.
+double PowerOfTen(int32_t exponent)
+{
+    double power = 1;
+    for (int32_t i = exponent < 0 ? -exponent : exponent; i > 0; --i)
+        power *= 10;
+    return exponent < 0 ? 1 / power : power;
+}
+
+bool IsKeyword(QStringView text, QStringView keyword)
+{
+    return text.compare(keyword, Qt::CaseInsensitive) == 0;
+}
+
+// ParseValue reads anything (unreadable text gives 0), so a command line must be checked
+// first: an optional sign, then a digit or a decimal mark followed by a digit.
+bool ReadNumber(QStringView text, double& value)
+{
+    const QStringView trimmed = text.trimmed();
+    qsizetype at = 0;
+    if (at < trimmed.size() && (trimmed[at] == u'+' || trimmed[at] == u'-')) ++at;
+    if (at < trimmed.size() && (trimmed[at] == u'.' || trimmed[at] == u',')) ++at;
+    if (at >= trimmed.size() || !trimmed[at].isDigit() || trimmed[at].unicode() > 0x7F)
+        return false;
+    value = ParseValue(trimmed);
+    return std::isfinite(value);
+}
+
+bool ReadOperand(QStringView text, int32_t& operand, double& constant)
+{
+    static constexpr const char16_t* slotNames[] = {u"ch1", u"ch2", u"math"};
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        if (IsKeyword(text.trimmed(), QStringView(slotNames[slot]))) {
+            operand = slot;
+            return true;
+        }
+    }
+    if (!ReadNumber(text, constant)) return false;
+    operand = -1;
+    return true;
+}
+
+} // namespace
+
+MathSettings& ProgramMathSettings()
+{
+    static MathSettings settings{};
+    return settings;
+}
+
+void ComputeMath(Capture& capture, const MathSettings& settings)
+{
+    if (settings.operation == MathOff) {
+        // The old trace stays in the slot, only hidden.
+        capture.present[SlotMath] = 0;
+        return;
+    }
+    // Nothing the dialog can produce, but a stray code or operand must not read outside
+    // the three slots; such a definition leaves the capture as it is.
+    const bool operandsValid = settings.operandX >= -1 && settings.operandX < SlotCount &&
+                               settings.operandY >= -1 && settings.operandY < SlotCount;
+    const int32_t n = capture.samplesPerChannel;
+    if (settings.operation < MathAdd || settings.operation > MathNegate || !operandsValid ||
+        n <= 0 || capture.samples[SlotMath] == nullptr)
+        return;
+
+    const bool autoScale = settings.scale == 0;
+    const double fixedScale = settings.scale;
+    const double fixedOffset = settings.offset;
+    double* math = capture.samples[SlotMath];
+    double largest = 0;
+    // The operands of sample i are read before sample i is written, and the MATH slot's
+    // scale and offset change only at the end: a trace of the MATH slot itself reads the
+    // previous trace, exactly as it was shown.
+    for (int32_t i = 0; i < n; ++i) {
+        const double x = settings.operandX == -1 ? settings.constantX
+                                                 : SampleValue(capture, settings.operandX, i);
+        const double y = settings.operandY == -1 ? settings.constantY
+                                                 : SampleValue(capture, settings.operandY, i);
+        const double r = OperationResult(settings.operation, x, y);
+        if (autoScale) {
+            math[i] = r;
+            // Written as "not >=" so that a NaN result takes over the maximum and the next
+            // sample takes over from a NaN.
+            const double magnitude = std::fabs(r);
+            if (!(largest >= magnitude)) largest = magnitude;
+        } else {
+            math[i] = r / fixedScale + fixedOffset;
+        }
+    }
+
+    double scale = fixedScale;
+    double offset = fixedOffset;
+    if (autoScale) {
+        // The largest magnitude lands three divisions from the zero line with 8 divisions.
+        scale = largest == 0 || std::isnan(largest)
+                    ? 1
+                    : largest * 2 / (capture.vDivisions * 3.0 / 4.0);
+        offset = 0;
+        for (int32_t i = 0; i < n; ++i)
+            math[i] = math[i] / scale + offset;
+    }
+    capture.present[SlotMath] = 1;
+    capture.voltsPerDiv[SlotMath] = scale;
+    capture.offsetDiv[SlotMath] = offset;
+}
+
+QString MathOperationText(int32_t operation)
+{
+    if (operation < MathAdd || operation > MathNegate) return QString();
+    return QString::fromUtf16(kOperationTexts[operation]);
+}
+
+double MathScaleFromFactor(bool factorSelected, double factorNumber, QStringView typedText,
+                           int32_t unitPower)
+{
+    double factor = factorSelected ? factorNumber : ParseValue(typedText.trimmed());
+    if (factor < 0 || std::isnan(factor)) factor = 0;
+    // Dividing by the exact 10^|p| gives 5 mV/DIV as the double nearest 0.005, which
+    // multiplying by the inexact 10^-3 does not for every factor.
+    return unitPower < 0 ? factor / PowerOfTen(-unitPower) : factor * PowerOfTen(unitPower);
+}
+
+double MathOffsetFromSlider(int32_t position, int32_t vDivisions)
+{
+    return (position - 100) * (vDivisions / 2.0) / 100;
+}
+
+QString MathOffsetText(double offset)
+{
+    return FormatText(u"Offset: {0} DIV", KindFloat64, &offset);
+}
+
+bool ParseMathSpec(QStringView spec, MathSettings& settings)
+{
+    const QList<QStringView> parts = spec.split(u':');
+    const QStringView op = parts[0].trimmed();
+    const bool off = IsKeyword(op, u"off");
+    if (off && parts.size() == 1) {
+        settings.operation = MathOff;
+        return true;
+    }
+    if (parts.size() < 3 || parts.size() > 5) return false;
+
+    MathSettings parsed = settings;
+    parsed.operation = off ? MathOff : -1;
+    if (IsKeyword(op, u"x^2")) parsed.operation = MathSquare;
+    for (int32_t operation = MathAdd; operation <= MathNegate && parsed.operation < 0;
+         ++operation) {
+        if (IsKeyword(op, QStringView(kOperationTexts[operation]))) parsed.operation = operation;
+    }
+    if (parsed.operation < 0) return false;
+
+    if (!ReadOperand(parts[1], parsed.operandX, parsed.constantX) ||
+        !ReadOperand(parts[2], parsed.operandY, parsed.constantY))
+        return false;
+
+    parsed.scale = 0;
+    parsed.offset = 0;
+    if (parts.size() >= 4 && !IsKeyword(parts[3].trimmed(), u"auto")) {
+        if (!ReadNumber(parts[3], parsed.scale) || parsed.scale < 0) return false;
+    }
+    if (parts.size() == 5) {
+        double offset = 0;
+        if (!ReadNumber(parts[4], offset)) return false;
+        // Auto places the trace itself; an offset given with it is read but not used.
+        if (parsed.scale != 0) parsed.offset = offset;
+    }
+    // Like the dialog's "Deaktivieren": switching off keeps the rest of the definition.
+    if (off)
+        settings.operation = MathOff;
+    else
+        settings = parsed;
+    return true;
+}

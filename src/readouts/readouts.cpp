@@ -1,0 +1,230 @@
+#include "readouts/readouts.h"
+
+#include "text/format_text.h"
+
+#include <cmath>
+
+namespace {
+
+// One row text of a code table with the icon the tree shows beside it.
+struct CodeRow {
+    const char16_t* text;
+    int32_t icon;
+};
+
+constexpr CodeRow kInputCoupling[] = {{u"DC", 5}, {u"AC", 4}, {u"GND", 6}};
+constexpr CodeRow kTriggerMode[] = {{u"Auto", 12}, {u"Normal", 19}, {u"Single", 24}};
+// Kind 0 (a channel) takes its text and icon from the channel itself.
+constexpr CodeRow kTriggerSource[] = {
+    {u"", 0}, {u"Extern", 29}, {u"Netzfrequenz (AC Line)", 30}, {u"Alternierend (Alter)", 28}};
+constexpr CodeRow kTriggerCoupling[] = {
+    {u"DC", 5}, {u"AC", 4}, {u"Tiefpass (HF Reject)", 13}, {u"Hochpass (LF Reject)", 14}};
+constexpr CodeRow kTriggerType[] = {{u"Flankentriggerung (Edge)", 31},
+                                    {u"Pulsbreitentriggerung (Pulse)", 32}};
+constexpr CodeRow kEdgeSlope[] = {{u"Steigende Flanke (Rise)", 26},
+                                  {u"Fallende Flanke (Fall)", 25},
+                                  {u"Steigende und fallende Flanke (Rise & Fall)", 27}};
+constexpr CodeRow kPulsePolarity[] = {{u"ON-Zeit (Positive)", 22}, {u"OFF-Zeit (Negative)", 21}};
+constexpr CodeRow kPulseCondition[] = {
+    {u"Größer (>)", 16}, {u"Kleiner (<)", 17}, {u"Gleich (=)", 15}};
+
+constexpr int32_t kChannelIcon[] = {1, 2};
+
+// Lines of the read-only boxes end in CR LF.
+constexpr QStringView kLineEnd = u"\r\n";
+
+// The reader never stores a code outside its table; should one slip through anyway, the
+// row gets an empty text rather than a read past the table.
+template <size_t Count>
+CodeRow RowOf(const CodeRow (&table)[Count], int32_t code)
+{
+    if (code < 0 || static_cast<size_t>(code) >= Count) return CodeRow{u"", 0};
+    return table[code];
+}
+
+QString TextOf(const CodeRow& row)
+{
+    return QString::fromUtf16(row.text);
+}
+
+QString FormatFloat(const char16_t* templateText, double value)
+{
+    return FormatText(QStringView(templateText), KindFloat64, &value);
+}
+
+QString FormatWithText(const char16_t* templateText, const QString& text)
+{
+    return FormatText(QStringView(templateText), KindText, &text);
+}
+
+// "{name}: {value}V", the line of one slot in every readout.
+QString SlotLine(int32_t slot, double value)
+{
+    const QString name = ChannelName(slot);
+    return FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &value);
+}
+
+// Whether the slot's samples can be read: present and backed by the sample block.
+bool SlotReadable(const Capture& capture, int32_t slot)
+{
+    return capture.present[slot] == 1 && capture.samples[slot] != nullptr &&
+           capture.samplesPerChannel > 0;
+}
+
+// Cursor indices come from the window and are always in range there; other callers
+// (the command-line tool) might pass anything, and a wrong index must not read outside
+// the samples.
+int32_t ClampIndex(const Capture& capture, int32_t index)
+{
+    const int32_t last = capture.samplesPerChannel > 0 ? capture.samplesPerChannel - 1 : 0;
+    return index < 0 ? 0 : (index > last ? last : index);
+}
+
+} // namespace
+
+QString ChannelName(int32_t slot)
+{
+    if (slot == SlotCh1 || slot == SlotCh2) {
+        const int32_t number = slot + 1;
+        return FormatText(u"Kanal {0}", KindInt32, &number);
+    }
+    if (slot == SlotMath) return QStringLiteral("Math");
+    return QString();
+}
+
+std::vector<SettingsItem> SettingsListItems(const Capture& capture)
+{
+    std::vector<SettingsItem> items;
+    auto add = [&items](QString text, int32_t icon, int32_t level) {
+        items.push_back(SettingsItem{std::move(text), icon, level});
+    };
+    auto addRow = [&add](const CodeRow& row) { add(TextOf(row), row.icon, 1); };
+
+    for (int32_t slot = SlotCh1; slot <= SlotCh2; ++slot) {
+        if (capture.present[slot] != 1) continue;
+        const int32_t rows = capture.channelRows[slot];
+        add(ChannelName(slot), kChannelIcon[slot], 0);
+        if (rows & RowVoltsPerDiv)
+            add(FormatFloat(u"{0Sd5}V/DIV", capture.voltsPerDiv[slot]), 9, 1);
+        if (rows & RowCoupling) addRow(RowOf(kInputCoupling, capture.coupling[slot]));
+        if (rows & RowProbe) add(FormatFloat(u"{0}:1", capture.probeFactor[slot]), 8, 1);
+        if ((rows & RowInverted) && capture.inverted[slot] == 1)
+            add(QStringLiteral("Invertiert"), 7, 1);
+        if ((rows & RowBandwidthLimit) && capture.bandwidthLimit[slot] == 1)
+            add(QStringLiteral("Bandbreitenbegrenzung (Bandwidth Limit)"), 3, 1);
+    }
+
+    const int32_t rows = capture.settingsRows;
+    if (rows & RowTimeBase) add(FormatFloat(u"Zeitbasis: {0Sd5}s/DIV", capture.timePerDiv), 10, 0);
+
+    constexpr int32_t triggerRows = RowTriggerMode | RowTriggerSource | RowTriggerCoupling |
+                                    RowTriggerLevel | RowTriggerOffset | RowTriggerType |
+                                    RowEdgeSlope | RowPulsePolarity | RowPulseCondition |
+                                    RowPulseWidth;
+    if ((rows & triggerRows) == 0) return items;
+
+    add(QStringLiteral("Trigger"), 11, 0);
+    if (rows & RowTriggerMode) {
+        const CodeRow row = RowOf(kTriggerMode, capture.triggerMode);
+        add(FormatWithText(u"Modus: {0}", TextOf(row)), row.icon, 1);
+    }
+    if (rows & RowTriggerSource) {
+        if (capture.triggerSourceKind == SourceChannel) {
+            const int32_t channel = capture.triggerSourceChannel;
+            const bool known = channel == SlotCh1 || channel == SlotCh2;
+            add(FormatWithText(u"Quelle: {0}", ChannelName(channel)),
+                known ? kChannelIcon[channel] : 0, 1);
+        } else {
+            const CodeRow row = RowOf(kTriggerSource, capture.triggerSourceKind);
+            add(FormatWithText(u"Quelle: {0}", TextOf(row)), row.icon, 1);
+        }
+    }
+    if (rows & RowTriggerCoupling) {
+        const CodeRow row = RowOf(kTriggerCoupling, capture.triggerCoupling);
+        add(FormatWithText(u"Kopplung: {0}", TextOf(row)), row.icon, 1);
+    }
+    if (rows & RowTriggerLevel)
+        add(FormatFloat(u"Triggerlevel: {0Sd5}V", capture.triggerLevel), 18, 1);
+    if (rows & RowTriggerOffset)
+        add(FormatFloat(u"Triggeroffset: {0Sd5}s", capture.triggerOffset), 20, 1);
+    if (rows & RowTriggerType) addRow(RowOf(kTriggerType, capture.triggerType));
+    if (rows & RowEdgeSlope) addRow(RowOf(kEdgeSlope, capture.edgeSlope));
+    if (rows & RowPulsePolarity) addRow(RowOf(kPulsePolarity, capture.pulsePolarity));
+    if (rows & RowPulseCondition) addRow(RowOf(kPulseCondition, capture.pulseCondition));
+    if (rows & RowPulseWidth) add(FormatFloat(u"Pulsbreite: {0Sd5}s", capture.pulseWidth), 23, 1);
+    return items;
+}
+
+QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, int32_t mode)
+{
+    static constexpr const char16_t* headings[] = {
+        u"Spitzenwerte (Minimum, Maximum, Spitze-Spitze)", u"Effektivwerte", u"Mittelwerte"};
+    if (mode < MeasurePeak || mode > MeasureMean) return QString();
+
+    const int32_t index1 = ClampIndex(capture, cursor1);
+    const int32_t index2 = ClampIndex(capture, cursor2);
+    const int32_t a = index1 < index2 ? index1 : index2;
+    const int32_t b = index1 < index2 ? index2 : index1;
+    const double n = static_cast<double>(b - a + 1);
+
+    QString text = QString::fromUtf16(headings[mode]);
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        if (!SlotReadable(capture, slot)) continue;
+        text += kLineEnd;
+        const QString name = ChannelName(slot);
+        if (mode == MeasurePeak) {
+            double minimum = SampleValue(capture, slot, a);
+            double maximum = minimum;
+            for (int32_t i = a + 1; i <= b; ++i) {
+                const double v = SampleValue(capture, slot, i);
+                if (v < minimum)
+                    minimum = v;
+                else if (v > maximum)
+                    maximum = v;
+            }
+            const double peakToPeak = maximum - minimum;
+            text += FormatText(u"{0}: {1Sd5}V, {2Sd5}V, {3Sd5}V", KindText, &name, KindFloat64,
+                               &minimum, KindFloat64, &maximum, KindFloat64, &peakToPeak);
+            continue;
+        }
+        // Each term is divided by n before it is added, so the sum stays in the range of
+        // the values themselves.
+        double sum = 0;
+        for (int32_t i = a; i <= b; ++i) {
+            const double v = SampleValue(capture, slot, i);
+            sum += mode == MeasureRms ? v * v / n : v / n;
+        }
+        const double result = mode == MeasureRms ? std::sqrt(sum) : sum;
+        text += FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &result);
+    }
+    return text;
+}
+
+CursorTexts CursorReadoutTexts(const Capture& capture, int32_t cursor1, int32_t cursor2)
+{
+    const int32_t index1 = ClampIndex(capture, cursor1);
+    const int32_t index2 = ClampIndex(capture, cursor2);
+    CursorTexts texts;
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        if (!SlotReadable(capture, slot)) continue;
+        const double y1 = SampleValue(capture, slot, index1);
+        const double y2 = SampleValue(capture, slot, index2);
+        texts.first += SlotLine(slot, y1);
+        texts.first += kLineEnd;
+        texts.second += SlotLine(slot, y2);
+        texts.second += kLineEnd;
+        texts.difference += SlotLine(slot, y1 - y2);
+        texts.difference += kLineEnd;
+    }
+    const double t1 = SampleTime(capture, index1);
+    const double t2 = SampleTime(capture, index2);
+    const double dt = t1 - t2;
+    texts.first += FormatFloat(u"Zeit: {0Sd5}s", t1);
+    texts.second += FormatFloat(u"Zeit: {0Sd5}s", t2);
+    texts.difference += FormatFloat(u"Zeit: {0Sd5}s", dt);
+    if (dt != 0) {
+        texts.difference += kLineEnd;
+        texts.difference += FormatFloat(u"Frq.: {0Sd5}Hz", 1 / std::fabs(dt));
+    }
+    return texts;
+}
