@@ -16,9 +16,9 @@ cleanup() {
 trap cleanup EXIT
 
 libs=""
-for lib in app/libkurvex_gui output/libkurvex_output screen/libkurvex_screen math/libkurvex_math \
-           readouts/libkurvex_readouts capture/libkurvex_capture text/libkurvex_text; do
-    [ -f "$build/src/$lib.a" ] && libs="$libs $build/src/$lib.a"
+for lib in gui output screen math readouts capture text; do
+    found=$(find "$build/src" -name "libkurvex_$lib.a" | head -n 1)
+    [ -n "$found" ] && libs="$libs $found"
 done
 qt="$(pkg-config --cflags --libs Qt6Widgets Qt6PrintSupport)"
 flags="-std=c++20 -O2 -fPIC -DQT_NO_KEYWORDS -I$root/src -I$root/tests"
