@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -134,6 +135,11 @@ bool CreateCaptureWindow()
 
     QWidget* c = new CaptureClient;
     w.client = c;
+    // The fixed layout was drawn for a compact dialog font: "Alles auswählen" has to fit
+    // a 100-pixel button.
+    QFont compact = c->font();
+    compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
+    c->setFont(compact);
 
     w.screenImage = new ScreenCanvas(c);
     w.screenImage->setGeometry(5, 5, 600, 400);
@@ -155,6 +161,10 @@ bool CreateCaptureWindow()
     w.settingsTree->setRootIsDecorated(true);
     w.settingsTree->setItemsExpandable(true);
     w.settingsTree->setIconSize(QSize(16, 16));
+    // Long rows scroll sideways rather than being cut short.
+    w.settingsTree->setTextElideMode(Qt::ElideNone);
+    w.settingsTree->header()->setStretchLastSection(false);
+    w.settingsTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     w.showCursorsBox = new QCheckBox(u"Cursor anzeigen"_s, c);
     w.showCursorsBox->setGeometry(610, 360, 200, 20);
