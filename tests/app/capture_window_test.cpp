@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -67,50 +66,6 @@ TEST_F(AppTest, NewWindowShowsTheWholeRecord)
     EXPECT_FALSE(w.window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(w.window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
-}
-
-TEST_F(AppTest, ControlsSitWhereTheLayoutPutsThem)
-{
-    Start({WriteCapture(u"a.sav"_s)});
-    CaptureWindow& w = Window();
-    struct Case {
-        QWidget* control;
-        QRect geometry;
-        QString text;
-    };
-    const Case cases[] = {
-        {w.scrollBar, {5, 410, 600, 30}, {}},
-        {w.settingsTree, {610, 5, 200, 350}, {}},
-        {w.showCursorsBox, {610, 360, 200, 20}, u"Cursor anzeigen"_s},
-        {w.zoomLabel, {610, 385, 200, 20}, {}},
-        {w.zoomSlider, {610, 410, 200, 30}, {}},
-        {w.cursor1Frame, {5, 445, 140, 95}, u"Cursor 1"_s},
-        {w.cursor1Box, {10, 460, 130, 75}, {}},
-        {w.cursor2Frame, {150, 445, 140, 95}, u"Cursor 2"_s},
-        {w.cursor2Box, {155, 460, 130, 75}, {}},
-        {w.deltaFrame, {295, 445, 140, 95}, u"Cursor 1 - Cursor 2"_s},
-        {w.deltaBox, {300, 460, 130, 75}, {}},
-        {w.selectAllButton, {440, 445, 100, 20}, u"Alles auswählen"_s},
-        {w.measureButton, {440, 470, 100, 20}, u"Messung..."_s},
-        {w.mathButton, {440, 495, 100, 20}, u"Mathematik..."_s},
-        {w.mathLabel, {435, 520, 110, 20}, {}},
-        {w.resultsFrame, {545, 445, 265, 95}, u"Ergebnis"_s},
-        {w.resultsBox, {550, 460, 255, 75}, {}},
-    };
-    for (const Case& test : cases) {
-        EXPECT_EQ(test.control->geometry(), test.geometry) << test.text.toStdString();
-        QString text;
-        if (auto* button = qobject_cast<QAbstractButton*>(test.control))
-            text = button->text();
-        else if (auto* group = qobject_cast<QGroupBox*>(test.control))
-            text = group->title();
-        if (!test.text.isEmpty()) {
-            EXPECT_EQ(text, test.text);
-        }
-    }
-    EXPECT_EQ(w.zoomSlider->minimum(), 0);
-    EXPECT_EQ(w.zoomSlider->maximum(), 9);
-    EXPECT_TRUE(w.cursor1Box->isReadOnly());
 }
 
 // The worked examples with N = 1000: zoom in and out, the smallest zoom step, and zooming

@@ -81,54 +81,17 @@ void AnswerDialog(std::function<void(QFileDialog*)> answer)
 
 } // namespace
 
-TEST_F(AppTest, FrameHasTitleMenusAndTiledBackground)
+TEST_F(AppTest, FrameIsMaximisedWithTheTiledBackground)
 {
     Start();
     EXPECT_EQ(frame->windowTitle(), u"Kurvex"_s);
     EXPECT_TRUE(frame->isMaximized());
     EXPECT_EQ(frame->MdiArea()->background().texture().size(), QSize(144, 144));
 
-    QStringList texts;
-    for (QAction* menu : frame->menuBar()->actions()) {
-        texts.append(menu->text());
-        for (QAction* item : menu->menu()->actions()) {
-            EXPECT_TRUE(item->isEnabled());
-            EXPECT_FALSE(item->isChecked());
-            texts.append(item->isSeparator() ? u"-"_s : item->text());
-            if (item->menu())
-                for (QAction* sub : item->menu()->actions())
-                    texts.append(u">"_s + sub->text());
-        }
-    }
-    const QStringList expected = {
-        u"&Datei"_s,
-        u"&Öffnen...\tStrg+O"_s,
-        u"-"_s,
-        u"&Drucken...\tStrg+P"_s,
-        u"&Export als Bild"_s,
-        u">&Datei...\tStrg+F"_s,
-        u">&Zwischenablage\tStrg+C"_s,
-        u"Export als &CSV-Datei...\tStrg+E"_s,
-        u"Export als &LTspice-RAW-Datei...\tStrg+L"_s,
-        u"-"_s,
-        u"&Beenden"_s,
-        u"&Fenster"_s,
-        u"&Nebeneinander"_s,
-        u"&Übereinander"_s,
-        u"&Kaskadieren"_s,
-        u"&Alle schließen"_s,
-        u"&?"_s,
-        u"&Hilfe...\tF1"_s,
-        u"&Über Kurvex..."_s,
-        u"-"_s,
-        u"&Website öffnen..."_s,
-    };
-    EXPECT_EQ(texts, expected);
-
-    QStringList popup;
-    for (QAction* item : App().popupMenu->actions())
-        popup.append(item->text());
-    EXPECT_EQ(popup, (QStringList{u"&Spitzenwerte"_s, u"&Effektivwerte"_s, u"&Mittelwerte"_s}));
+    // No item is ever disabled or ticked.
+    for (QAction* menu : frame->menuBar()->actions())
+        for (QAction* item : menu->menu()->actions())
+            EXPECT_TRUE(item->isEnabled() && !item->isChecked()) << item->text().toStdString();
 }
 
 TEST_F(AppTest, CommandLineFilesOpenFromLastToFirst)
