@@ -9,7 +9,7 @@
 namespace {
 
 class FirstPaint : public QObject {
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint && watched->isWidgetType()) {

@@ -22,7 +22,7 @@ long long WallClockNs()
 }
 
 class FirstScreenPaint : public QObject {
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint && dynamic_cast<ScreenCanvas*>(watched)) {
@@ -56,10 +56,9 @@ int WriteCapture(const char* path)
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && QByteArray(argv[1]) == "--write")
-        return WriteCapture(argv[2]);
+    if (argc == 3 && QByteArray(argv[1]) == "--write") return WriteCapture(argv[2]);
     QApplication application(argc, argv);
-    Q_INIT_RESOURCE(kurvex);
+    StartApplicationServices();
     FirstScreenPaint probe;
     application.installEventFilter(&probe);
     QStringList paths = QCoreApplication::arguments();

@@ -3,20 +3,12 @@
 #include "app/main_frame.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QStringList>
-#include <QTranslator>
-
-using namespace Qt::StringLiterals;
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    Q_INIT_RESOURCE(kurvex);
-    // The interface is German; so are the toolkit's own dialogs and menus, where installed.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&toolkitTexts);
+    StartApplicationServices();
     QStringList paths = QCoreApplication::arguments();
     if (!paths.isEmpty()) paths.removeFirst();
     MainFrame* frame = StartMainFrame(paths);

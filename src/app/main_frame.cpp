@@ -19,9 +19,11 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QTranslator>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -395,6 +397,16 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event)
     }
     if (!key->isAutoRepeat()) RunCommand(id);
     return true;
+}
+
+void StartApplicationServices()
+{
+    Q_INIT_RESOURCE(kurvex);
+    // The interface is German; so are the toolkit's own dialogs and menus, where installed.
+    static QTranslator toolkitTexts;
+    if (toolkitTexts.isEmpty() &&
+        toolkitTexts.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&toolkitTexts);
 }
 
 MainFrame* StartMainFrame(const QStringList& paths)

@@ -61,6 +61,10 @@ class MainFrame : public QMainWindow {
     int32_t fixedWindowItems = 0;
 };
 
+// What the program needs before its first window: the stored pictures compiled into the
+// program, and the toolkit's own texts in German.
+void StartApplicationServices();
+
 // Start-up up to the event loop: state cleared, pictures loaded, the frame built and shown
 // maximised, the given files opened from the last to the first.
 MainFrame* StartMainFrame(const QStringList& paths);

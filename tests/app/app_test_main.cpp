@@ -1,5 +1,7 @@
 // Entry point of the viewer's tests: a full QApplication on the offscreen platform unless
-// the caller chose another, with the program's pictures compiled in.
+// the caller chose another, with the program's pictures and German toolkit texts.
+#include "app/main_frame.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -8,7 +10,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
-    Q_INIT_RESOURCE(kurvex);
+    StartApplicationServices();
     // Each test closes its frame; that must not end the event loops of later tests.
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();
