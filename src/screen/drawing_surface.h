@@ -17,7 +17,7 @@ struct Rgb {
 constexpr int32_t PenSolid = 0;
 
 class DrawingSurface {
-public:
+  public:
     using PenHandle = int32_t;  // 0 = none
     using FontHandle = int32_t; // 0 = could not be loaded
 

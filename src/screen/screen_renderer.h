@@ -8,8 +8,34 @@
 
 #include <QImage>
 
+#include <cstdint>
+
 void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request);
 
-// Renders into a new off-screen image of request.width x request.height (QImage::Format_RGB32).
-// A null image when it cannot be created.
+// Renders into a new off-screen image of request.width x request.height (QImage::Format_RGB32),
+// cleared to black first. A null image when it cannot be created.
 QImage RenderScreenImage(const Capture& capture, const RenderRequest& request);
+
+// The pieces of the trace arithmetic, shared with the tests and the benchmark.
+
+// Column of a sample `offset` samples right of the first visible one: width x offset div
+// count, with the product in 64 bits so that large pages and far-away cursors do not wrap.
+// count must be at least 1. Results beyond the 32-bit range are clamped to it.
+int32_t SampleColumn(int64_t offset, int32_t count, int32_t width);
+
+// Row of a value in divisions: halfY - value x pixelsPerDiv, halves to the even integer.
+// Rows far off any surface are clamped to +-1e9 (NaN counts as far above), so that the
+// conversion to an integer is always defined.
+int32_t TraceRow(double value, int32_t halfY, int32_t pixelsPerDiv);
+
+// One column of the min/max path: the rows of its two extreme samples in time order,
+// ya for the earlier, yb for the later.
+struct ColumnExtremes {
+    int32_t ya;
+    int32_t yb;
+};
+
+// Fills columns[0 .. width - 1] from samples[0 .. count - 1], count > width > 0: the samples
+// of column x are those with width x i div count = x; ties keep the earlier sample.
+void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, int32_t halfY,
+                           int32_t pixelsPerDiv, ColumnExtremes* columns);

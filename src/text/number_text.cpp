@@ -3,7 +3,6 @@
 #include <QChar>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -32,9 +31,9 @@ const PowerTable& Powers()
 {
     static const PowerTable table = [] {
         PowerTable t{};
-        // 10^k for k = -324 has no double nearer than 0; to_chars needs a buffer for
-        // the full expansion of the nearest doubles (up to about 770 significant digits).
-        static char buffer[1200];
+        // 10^-324 has no double nearer than 0. The buffer holds the full expansion of the
+        // nearest doubles (up to about 770 significant digits).
+        char buffer[1200];
         for (int32_t k = MinPower; k <= MaxPower; ++k) {
             char text[16];
             const int length = std::snprintf(text, sizeof text, "1e%d", k);
@@ -76,8 +75,14 @@ bool AtLeastPowerOfTen(double magnitude, int32_t k)
 
 int32_t DecimalExponent(double magnitude)
 {
-    int32_t e = static_cast<int32_t>(std::floor(std::log10(magnitude)));
-    // log10 is off by at most one near powers of ten; settle it exactly.
+    // From the binary exponent: 2^e2 <= magnitude < 2^(e2+1), so the decimal exponent is
+    // floor(e2 * log10(2)) or one more. 78913 / 2^18 is log10(2) closely enough for every
+    // exponent a double has.
+    const uint64_t bits = std::bit_cast<uint64_t>(magnitude);
+    const int32_t biased = static_cast<int32_t>(bits >> 52);
+    const int32_t e2 =
+        biased != 0 ? biased - 1023 : -1011 - std::countl_zero(bits); // subnormal: 63 - clz - 1074
+    int32_t e = (e2 * 78913) >> 18;
     while (!AtLeastPowerOfTen(magnitude, e))
         --e;
     while (AtLeastPowerOfTen(magnitude, e + 1))
@@ -140,63 +145,142 @@ char* WriteFixed(char* out, double value, int32_t decimals)
     return end;
 }
 
-template <class Sink>
-void FixedInto(Sink& sink, double value, int32_t decimals)
+constexpr size_t TextCapacity = 1100; // sign, 309 integer digits, point, 512 decimals, carry
+
+// The fixed text into `out` (TextCapacity bytes); returns its end. `hasPoint` tells
+// whether the text has a decimal point.
+char* FixedInto(char* out, double value, int32_t decimals, bool& hasPoint)
 {
+    hasPoint = false;
     if (std::isnan(value)) {
-        sink.append("NaN");
-        return;
+        std::memcpy(out, "NaN", 3);
+        return out + 3;
     }
     if (std::isinf(value)) {
-        sink.append(value > 0 ? "+Infinity" : "-Infinity");
-        return;
+        std::memcpy(out, value > 0 ? "+Infinity" : "-Infinity", 9);
+        return out + 9;
     }
     decimals = std::clamp(decimals, 0, 512);
     if (value == 0) value = 0; // no "-0"
-    char buffer[1100];
-    const char* end = WriteFixed(buffer, value, decimals);
-    sink.append(buffer, end);
+    hasPoint = decimals > 0;
+    return WriteFixed(out, value, decimals);
 }
 
-int32_t DecimalsFor(double value, int32_t digits)
+// The fast road for up to 15 significant digits of a value from 1e-15 to 1e15: round the
+// shortest round-trip digits instead of expanding the value exactly. Those digits S lie
+// within half an ulp of the value, and the rounding step here is more than 1e-15 of the
+// value, i.e. more than 9 times that half ulp. So rounding S gives the same result as
+// rounding the exact value unless the dropped part of S lies within 0.12 steps of a half;
+// then nullptr is returned and the exact road decides.
+char* ShortestRounded(char* out, double value, int32_t decimals)
 {
-    const int64_t decimals = int64_t{digits} - (int64_t{ExponentOf(value, 10)} + 1);
-    return static_cast<int32_t>(std::clamp<int64_t>(decimals, 0, 512));
-}
-
-// The length of `text` after dropping trailing zeros behind the decimal point (and the
-// point itself when nothing else follows it).
-size_t TrimmedLength(const char* text, size_t length)
-{
-    const char* point = static_cast<const char*>(std::memchr(text, '.', length));
-    if (!point) return length;
-    size_t keep = static_cast<size_t>(point - text);
-    for (size_t i = keep + 1; i < length; ++i) {
-        if (text[i] != '0') keep = i + 1;
+    char shortest[64];
+    const auto written =
+        std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
+    if (written.ec != std::errc()) return nullptr;
+    char* end = written.ptr;
+    char* point = std::find(shortest, end, '.');
+    const int32_t shortestDecimals = point == end ? 0 : static_cast<int32_t>(end - point - 1);
+    if (shortestDecimals <= decimals) {
+        // S lies on the rounding grid: it is the result, padded with zeros.
+        const size_t length = static_cast<size_t>(end - shortest);
+        std::memcpy(out, shortest, length);
+        char* p = out + length;
+        if (decimals > 0 && point == end) *p++ = '.';
+        std::memset(p, '0', static_cast<size_t>(decimals - shortestDecimals));
+        return p + (decimals - shortestDecimals);
     }
-    return keep;
+    const char* cut = point + 1 + decimals;
+    const int32_t dropped = (cut[0] - '0') * 10 + (cut + 1 < end ? cut[1] - '0' : 0);
+    if (dropped >= 38 && dropped <= 61) return nullptr;
+    const char* keepEnd = decimals == 0 ? point : cut;
+    const size_t length = static_cast<size_t>(keepEnd - shortest);
+    std::memcpy(out, shortest, length);
+    char* p = out + length;
+    if (dropped >= 62) {
+        char* digits = out[0] == '-' ? out + 1 : out;
+        if (IncrementDigits(digits, p)) {
+            std::memmove(digits + 1, digits, static_cast<size_t>(p - digits));
+            *digits = '1';
+            ++p;
+        }
+    }
+    return p;
 }
 
-struct StringSink {
-    std::string& out;
-    void append(const char* text) { out.append(text); }
-    void append(const char* first, const char* last) { out.append(first, last); }
-};
+// Powers of ten that a double holds exactly.
+constexpr double ExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-struct BufferSink {
-    char text[1100];
-    size_t length = 0;
-    void append(const char* s) { append(s, s + std::strlen(s)); }
-    void append(const char* first, const char* last)
-    {
-        std::memcpy(text + length, first, static_cast<size_t>(last - first));
-        length += static_cast<size_t>(last - first);
-    }
-};
-
-QString Latin1(const char* text, size_t length)
+// The fastest road, for up to 22 decimals: the magnitude times 10^decimals is hi + lo
+// exactly (hi the rounded product, lo its error by a fused multiply-add), so
+// the rounding to an integer is decided exactly, ties included. Returns nullptr when the
+// scaled value is too large for that (2^52 and above).
+char* ScaledRounded(char* out, double value, int32_t decimals)
 {
-    return QString::fromLatin1(text, static_cast<qsizetype>(length));
+    if (decimals > 22) return nullptr;
+    const double magnitude = std::fabs(value);
+    const double power = ExactPowersOfTen[decimals];
+    const double hi = magnitude * power;
+    if (!(hi < 0x1p52)) return nullptr;
+    const double lo = std::fma(magnitude, power, -hi);
+    const double whole = std::floor(hi);
+    const double fraction = hi - whole; // exact below 2^52
+    // Up when fraction + lo >= 1/2; near 1/2 the subtraction is exact.
+    const uint64_t scaled = static_cast<uint64_t>(whole) + (fraction - 0.5 >= -lo ? 1 : 0);
+
+    char digits[24];
+    const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, scaled).ptr;
+    const auto length = static_cast<int32_t>(digitsEnd - digits);
+    char* p = out;
+    if (value < 0) *p++ = '-';
+    if (decimals == 0) {
+        std::memcpy(p, digits, static_cast<size_t>(length));
+        return p + length;
+    }
+    if (length <= decimals) {
+        *p++ = '0';
+        *p++ = '.';
+        std::memset(p, '0', static_cast<size_t>(decimals - length));
+        p += decimals - length;
+        std::memcpy(p, digits, static_cast<size_t>(length));
+        return p + length;
+    }
+    const int32_t integerDigits = length - decimals;
+    std::memcpy(p, digits, static_cast<size_t>(integerDigits));
+    p += integerDigits;
+    *p++ = '.';
+    std::memcpy(p, digits + integerDigits, static_cast<size_t>(decimals));
+    return p + decimals;
+}
+
+// The number text into `out` (TextCapacity bytes); returns its end.
+char* NumberInto(char* out, double value, int32_t digits, bool trim)
+{
+    const double magnitude = std::fabs(value);
+    const int64_t wanted = int64_t{digits} - (int64_t{ExponentOf(value, 10)} + 1);
+    const auto decimals = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, 512));
+    char* end = nullptr;
+    bool hasPoint = decimals > 0;
+    if (digits <= 15 && std::isfinite(value) && value != 0) {
+        end = ScaledRounded(out, value, decimals);
+        if (!end && magnitude >= 1e-15 && magnitude < 1e15)
+            end = ShortestRounded(out, value, decimals);
+    }
+    if (!end) end = FixedInto(out, value, decimals, hasPoint);
+    if (trim && hasPoint) {
+        // Trailing zeros behind the point go, and the point when nothing follows it.
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.') --end;
+    }
+    return end;
+}
+
+QString Latin1(const char* first, const char* last)
+{
+    return QString::fromLatin1(first, static_cast<qsizetype>(last - first));
 }
 
 } // namespace
@@ -223,25 +307,21 @@ int32_t ExponentOf(double value, int32_t base)
 
 QString FixedText(double value, int32_t decimals)
 {
-    BufferSink sink;
-    FixedInto(sink, value, decimals);
-    return Latin1(sink.text, sink.length);
+    char text[TextCapacity];
+    bool hasPoint = false;
+    return Latin1(text, FixedInto(text, value, decimals, hasPoint));
 }
 
 QString NumberText(double value, int32_t digits, bool trim)
 {
-    BufferSink sink;
-    FixedInto(sink, value, DecimalsFor(value, digits));
-    const size_t length = trim ? TrimmedLength(sink.text, sink.length) : sink.length;
-    return Latin1(sink.text, length);
+    char text[TextCapacity];
+    return Latin1(text, NumberInto(text, value, digits, trim));
 }
 
 void AppendNumberText(std::string& out, double value, int32_t digits, bool trim)
 {
-    const size_t start = out.size();
-    StringSink sink{out};
-    FixedInto(sink, value, DecimalsFor(value, digits));
-    if (trim) out.resize(start + TrimmedLength(out.data() + start, out.size() - start));
+    char text[TextCapacity];
+    out.append(text, NumberInto(text, value, digits, trim));
 }
 
 double ParseValue(QStringView text)

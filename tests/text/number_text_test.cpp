@@ -196,6 +196,40 @@ TEST(NumberText, MatchesReferenceAndTheFastPathAgrees)
     }
 }
 
+// Up to 15 digits take shortcuts; the hard cases for them are values within an ulp of a
+// halfway point of the last kept digit, across the magnitudes the exports see.
+TEST(NumberText, NearHalfwayValuesAtUpTo15Digits)
+{
+    std::mt19937_64 random(4242);
+    std::uniform_int_distribution<int32_t> digitCount(1, 15);
+    std::uniform_int_distribution<int32_t> exponent(-20, 16);
+    for (int32_t i = 0; i < 20000; ++i) {
+        const int32_t digits = digitCount(random);
+        const int32_t e = exponent(random);
+        // d.ddd...5 x 10^e with `digits` kept digits and a 5 after them.
+        std::string text = std::to_string(1 + random() % 9) + ".";
+        for (int32_t k = 1; k < digits; ++k)
+            text += static_cast<char>('0' + random() % 10);
+        text += "5e" + std::to_string(e);
+        double value = std::strtod(text.c_str(), nullptr);
+        const int32_t step = static_cast<int32_t>(random() % 5) - 2; // a few ulps either side
+        for (int32_t k = 0; k < std::abs(step); ++k)
+            value = std::nextafter(value, step < 0 ? 0.0 : 1e300);
+        if (i % 2) value = -value;
+        ASSERT_EQ(NumberText(value, digits, false).toStdString(),
+                  ReferenceNumber(value, digits, false))
+            << text << " " << step;
+    }
+    // Values with short decimal forms, as the samples on the 0.04 DIV grid give.
+    for (int32_t raw = -128; raw < 400; ++raw) {
+        for (double scale : {0.5, 0.002, 20.0, 1e-6, 5e-9}) {
+            const double value = ((raw - 128) / 25.0 - 0.4) * scale;
+            ASSERT_EQ(NumberText(value, 15, true).toStdString(), ReferenceNumber(value, 15, true))
+                << value;
+        }
+    }
+}
+
 TEST(FixedText, WorkedExamplesAndSpecialValues)
 {
     const double inf = std::numeric_limits<double>::infinity();

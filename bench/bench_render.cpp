@@ -1,0 +1,156 @@
+// A full redraw of the 600 x 400 window image with three 65535-sample traces, against a
+// naive renderer (every sample one polyline point on the same QPainter) and against the
+// floor of one plain pass over the same samples. Prints the two ratios at the end.
+#include "screen/painter_surface.h"
+#include "screen/screen_renderer.h"
+#include "screen/view.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int32_t SampleCount = 65535;
+
+Capture& BenchCapture()
+{
+    static Capture capture = [] {
+        Capture c{};
+        c.hDivisions = 12;
+        c.vDivisions = 8;
+        c.samplesPerChannel = SampleCount;
+        c.timePerDiv = 1e-3;
+        c.triggerIndex = SampleCount / 2;
+        AllocateSamples(c);
+        uint32_t noise = 1;
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            c.present[slot] = 1;
+            c.voltsPerDiv[slot] = 1.0;
+            for (int32_t i = 0; i < SampleCount; ++i) {
+                noise = noise * 1664525u + 1013904223u;
+                const double jitter = static_cast<double>(noise >> 24) / 256.0 - 0.5;
+                c.samples[slot][i] =
+                    std::round((3.0 * std::sin(i * (slot + 1) * 0.0007) + 0.3 * jitter) * 25) / 25;
+            }
+        }
+        return c;
+    }();
+    return capture;
+}
+
+RenderRequest FullRedraw()
+{
+    CaptureView view = NewCaptureView(BenchCapture());
+    view.cursorsShown = 1;
+    return ImageRenderRequest(view);
+}
+
+void BM_Renderer(benchmark::State& state)
+{
+    const Capture& capture = BenchCapture();
+    const RenderRequest request = FullRedraw();
+    QImage image(request.width, request.height, QImage::Format_RGB32);
+    for (auto _ : state) {
+        PainterSurface surface(&image);
+        ScreenRenderer(capture, surface, request);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// What a first attempt would do: the background, then each trace as one polyline through
+// every sample, with the same painter and pens.
+void BM_NaivePolyline(benchmark::State& state)
+{
+    const Capture& capture = BenchCapture();
+    const RenderRequest request = FullRedraw();
+    const int32_t w = request.width;
+    const int32_t h = request.height;
+    QImage image(w, h, QImage::Format_RGB32);
+    std::vector<QPoint> points(SampleCount);
+    const QColor colours[SlotCount] = {QColor(0, 255, 255), QColor(255, 255, 0),
+                                       QColor(255, 128, 64)};
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.fillRect(0, 0, w, h, Qt::black);
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            painter.setPen(QPen(colours[slot], 1, Qt::SolidLine, Qt::SquareCap));
+            for (int32_t i = 0; i < SampleCount; ++i)
+                points[i] = QPoint(SampleColumn(i, SampleCount, w),
+                                   TraceRow(capture.samples[slot][i], h / 2, h / 8));
+            painter.drawPolyline(points.data(), SampleCount);
+        }
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// The least any renderer must do: read every visible sample once.
+void BM_PlainPass(benchmark::State& state)
+{
+    const Capture& capture = BenchCapture();
+    for (auto _ : state) {
+        double sum = 0.0;
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            const double* samples = capture.samples[slot];
+            for (int32_t i = 0; i < SampleCount; ++i)
+                sum += samples[i];
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+BENCHMARK(BM_Renderer)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NaivePolyline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPass)->Unit(benchmark::kMicrosecond);
+
+// Keeps each benchmark's time per iteration for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                seconds[run.benchmark_name()] = {
+                    run.real_accumulated_time / static_cast<double>(run.iterations),
+                    run.cpu_accumulated_time / static_cast<double>(run.iterations)};
+    }
+
+    struct Times {
+        double real;
+        double cpu;
+    };
+    std::map<std::string, Times> seconds;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    // CPU time as well as wall time: on a shared machine the wall time also counts waiting.
+    const RatioReporter::Times renderer = reporter.seconds["BM_Renderer"];
+    const RatioReporter::Times naive = reporter.seconds["BM_NaivePolyline"];
+    const RatioReporter::Times floor = reporter.seconds["BM_PlainPass"];
+    if (renderer.real > 0 && naive.real > 0 && floor.real > 0 && renderer.cpu > 0 &&
+        floor.cpu > 0) {
+        std::printf("naive polyline / renderer: %.1f wall, %.1f cpu (goal at least 15)\n",
+                    naive.real / renderer.real, naive.cpu / renderer.cpu);
+        std::printf("renderer / plain pass:     %.1f wall, %.1f cpu (goal at most 15)\n",
+                    renderer.real / floor.real, renderer.cpu / floor.cpu);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,395 @@
+#include "screen/screen_renderer.h"
+
+#include "screen/painter_surface.h"
+#include "text/format_text.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+struct Palette {
+    Rgb background;
+    Rgb grid;
+    Rgb axes;
+    Rgb trigger;
+    Rgb cursor1;
+    Rgb cursor2;
+    Rgb frame;
+    Rgb trace[SlotCount];
+    Rgb zero[SlotCount];
+    Rgb timeText;
+    Rgb fileText;
+};
+
+// Black screen as on the instrument.
+constexpr Palette ScreenPalette{
+    {0, 0, 0},
+    {64, 64, 64},
+    {128, 128, 128},
+    {255, 0, 255},
+    {255, 0, 0},
+    {0, 255, 0},
+    {0, 0, 0},
+    {{0, 255, 255}, {255, 255, 0}, {255, 128, 64}},
+    {{0, 128, 128}, {128, 128, 0}, {128, 64, 0}},
+    {255, 255, 255},
+    {255, 255, 255},
+};
+
+// White paper: the screen colours would vanish or look washed out in print.
+constexpr Palette PaperPalette{
+    {255, 255, 255},
+    {192, 192, 192},
+    {128, 128, 128},
+    {0, 255, 0},
+    {0, 255, 255},
+    {255, 0, 255},
+    {0, 0, 0},
+    {{255, 0, 0}, {0, 0, 255}, {255, 128, 64}},
+    {{128, 0, 0}, {0, 0, 128}, {128, 64, 0}},
+    {0, 0, 0},
+    {0, 0, 0},
+};
+
+// The twelve pens of one call, in the order they are created.
+struct Pens {
+    DrawingSurface::PenHandle grid;
+    DrawingSurface::PenHandle axes;
+    DrawingSurface::PenHandle trigger;
+    DrawingSurface::PenHandle cursor1;
+    DrawingSurface::PenHandle cursor2;
+    DrawingSurface::PenHandle frame;
+    DrawingSurface::PenHandle trace[SlotCount];
+    DrawingSurface::PenHandle zero[SlotCount];
+};
+
+int32_t Clamp32(int64_t value)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+// The first relative sample index of column x: the smallest i with width x i div count >= x.
+int64_t ColumnStart(int64_t x, int32_t count, int32_t width)
+{
+    return (x * count + width - 1) / width;
+}
+
+QString FileLabel(const QString& path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
+// Draws with the surface's coordinates: everything the algorithm computes is relative to the
+// screen rectangle, and the origin is added here, in 64 bits, at the last moment.
+class Plotter {
+  public:
+    Plotter(DrawingSurface& target, int32_t x0, int32_t y0)
+        : surface(target), originX(x0), originY(y0)
+    {
+    }
+
+    void Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2)
+    {
+        surface.Line(Clamp32(originX + x1), Clamp32(originY + y1), Clamp32(originX + x2),
+                     Clamp32(originY + y2));
+    }
+
+    void Text(int32_t x, int32_t y, const QString& text, Rgb colour)
+    {
+        surface.DrawText(Clamp32(int64_t{originX} + x), Clamp32(int64_t{originY} + y), text,
+                         colour);
+    }
+
+    // Batched lines: relative coordinates in, surface coordinates out.
+    void Add(int64_t x1, int64_t y1, int64_t x2, int64_t y2)
+    {
+        batch.push_back(Clamp32(originX + x1));
+        batch.push_back(Clamp32(originY + y1));
+        batch.push_back(Clamp32(originX + x2));
+        batch.push_back(Clamp32(originY + y2));
+    }
+
+    void Flush()
+    {
+        if (!batch.empty()) surface.Lines(batch.data(), static_cast<int32_t>(batch.size() / 4));
+        batch.clear();
+    }
+
+    DrawingSurface& surface;
+    int64_t originX;
+    int64_t originY;
+    std::vector<int32_t> batch;
+};
+
+// At most one sample per column: the points joined in order.
+void DrawPolyline(Plotter& plotter, const double* samples, int32_t count, int32_t width,
+                  int32_t halfY, int32_t pixelsPerDiv)
+{
+    if (count < 2) return;
+    int32_t previousX = 0;
+    int32_t previousY = TraceRow(samples[0], halfY, pixelsPerDiv);
+    for (int32_t i = 1; i < count; ++i) {
+        const int32_t x = SampleColumn(i, count, width);
+        const int32_t y = TraceRow(samples[i], halfY, pixelsPerDiv);
+        plotter.Add(previousX, previousY, x, y);
+        previousX = x;
+        previousY = y;
+    }
+    plotter.Flush();
+}
+
+// Several samples per column: each column draws its vertical span between the extremes and
+// a link from the previous column, so a narrow spike survives however many samples share a
+// pixel, and the cost of drawing no longer grows with the number of samples.
+void DrawColumns(Plotter& plotter, const ColumnExtremes* columns, int32_t width)
+{
+    for (int32_t x = 0; x < width; ++x) {
+        if (x > 0) plotter.Add(x - 1, columns[x - 1].yb, x, columns[x].ya);
+        plotter.Add(x, columns[x].ya, x, columns[x].yb);
+    }
+    plotter.Flush();
+}
+
+bool ShowsAnything(const Capture& capture, const RenderRequest& request)
+{
+    return request.sampleCount >= 1 && request.width >= 1 && request.height >= 1 &&
+           capture.hDivisions >= 1 && capture.vDivisions >= 1;
+}
+
+// Only a view that lies inside the record is drawn; anything else would read outside the
+// sample arrays.
+bool TraceRangeValid(const Capture& capture, const RenderRequest& request, int32_t slot)
+{
+    return capture.samples[slot] != nullptr && request.firstSample >= 0 &&
+           int64_t{request.firstSample} + request.sampleCount <= capture.samplesPerChannel;
+}
+
+} // namespace
+
+int32_t SampleColumn(int64_t offset, int32_t count, int32_t width)
+{
+    return Clamp32(int64_t{width} * offset / count);
+}
+
+int32_t TraceRow(double value, int32_t halfY, int32_t pixelsPerDiv)
+{
+    constexpr double Limit = 1e9;
+    const double row = std::nearbyint(halfY - value * pixelsPerDiv);
+    if (!(row >= -Limit)) return static_cast<int32_t>(-Limit);
+    if (row > Limit) return static_cast<int32_t>(Limit);
+    return static_cast<int32_t>(row);
+}
+
+void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, int32_t halfY,
+                           int32_t pixelsPerDiv, ColumnExtremes* columns)
+{
+    // Each column's samples are one contiguous index range, so the scan needs no division
+    // per sample.
+    int64_t begin = 0;
+    for (int32_t x = 0; x < width; ++x) {
+        const int64_t end = ColumnStart(int64_t{x} + 1, count, width);
+        double minimum = samples[begin];
+        double maximum = minimum;
+        int64_t minimumIndex = begin;
+        int64_t maximumIndex = begin;
+        // Two independent selects instead of "else if": once started, minimum <= maximum,
+        // so no value can pass both tests, and the compiler can avoid branches that noisy
+        // signals would mispredict. A NaN passes neither test.
+        for (int64_t i = begin + 1; i < end; ++i) {
+            const double v = samples[i];
+            const bool lower = v < minimum;
+            const bool higher = v > maximum;
+            minimum = lower ? v : minimum;
+            minimumIndex = lower ? i : minimumIndex;
+            maximum = higher ? v : maximum;
+            maximumIndex = higher ? i : maximumIndex;
+        }
+        const int32_t minimumRow = TraceRow(minimum, halfY, pixelsPerDiv);
+        const int32_t maximumRow = TraceRow(maximum, halfY, pixelsPerDiv);
+        if (minimumIndex <= maximumIndex)
+            columns[x] = ColumnExtremes{minimumRow, maximumRow};
+        else
+            columns[x] = ColumnExtremes{maximumRow, minimumRow};
+        begin = end;
+    }
+}
+
+void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request)
+{
+    // A view without samples or a screen without divisions has no geometry; callers avoid it.
+    if (!ShowsAnything(capture, request)) return;
+
+    const bool paper = request.paperStyle;
+    const Palette& palette = paper ? PaperPalette : ScreenPalette;
+    const int32_t w = request.width;
+    const int32_t h = request.height;
+    const int32_t unit = paper ? std::max(1, h / 400) : 1;
+    const int32_t thin = unit;
+    const int32_t wide = paper ? 2 * unit : 1;
+    const int32_t frameWidth = paper ? 3 * unit : 1;
+
+    Pens pens{};
+    pens.grid = surface.CreatePen(PenSolid, thin, palette.grid);
+    pens.axes = surface.CreatePen(PenSolid, thin, palette.axes);
+    pens.trigger = surface.CreatePen(PenSolid, thin, palette.trigger);
+    pens.cursor1 = surface.CreatePen(PenSolid, thin, palette.cursor1);
+    pens.cursor2 = surface.CreatePen(PenSolid, thin, palette.cursor2);
+    pens.frame = surface.CreatePen(PenSolid, frameWidth, palette.frame);
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        pens.trace[slot] = surface.CreatePen(PenSolid, wide, palette.trace[slot]);
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        pens.zero[slot] = surface.CreatePen(PenSolid, thin, palette.zero[slot]);
+    const DrawingSurface::PenHandle allPens[] = {
+        pens.grid,     pens.axes,     pens.trigger,  pens.cursor1, pens.cursor2, pens.frame,
+        pens.trace[0], pens.trace[1], pens.trace[2], pens.zero[0], pens.zero[1], pens.zero[2],
+    };
+    auto releasePens = [&] {
+        for (DrawingSurface::PenHandle pen : allPens)
+            surface.ReleasePen(pen);
+    };
+
+    // The paper font keeps its proportion to the screen rectangle on any page.
+    DrawingSurface::FontHandle font = 0;
+    if (paper) font = surface.LoadFont(QStringLiteral("Helvetica"), std::max(1, h / 40));
+
+    if (!surface.BeginDrawing()) {
+        releasePens();
+        if (font != 0) surface.ReleaseFont(font);
+        return;
+    }
+
+    Plotter plotter(surface, request.originX, request.originY);
+    const int32_t nh = capture.hDivisions;
+    const int32_t nv = capture.vDivisions;
+    const int32_t pixelsPerDiv = h / nv;
+    const int32_t halfX = w / 2;
+    const int32_t halfY = h / 2;
+
+    if (request.fillSurface)
+        surface.FillBox(0, 0, surface.SurfaceWidth(), surface.SurfaceHeight(), palette.background);
+    else
+        surface.FillBox(request.originX, request.originY, w, h, palette.background);
+
+    surface.SelectPen(pens.grid);
+    for (int32_t i = 0; i < nh; ++i) {
+        const int64_t x = int64_t{w} * i / nh;
+        plotter.Add(x, 0, x, h);
+    }
+    for (int32_t j = 0; j < nv; ++j) {
+        const int64_t y = int64_t{h} * j / nv;
+        plotter.Add(0, y, w, y);
+    }
+    plotter.Flush();
+
+    surface.SelectPen(pens.axes);
+    plotter.Line(halfX, 0, halfX, h);
+    plotter.Line(0, halfY, w, halfY);
+
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        if (capture.present[slot] != 1) continue;
+        surface.SelectPen(pens.zero[slot]);
+        const int32_t y = TraceRow(capture.offsetDiv[slot], halfY, pixelsPerDiv);
+        plotter.Line(0, y, w, y);
+    }
+
+    const int32_t count = request.sampleCount;
+    std::vector<ColumnExtremes> columns;
+    if (count > w) columns.resize(static_cast<size_t>(w));
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        if (capture.present[slot] != 1 || !TraceRangeValid(capture, request, slot)) continue;
+        surface.SelectPen(pens.trace[slot]);
+        const double* samples = capture.samples[slot] + request.firstSample;
+        if (count <= w) {
+            DrawPolyline(plotter, samples, count, w, halfY, pixelsPerDiv);
+        } else {
+            CollectColumnExtremes(samples, count, w, halfY, pixelsPerDiv, columns.data());
+            DrawColumns(plotter, columns.data(), w);
+        }
+    }
+
+    // Markers may lie outside the view; they are drawn wherever they fall.
+    auto markerColumn = [&](int32_t index) {
+        return SampleColumn(int64_t{index} - request.firstSample, count, w);
+    };
+    if (request.showTrigger) {
+        surface.SelectPen(pens.trigger);
+        const int32_t x = markerColumn(capture.triggerIndex);
+        plotter.Line(x, 0, x, h);
+    }
+    if (request.showCursors) {
+        surface.SelectPen(pens.cursor1);
+        const int32_t x1 = markerColumn(request.cursor1);
+        plotter.Line(x1, 0, x1, h);
+        surface.SelectPen(pens.cursor2);
+        const int32_t x2 = markerColumn(request.cursor2);
+        plotter.Line(x2, 0, x2, h);
+    }
+
+    if (font != 0)
+        surface.SelectFont(font);
+    else
+        surface.SelectDefaultFont();
+    const int32_t margin = h / 80;
+    const int32_t gap = 3 * surface.TextWidth(QStringLiteral(" "));
+    int32_t labelX = margin;
+    auto label = [&](const QString& text, Rgb colour) {
+        plotter.Text(labelX, margin, text, colour);
+        labelX += surface.TextWidth(text) + gap;
+    };
+    static const QString channelNames[SlotCount] = {QStringLiteral("CH1"), QStringLiteral("CH2"),
+                                                    QStringLiteral("MATH")};
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        if (capture.present[slot] != 1) continue;
+        if (request.showChannelScale) {
+            const double voltsPerDiv = capture.voltsPerDiv[slot];
+            label(FormatText(u"{0}: {1Sd5}V/DIV", KindText, &channelNames[slot], KindFloat64,
+                             &voltsPerDiv),
+                  palette.trace[slot]);
+        } else {
+            label(channelNames[slot], palette.trace[slot]);
+        }
+    }
+    if (request.showTrigger) label(QStringLiteral("TRIG"), palette.trigger);
+    if (request.showTimeScale) {
+        // The time per division of the zoomed view, not the capture's time base.
+        const double timePerDiv = capture.timePerDiv * count / capture.samplesPerChannel;
+        label(FormatText(u"TIME: {0Sd5}s/DIV", KindFloat64, &timePerDiv), palette.timeText);
+    }
+    if (request.showCursors) {
+        label(QStringLiteral("CUR1"), palette.cursor1);
+        label(QStringLiteral("CUR2"), palette.cursor2);
+    }
+    if (request.showFileName) label(FileLabel(capture.filePath), palette.fileText);
+
+    if (paper) {
+        surface.SelectPen(pens.frame);
+        plotter.Add(0, 0, w, 0);
+        plotter.Add(0, h - 1, w, h - 1);
+        plotter.Add(0, 0, 0, h);
+        plotter.Add(w - 1, 0, w - 1, h);
+        plotter.Flush();
+    }
+
+    releasePens();
+    surface.EndDrawing();
+    if (font != 0) surface.ReleaseFont(font);
+}
+
+QImage RenderScreenImage(const Capture& capture, const RenderRequest& request)
+{
+    if (request.width < 1 || request.height < 1) return QImage();
+    // RGB32 takes Qt's fast fill and line paths; drawing into a 24-bit image is several
+    // times slower, so the conversion waits until an encoder needs it.
+    QImage image(request.width, request.height, QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    image.fill(Qt::black);
+    PainterSurface surface(&image);
+    ScreenRenderer(capture, surface, request);
+    return image;
+}

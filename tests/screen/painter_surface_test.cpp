@@ -1,0 +1,270 @@
+// The QPainter surface: real pixels of rendered images.
+#include "screen/painter_surface.h"
+#include "screen/screen_renderer.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+
+namespace {
+
+Capture MakeCapture(int32_t n, double level)
+{
+    Capture capture{};
+    capture.hDivisions = 12;
+    capture.vDivisions = 8;
+    capture.samplesPerChannel = n;
+    capture.timePerDiv = 1e-3;
+    EXPECT_TRUE(AllocateSamples(capture));
+    capture.present[SlotCh1] = 1;
+    capture.voltsPerDiv[SlotCh1] = 1.0;
+    for (int32_t i = 0; i < n; ++i)
+        capture.samples[SlotCh1][i] = level;
+    return capture;
+}
+
+RenderRequest Request(int32_t width, int32_t height, int32_t count)
+{
+    RenderRequest request{};
+    request.width = width;
+    request.height = height;
+    request.sampleCount = count;
+    return request;
+}
+
+QRgb Pixel(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+
+// Pixels that differ from the background inside a box.
+int32_t Ink(const QImage& image, QRect box, QRgb background)
+{
+    int32_t count = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            count += Pixel(image, x, y) != background ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+TEST(PainterSurface, ScreenImageIsPixelExact)
+{
+    struct Case {
+        int32_t count; // polyline and min/max path
+    };
+    for (const Case& c : {Case{600}, Case{6000}}) {
+        SCOPED_TRACE(c.count);
+        Capture capture = MakeCapture(c.count, 1.0);
+        const QImage image = RenderScreenImage(capture, Request(600, 400, c.count));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+
+        struct Probe {
+            int x;
+            int y;
+            QRgb colour;
+        };
+        const Probe probes[] = {
+            {25, 75, 0x000000},   {50, 75, 0x404040},   {599, 75, 0x000000}, {25, 50, 0x404040},
+            {25, 399, 0x000000},  {300, 75, 0x808080},  {25, 200, 0x008080}, {0, 150, 0x00FFFF},
+            {299, 150, 0x00FFFF}, {599, 150, 0x00FFFF}, {50, 399, 0x404040},
+        };
+        for (const Probe& p : probes)
+            EXPECT_EQ(Pixel(image, p.x, p.y), p.colour) << p.x << ", " << p.y;
+
+        // No smoothing: below the label row every pixel has one of the palette's colours.
+        const std::set<QRgb> palette = {0x000000, 0x404040, 0x808080, 0xFF00FF, 0x008080, 0x00FFFF};
+        for (int y = 40; y < 400; ++y)
+            for (int x = 0; x < 600; ++x)
+                ASSERT_TRUE(palette.count(Pixel(image, x, y))) << x << ", " << y;
+    }
+}
+
+TEST(PainterSurface, PaperPensHaveTheirWidthAndTheFrameItsPlace)
+{
+    // H = 800: U = 2, traces 4 pixels, frame 6 pixels centred on the edge lines.
+    Capture capture = MakeCapture(1200, 1.0);
+    RenderRequest request = Request(1200, 800, 1200);
+    request.paperStyle = true;
+    const QImage image = RenderScreenImage(capture, request);
+    ASSERT_FALSE(image.isNull());
+    int32_t traceRows = 0;
+    for (int y = 0; y < 800; ++y)
+        traceRows += Pixel(image, 620, y) == 0xFF0000 ? 1 : 0;
+    EXPECT_EQ(traceRows, 4);
+    EXPECT_EQ(Pixel(image, 620, 300), 0xFF0000);
+    EXPECT_EQ(Pixel(image, 620, 0), 0x000000);   // top frame
+    EXPECT_EQ(Pixel(image, 620, 799), 0x000000); // bottom frame
+    EXPECT_EQ(Pixel(image, 0, 500), 0x000000);
+    EXPECT_EQ(Pixel(image, 1199, 500), 0x000000);
+    EXPECT_EQ(Pixel(image, 620, 10), 0xFFFFFF); // paper inside the frame
+}
+
+TEST(PainterSurface, BorrowedPainterDrawsTheSameAndKeepsItsState)
+{
+    Capture capture = MakeCapture(5000, 0.5);
+    RenderRequest request = Request(600, 400, 5000);
+    request.showTrigger = true;
+    const QImage own = RenderScreenImage(capture, request);
+
+    QImage image(600, 400, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::blue, 5));
+    {
+        PainterSurface surface(&painter);
+        ScreenRenderer(capture, surface, request);
+    }
+    EXPECT_TRUE(painter.isActive());
+    EXPECT_EQ(painter.pen().color(), QColor(Qt::blue));
+    painter.end();
+    EXPECT_EQ(image, own);
+
+    QPainter inactive;
+    PainterSurface idle(&inactive);
+    EXPECT_FALSE(idle.BeginDrawing());
+    QImage nothing;
+    PainterSurface none(&nothing);
+    EXPECT_FALSE(none.BeginDrawing());
+}
+
+TEST(PainterSurface, LabelsUseARealFont)
+{
+    // Without an installed font the offscreen platform draws every glyph as the same empty
+    // box: equal widths and identical pictures for different characters.
+    ASSERT_FALSE(QFontDatabase::families().isEmpty());
+    QImage image(200, 100, QImage::Format_RGB32);
+    PainterSurface surface(&image);
+    ASSERT_TRUE(surface.BeginDrawing());
+    EXPECT_NE(surface.TextWidth(u"iiii"_qs), surface.TextWidth(u"WWWW"_qs));
+    surface.FillBox(0, 0, 200, 100, {0, 0, 0});
+    surface.DrawText(10, 10, u"1"_qs, {255, 255, 255});
+    surface.DrawText(60, 10, u"2"_qs, {255, 255, 255});
+    surface.EndDrawing();
+    const QImage one = image.copy(10, 10, 40, 40);
+    const QImage two = image.copy(60, 10, 40, 40);
+    EXPECT_GT(Ink(image, QRect(10, 10, 40, 40), 0), 5);
+    EXPECT_GT(Ink(image, QRect(60, 10, 40, 40), 0), 5);
+    EXPECT_NE(one, two);
+
+    // The rendered label row has ink in the channel colour, starting at the margin.
+    Capture capture = MakeCapture(600, -2.0);
+    const QImage screen = RenderScreenImage(capture, Request(600, 400, 600));
+    int32_t cyan = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 100; ++x)
+            cyan += Pixel(screen, x, y) == 0x00FFFF ? 1 : 0;
+    EXPECT_GT(cyan, 10);
+}
+
+TEST(PainterSurface, PaperFontHeightFollowsTheDisplayNotTheSurface)
+{
+    // 75 points are 100 pixels at the display's 96 dpi, also on a 600 dpi surface.
+    QImage screen(100, 100, QImage::Format_RGB32);
+    QImage print = screen;
+    print.setDotsPerMeterX(23622);
+    print.setDotsPerMeterY(23622);
+    int32_t widths[2] = {};
+    int32_t i = 0;
+    for (QImage* image : {&screen, &print}) {
+        PainterSurface surface(image);
+        const DrawingSurface::FontHandle font = surface.LoadFont(u"Helvetica"_qs, 75);
+        ASSERT_NE(font, 0);
+        surface.SelectFont(font);
+        widths[i++] = surface.TextWidth(u"TIME: 500 µs/DIV"_qs);
+        surface.ReleaseFont(font);
+    }
+    EXPECT_EQ(widths[0], widths[1]);
+    EXPECT_GT(widths[0], 600); // about 16 characters of 100 pixels
+    EXPECT_EQ(DisplayDpiY(), 96);
+}
+
+TEST(PainterSurface, OnePixelLinesOnImagesMatchThePainter)
+{
+    // A clip that covers everything sends each line through QPainter instead of the direct
+    // path; axis-parallel lines must come out the same either way.
+    struct Case {
+        int32_t x1, y1, x2, y2;
+    };
+    const Case cases[] = {
+        {5, 0, 5, 47},    {5, 47, 5, 0},      {0, 10, 63, 10},    {63, 10, 0, 10},
+        {7, 7, 7, 7},     {-5, -50, -5, 900}, {20, -50, 20, 900}, {-900, 3, 900, 3},
+        {63, -1, 63, 48}, {64, 0, 64, 47},    {0, 48, 63, 48},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x1 << "," << c.y1 << " " << c.x2 << "," << c.y2);
+        QImage direct(64, 48, QImage::Format_RGB32);
+        direct.fill(Qt::black);
+        QImage painted = direct;
+        {
+            PainterSurface surface(&direct);
+            ASSERT_TRUE(surface.BeginDrawing());
+            surface.SelectPen(surface.CreatePen(PenSolid, 1, {255, 255, 0}));
+            surface.Line(c.x1, c.y1, c.x2, c.y2);
+            surface.EndDrawing();
+        }
+        {
+            QPainter painter(&painted);
+            painter.setClipRect(QRect(-10, -10, 100, 100));
+            PainterSurface surface(&painter);
+            ASSERT_TRUE(surface.BeginDrawing());
+            surface.SelectPen(surface.CreatePen(PenSolid, 1, {255, 255, 0}));
+            surface.Line(c.x1, c.y1, c.x2, c.y2);
+            surface.EndDrawing();
+        }
+        EXPECT_EQ(direct, painted);
+    }
+}
+
+TEST(PainterSurface, SlopedLinesAreThinExactAndClippedConsistently)
+{
+    // Each line drawn on a small image must equal the same line drawn whole on a large
+    // image and cropped: clipping may not move a single pixel.
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int32_t> coordinate(-300, 360);
+    const Rgb white{255, 255, 255};
+    for (int32_t round = 0; round < 200; ++round) {
+        const int32_t x1 = coordinate(random), y1 = coordinate(random);
+        const int32_t x2 = coordinate(random), y2 = coordinate(random);
+        SCOPED_TRACE(testing::Message() << x1 << "," << y1 << " " << x2 << "," << y2);
+        QImage small(64, 48, QImage::Format_RGB32);
+        small.fill(Qt::black);
+        QImage large(700, 700, QImage::Format_RGB32);
+        large.fill(Qt::black);
+        for (QImage* image : {&small, &large}) {
+            const int32_t shift = image == &large ? 320 : 0;
+            PainterSurface surface(image);
+            ASSERT_TRUE(surface.BeginDrawing());
+            surface.SelectPen(surface.CreatePen(PenSolid, 1, white));
+            surface.Line(x1 + shift, y1 + shift, x2 + shift, y2 + shift);
+            surface.EndDrawing();
+        }
+        ASSERT_EQ(small, large.copy(320, 320, 64, 48));
+
+        // One pixel per step of the major axis, both ends drawn, each within half a pixel.
+        const int32_t dx = x2 - x1;
+        const int32_t dy = y2 - y1;
+        const bool steep = std::abs(dy) >= std::abs(dx);
+        int32_t lit = 0;
+        for (int y = 320 + std::min(y1, y2); y <= 320 + std::max(y1, y2); ++y) {
+            for (int x = 320 + std::min(x1, x2); x <= 320 + std::max(x1, x2); ++x) {
+                if (Pixel(large, x, y) == 0) continue;
+                ++lit;
+                const double px = x - 320.0;
+                const double py = y - 320.0;
+                const double off = steep ? px - (x1 + (py - y1) * dx / (dy == 0 ? 1 : dy))
+                                         : py - (y1 + (px - x1) * dy / (dx == 0 ? 1 : dx));
+                ASSERT_LE(std::abs(off), 0.5 + 1e-9) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(lit, std::max(std::abs(dx), std::abs(dy)) + 1);
+        EXPECT_NE(Pixel(large, x1 + 320, y1 + 320), 0u);
+        EXPECT_NE(Pixel(large, x2 + 320, y2 + 320), 0u);
+    }
+}
