@@ -323,7 +323,7 @@ QImage Background()
         else
             wave.lineTo(x, y);
     }
-    painter.setPen(QPen(QColor(70, 82, 96), 2));
+    painter.setPen(QPen(QColor(67, 78, 91), 2));
     painter.drawPath(wave);
     return image;
 }
