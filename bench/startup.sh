@@ -1,0 +1,55 @@
+#!/bin/sh
+# Start-up time of the viewer, from launch to the first painted capture window with a
+# 65535-sample capture, against a bare Qt program showing an empty main window; both under
+# the same Xvfb in the same run. Prints the medians and their ratio (goal: at most 1.5).
+# Usage: bench/startup.sh [BUILD_DIR] [RUNS]   (the viewer must be built in BUILD_DIR)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+runs=${2:-7}
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+libs=""
+for lib in gui output screen math readouts capture text; do
+    found=$(find "$build/src" -name "libkurvex_$lib.a" | head -n 1)
+    [ -n "$found" ] && libs="$libs $found"
+done
+qt="$(pkg-config --cflags --libs Qt6Widgets Qt6PrintSupport)"
+flags="-std=c++20 -O2 -fPIC -DQT_NO_KEYWORDS -I$root/src -I$root/tests"
+g++ $flags "$root/bench/startup/probe_kurvex.cpp" "$root/tests/support/sav_builder.cpp" \
+    -o "$work/probe_kurvex" $libs $qt -lpng
+g++ $flags "$root/bench/startup/probe_bare.cpp" -o "$work/probe_bare" $qt
+"$work/probe_kurvex" --write "$work/big.sav"
+
+display=:$((90 + $$ % 9))
+Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+xvfb_pid=$!
+sleep 1
+export DISPLAY="$display"
+
+# Nanoseconds from launch to the first paint that the probe reports.
+measure() {
+    start=$(date +%s%N)
+    end=$("$@" 2>/dev/null | tail -n 1)
+    echo $(( (end - start) / 1000 ))
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+: > "$work/bare.txt"
+: > "$work/kurvex.txt"
+for _ in $(seq "$runs"); do
+    measure "$work/probe_bare" >> "$work/bare.txt"
+    measure "$work/probe_kurvex" "$work/big.sav" >> "$work/kurvex.txt"
+done
+bare=$(median < "$work/bare.txt")
+kurvex=$(median < "$work/kurvex.txt")
+echo "bare Qt main window:           ${bare} us (median of $runs)"
+echo "kurvex with a 65535-sample file: ${kurvex} us (median of $runs)"
+awk -v k="$kurvex" -v b="$bare" 'BEGIN { printf "ratio: %.2f (goal at most 1.5)\n", k / b }'

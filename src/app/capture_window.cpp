@@ -1,0 +1,436 @@
+#include "app/capture_window.h"
+
+#include "app/app_state.h"
+#include "app/artwork.h"
+#include "readouts/readouts.h"
+#include "screen/screen_renderer.h"
+#include "text/format_text.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+ScreenCanvas::ScreenCanvas(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ScreenCanvas::SetImage(QImage newImage)
+{
+    image = std::move(newImage);
+    update();
+}
+
+void ScreenCanvas::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (image.isNull())
+        painter.fillRect(rect(), Qt::black);
+    else
+        painter.drawImage(0, 0, image);
+}
+
+void ScreenCanvas::mousePressEvent(QMouseEvent* event)
+{
+    int32_t type = ControlEventOther;
+    if (event->button() == Qt::LeftButton)
+        type = ControlEventLeftPress;
+    else if (event->button() == Qt::RightButton)
+        type = ControlEventRightPress;
+    if (onPress) onPress(type, static_cast<int32_t>(event->position().x()));
+}
+
+// The second press of a double click arrives as a double click; it still places a cursor.
+void ScreenCanvas::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
+CaptureSubWindow::CaptureSubWindow(QWidget* parent) : QMdiSubWindow(parent) {}
+
+void CaptureSubWindow::closeEvent(QCloseEvent* event)
+{
+    // The window goes away through CloseCaptureWindow, which also forgets its record.
+    event->ignore();
+    if (FindCaptureWindow(this)) CloseCaptureWindow();
+}
+
+// The client area of a capture window: a fixed size that the subwindow wraps exactly.
+namespace {
+class CaptureClient : public QWidget {
+  public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return minimumSize(); }
+};
+} // namespace
+
+static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t type, int32_t x)
+{
+    if (FindCaptureWindow(window)) HandleCaptureControl(control, type, x);
+}
+
+static QPlainTextEdit* MakeTextBox(QWidget* parent, int32_t x, int32_t y)
+{
+    auto* box = new QPlainTextEdit(parent);
+    box->setGeometry(x, y, 130, 75);
+    box->setReadOnly(true);
+    box->setAcceptDrops(false);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return box;
+}
+
+static QGroupBox* MakeFrame(QWidget* parent, const QString& title, int32_t x, int32_t width)
+{
+    auto* frame = new QGroupBox(title, parent);
+    frame->setGeometry(x, 445, width, 95);
+    return frame;
+}
+
+// Sizes the subwindow so that its client area is exactly `height` high.
+static void SetClientHeight(CaptureWindow& window, int32_t height)
+{
+    window.client->setFixedSize(ClientWidth, height);
+    window.window->setFixedSize(window.window->sizeHint());
+}
+
+bool CreateCaptureWindow()
+{
+    AppState& app = App();
+    if (!app.mdiArea) return false;
+    auto record = std::make_unique<CaptureWindow>();
+    CaptureWindow& w = *record;
+
+    auto* sub = new CaptureSubWindow(nullptr);
+    sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowCloseButtonHint);
+    sub->setWindowIcon(ProgramIcon());
+    sub->setOption(QMdiSubWindow::RubberBandMove, false);
+    // The window can neither be sized, minimised nor maximised: its system menu offers
+    // only closing.
+    auto* systemMenu = new QMenu(sub);
+    QObject::connect(systemMenu->addAction(u"&Schließen"_s), &QAction::triggered, sub,
+                     [sub] { sub->close(); });
+    sub->setSystemMenu(systemMenu);
+    w.window = sub;
+
+    QWidget* c = new CaptureClient;
+    w.client = c;
+    // The fixed layout was drawn for a compact dialog font: "Alles auswählen" has to fit
+    // a 100-pixel button.
+    QFont compact = c->font();
+    compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
+    c->setFont(compact);
+
+    w.screenImage = new ScreenCanvas(c);
+    w.screenImage->setGeometry(5, 5, 600, 400);
+    w.screenImage->onPress = [sub](int32_t type, int32_t x) {
+        DispatchControlEvent(sub, ControlScreenImage, type, x);
+    };
+
+    w.scrollBar = new QScrollBar(Qt::Horizontal, c);
+    w.scrollBar->setGeometry(5, 410, 600, 30);
+    w.scrollBar->setRange(0, 0);
+    w.scrollBar->setPageStep(0);
+    w.scrollBar->setSingleStep(1);
+    QObject::connect(w.scrollBar, &QScrollBar::valueChanged, sub,
+                     [sub] { DispatchControlEvent(sub, ControlScrollBar, ControlEventOther, 0); });
+
+    w.settingsTree = new QTreeWidget(c);
+    w.settingsTree->setGeometry(610, 5, 200, 350);
+    w.settingsTree->setHeaderHidden(true);
+    w.settingsTree->setRootIsDecorated(true);
+    w.settingsTree->setItemsExpandable(true);
+    w.settingsTree->setIconSize(QSize(16, 16));
+    // Long rows scroll sideways rather than being cut short.
+    w.settingsTree->setTextElideMode(Qt::ElideNone);
+    w.settingsTree->header()->setStretchLastSection(false);
+    w.settingsTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    w.showCursorsBox = new QCheckBox(u"Cursor anzeigen"_s, c);
+    w.showCursorsBox->setGeometry(610, 360, 200, 20);
+    QObject::connect(w.showCursorsBox, &QCheckBox::toggled, sub, [sub] {
+        DispatchControlEvent(sub, ControlShowCursorsBox, ControlEventOther, 0);
+    });
+
+    w.zoomLabel = new QLabel(c);
+    w.zoomLabel->setGeometry(610, 385, 200, 20);
+    w.zoomLabel->setAlignment(Qt::AlignCenter);
+
+    w.zoomSlider = new QSlider(Qt::Horizontal, c);
+    w.zoomSlider->setGeometry(610, 410, 200, 30);
+    w.zoomSlider->setRange(0, ZoomPositions - 1);
+    w.zoomSlider->setTickPosition(QSlider::TicksBelow);
+    w.zoomSlider->setTickInterval(1);
+    w.zoomSlider->setSingleStep(1);
+    w.zoomSlider->setPageStep(2);
+    QObject::connect(w.zoomSlider, &QSlider::valueChanged, sub,
+                     [sub] { DispatchControlEvent(sub, ControlZoomSlider, ControlEventOther, 0); });
+
+    w.cursor1Frame = MakeFrame(c, u"Cursor 1"_s, 5, 140);
+    w.cursor1Box = MakeTextBox(c, 10, 460);
+    w.cursor2Frame = MakeFrame(c, u"Cursor 2"_s, 150, 140);
+    w.cursor2Box = MakeTextBox(c, 155, 460);
+    w.deltaFrame = MakeFrame(c, u"Cursor 1 - Cursor 2"_s, 295, 140);
+    w.deltaBox = MakeTextBox(c, 300, 460);
+
+    w.selectAllButton = new QPushButton(u"Alles auswählen"_s, c);
+    w.selectAllButton->setGeometry(440, 445, 100, 20);
+    QObject::connect(w.selectAllButton, &QPushButton::clicked, sub, [sub] {
+        DispatchControlEvent(sub, ControlSelectAllButton, ControlEventOther, 0);
+    });
+    w.measureButton = new QPushButton(u"Messung..."_s, c);
+    w.measureButton->setGeometry(440, 470, 100, 20);
+    QObject::connect(w.measureButton, &QPushButton::clicked, sub, [sub] {
+        DispatchControlEvent(sub, ControlMeasureButton, ControlEventOther, 0);
+    });
+    w.mathButton = new QPushButton(u"Mathematik..."_s, c);
+    w.mathButton->setGeometry(440, 495, 100, 20);
+    QObject::connect(w.mathButton, &QPushButton::clicked, sub,
+                     [sub] { DispatchControlEvent(sub, ControlMathButton, ControlEventOther, 0); });
+
+    w.mathLabel = new QLabel(c);
+    w.mathLabel->setGeometry(435, 520, 110, 20);
+    w.mathLabel->setAlignment(Qt::AlignCenter);
+
+    w.resultsFrame = MakeFrame(c, u"Ergebnis"_s, 545, 265);
+    w.resultsBox = MakeTextBox(c, 550, 460);
+    w.resultsBox->resize(255, 75);
+
+    sub->setWidget(c);
+    SetClientHeight(w, ClientHeightPlain);
+    // New windows cascade from the top-left corner, each one title bar lower and further
+    // right, and start over after eight.
+    const auto placed = static_cast<int32_t>(app.mdiArea->subWindowList().size());
+    const int32_t step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + 4;
+    app.mdiArea->addSubWindow(sub);
+    sub->move((placed % 8) * step, (placed % 8) * step);
+    sub->hide();
+
+    app.captureWindows.push_back(std::move(record));
+    app.currentWindow = &w;
+    return true;
+}
+
+static void FillSettingsList(CaptureWindow& w)
+{
+    w.settingsTree->clear();
+    QTreeWidgetItem* topItem = nullptr;
+    for (const SettingsItem& entry : SettingsListItems(w.capture)) {
+        QTreeWidgetItem* item = nullptr;
+        if (entry.level == 0 || !topItem) {
+            item = new QTreeWidgetItem(w.settingsTree);
+            topItem = item;
+        } else {
+            item = new QTreeWidgetItem(topItem);
+        }
+        item->setText(0, entry.text);
+        if (entry.icon > 0 && entry.icon < ImageSlotCount)
+            item->setIcon(0, QIcon(App().images[entry.icon]));
+    }
+    w.settingsTree->expandAll();
+    ++w.counts.settingsFills;
+}
+
+static void UpdateCursorReadouts(CaptureWindow& w)
+{
+    ++w.counts.cursorReadouts;
+    if (!w.view.cursorsShown) return;
+    const CursorTexts texts = CursorReadoutTexts(w.capture, w.view.cursor1, w.view.cursor2);
+    w.cursor1Box->setPlainText(BoxText(texts.first));
+    w.cursor2Box->setPlainText(BoxText(texts.second));
+    w.deltaBox->setPlainText(BoxText(texts.difference));
+}
+
+static void ApplyCursorMode(CaptureWindow& w)
+{
+    const bool shown = w.view.cursorsShown != 0;
+    SetClientHeight(w, shown ? ClientHeightCursors : ClientHeightPlain);
+    w.screenImage->setCursor(shown ? Qt::CrossCursor : Qt::ArrowCursor);
+    QWidget* const section[] = {w.cursor1Box,    w.cursor2Box, w.deltaBox,  w.selectAllButton,
+                                w.measureButton, w.resultsBox, w.mathButton};
+    for (QWidget* control : section)
+        control->setEnabled(shown);
+}
+
+void RefreshCaptureWindow()
+{
+    CaptureWindow* current = App().currentWindow;
+    if (!current) return;
+    CaptureWindow& w = *current;
+    CaptureView& v = w.view;
+    const Capture& c = w.capture;
+    const int32_t n = c.samplesPerChannel;
+    int32_t& bits = w.staleBits;
+
+    // What the refresh writes into the controls must not come back as new events.
+    const QSignalBlocker blockScroll(w.scrollBar);
+    const QSignalBlocker blockZoom(w.zoomSlider);
+    const QSignalBlocker blockBox(w.showCursorsBox);
+
+    if (bits & StaleScrolled) {
+        ScrollView(v, n, w.scrollBar->value());
+        bits |= StaleOffset;
+    }
+    if (bits & (StaleZoom | StaleNew)) {
+        v.previousVisibleCount = v.visibleCount;
+        v.visibleCount = VisibleCountFor(n, w.zoomSlider->value());
+        bits |= StaleVisibleCount;
+    }
+    if (bits & StaleCursorToggle) {
+        v.cursorsShown = w.showCursorsBox->isChecked() ? 1 : 0;
+        bits |= StaleCursorMode;
+    }
+    if (bits & StaleNew) {
+        v.cursor1 = 0;
+        v.cursor2 = n - 1;
+        bits |= StaleCursors;
+    }
+    if (bits & StaleNew) {
+        ScreenImageSize(c, v.imageWidth, v.imageHeight);
+        bits |= StaleImageSize;
+    }
+    if (bits & StaleImageSize)
+        w.screenImage->setGeometry((600 - v.imageWidth) / 2 + 5, (400 - v.imageHeight) / 2 + 5,
+                                   v.imageWidth, v.imageHeight);
+    if (bits & (StaleVisibleCount | StaleNew)) {
+        // The toolkit's scroll bar counts positions, not the end of the page: its maximum
+        // is the last first sample, N - visibleCount.
+        const ScrollRange range = ScrollRangeFor(v, n);
+        w.scrollBar->setRange(0, std::max(range.maximum - range.page + 1, 0));
+        w.scrollBar->setPageStep(range.page);
+        RecentreView(v, n);
+        bits |= StaleOffset;
+    }
+    if (bits & StaleCursorMode) ApplyCursorMode(w);
+    if (bits & StaleNew) w.window->setWindowTitle(QFileInfo(c.filePath).fileName());
+    if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
+    if (bits & StaleNew) FillSettingsList(w);
+    if (bits & (StaleVisibleCount | StaleNew)) {
+        const double zoomedTimePerDiv = n > 0 ? c.timePerDiv * v.visibleCount / n : 0.0;
+        w.zoomLabel->setText(FormatText(u"Zoom: {0Sd5}s/DIV", KindFloat64, &zoomedTimePerDiv));
+        ++w.counts.zoomLabels;
+    }
+    if (bits & (StaleCursorMode | StaleCursors | StaleMath | StaleNew)) UpdateCursorReadouts(w);
+    if (bits & (StaleMath | StaleNew)) {
+        if (c.present[SlotMath] == 1)
+            w.mathLabel->setText(
+                FormatText(u"Math: {0Sd5}V/DIV", KindFloat64, &c.voltsPerDiv[SlotMath]));
+        else
+            w.mathLabel->clear();
+        ++w.counts.mathLabels;
+    }
+    if (bits & StaleRedrawMask) {
+        w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v)));
+        ++w.counts.renders;
+    }
+    bits = 0;
+}
+
+void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
+{
+    CaptureWindow* current = App().currentWindow;
+    if (!current) return;
+    CaptureWindow& w = *current;
+    switch (control) {
+    case ControlScreenImage: {
+        if (w.view.cursorsShown != 1) return;
+        if (eventType != ControlEventLeftPress && eventType != ControlEventRightPress) return;
+        // A press on the canvas edge may report a column just outside it.
+        const int32_t column = std::clamp(x, 0, std::max(w.view.imageWidth - 1, 0));
+        const int32_t sample = SampleAtColumn(w.view, column);
+        if (eventType == ControlEventLeftPress)
+            w.view.cursor1 = sample;
+        else
+            w.view.cursor2 = sample;
+        w.staleBits |= StaleCursors;
+        RefreshCaptureWindow();
+        return;
+    }
+    case ControlScrollBar:
+        w.staleBits |= StaleScrolled;
+        RefreshCaptureWindow();
+        return;
+    case ControlZoomSlider:
+        w.staleBits |= StaleZoom;
+        RefreshCaptureWindow();
+        return;
+    case ControlShowCursorsBox:
+        w.staleBits |= StaleCursorToggle;
+        RefreshCaptureWindow();
+        return;
+    case ControlSelectAllButton:
+        w.view.cursor1 = 0;
+        w.view.cursor2 = w.capture.samplesPerChannel - 1;
+        w.staleBits |= StaleCursors;
+        RefreshCaptureWindow();
+        return;
+    case ControlMeasureButton:
+        ShowPopupMenuBelow(App().popupMenu, w.window, w.measureButton);
+        return;
+    case ControlMathButton:
+        // The math dialog is not part of this build; the button has nothing to open.
+        return;
+    default:
+        return;
+    }
+}
+
+void CloseCaptureWindow()
+{
+    AppState& app = App();
+    CaptureWindow* current = app.currentWindow;
+    if (!current) return;
+    app.currentWindow = nullptr;
+    FreeSamples(current->capture);
+    QMdiSubWindow* sub = current->window;
+    auto found = std::find_if(app.captureWindows.begin(), app.captureWindows.end(),
+                              [current](const auto& entry) { return entry.get() == current; });
+    if (found != app.captureWindows.end()) app.captureWindows.erase(found);
+    if (sub) {
+        sub->hide();
+        if (app.mdiArea) app.mdiArea->removeSubWindow(sub);
+        // The close may come from the window's own close event: delete it afterwards.
+        sub->deleteLater();
+    }
+}
+
+void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control)
+{
+    if (!menu || !owner || !control) return;
+    App().popupOwner = owner;
+    if (App().mdiArea) App().mdiArea->setActiveSubWindow(owner);
+    menu->popup(control->mapToGlobal(QPoint(0, control->height())));
+}
+
+void Measure(CaptureWindow& window, int32_t mode)
+{
+    window.resultsBox->setPlainText(
+        BoxText(MeasureText(window.capture, window.view.cursor1, window.view.cursor2, mode)));
+}
+
+QString BoxText(const QString& text)
+{
+    QString lines = text;
+    lines.replace(u"\r\n"_s, u"\n"_s);
+    return lines;
+}

@@ -1,0 +1,159 @@
+// The document window of one loaded capture: its view state, its 18 controls, and the
+// refresh protocol through which every control event changes what the window shows.
+// Handlers only mark what became stale; RefreshCaptureWindow recomputes exactly that.
+#pragma once
+
+#include "capture/capture.h"
+#include "screen/view.h"
+
+#include <QImage>
+#include <QMdiSubWindow>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QTreeWidget;
+
+// Bits of CaptureWindow::staleBits.
+enum : int32_t {
+    StaleScrolled = 0x001,
+    StaleOffset = 0x002,
+    StaleZoom = 0x004,
+    StaleVisibleCount = 0x008,
+    StaleCursorToggle = 0x010,
+    StaleCursorMode = 0x020,
+    StaleCursors = 0x040,
+    StaleMath = 0x080,
+    StaleNew = 0x100,
+    StaleImageSize = 0x200,
+};
+// The bits after which the screen image must be drawn again.
+constexpr int32_t StaleRedrawMask = 0x3EA;
+
+// The controls of a capture window, numbered in creation order.
+enum CaptureControl : int32_t {
+    ControlScreenImage = 1,
+    ControlScrollBar = 2,
+    ControlSettingsTree = 3,
+    ControlShowCursorsBox = 4,
+    ControlZoomLabel = 5,
+    ControlZoomSlider = 6,
+    ControlCursor1Frame = 7,
+    ControlCursor1Box = 8,
+    ControlCursor2Frame = 9,
+    ControlCursor2Box = 10,
+    ControlDeltaFrame = 11,
+    ControlDeltaBox = 12,
+    ControlSelectAllButton = 13,
+    ControlMeasureButton = 14,
+    ControlMathButton = 15,
+    ControlMathLabel = 16,
+    ControlResultsFrame = 17,
+    ControlResultsBox = 18,
+};
+
+// Event types of HandleCaptureControl.
+enum : int32_t { ControlEventOther = 0, ControlEventLeftPress = 1, ControlEventRightPress = 2 };
+
+// Client sizes of the window without and with the cursor section.
+constexpr int32_t ClientWidth = 815;
+constexpr int32_t ClientHeightPlain = 445;
+constexpr int32_t ClientHeightCursors = 545;
+
+// The screen picture of a capture window; reports button presses with the pointer's x.
+class ScreenCanvas : public QWidget {
+  public:
+    explicit ScreenCanvas(QWidget* parent);
+    void SetImage(QImage image);
+    const QImage& Image() const { return image; }
+    std::function<void(int32_t eventType, int32_t x)> onPress;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    QImage image;
+};
+
+// The MDI child: its close box goes through CloseCaptureWindow like every other close.
+class CaptureSubWindow : public QMdiSubWindow {
+  public:
+    explicit CaptureSubWindow(QWidget* parent);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// How often a refresh recomputed each derived part; lets tests hold the refresh to
+// "only what is stale".
+struct RefreshCounts {
+    int32_t renders;
+    int32_t settingsFills;
+    int32_t zoomLabels;
+    int32_t cursorReadouts;
+    int32_t mathLabels;
+};
+
+// Create zero-filled: every field the window does not set reads 0.
+struct CaptureWindow {
+    QMdiSubWindow* window;
+    int32_t staleBits;
+    CaptureView view; // firstSample, visibleCount, cursors, image size
+    RefreshCounts counts;
+
+    QWidget* client;
+    ScreenCanvas* screenImage;
+    QScrollBar* scrollBar;
+    QTreeWidget* settingsTree;
+    QCheckBox* showCursorsBox;
+    QLabel* zoomLabel;
+    QSlider* zoomSlider;
+    QGroupBox* cursor1Frame;
+    QPlainTextEdit* cursor1Box;
+    QGroupBox* cursor2Frame;
+    QPlainTextEdit* cursor2Box;
+    QGroupBox* deltaFrame;
+    QPlainTextEdit* deltaBox;
+    QPushButton* selectAllButton;
+    QPushButton* measureButton;
+    QPushButton* mathButton;
+    QLabel* mathLabel;
+    QGroupBox* resultsFrame;
+    QPlainTextEdit* resultsBox;
+
+    Capture capture;
+};
+
+// A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.
+bool CreateCaptureWindow();
+
+// Recomputes and redraws what currentWindow's staleBits name, then clears them.
+void RefreshCaptureWindow();
+
+// One event of a control of currentWindow; x is the pointer column for the screen image.
+void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x);
+
+// Releases currentWindow's samples, closes the child window and forgets the record.
+void CloseCaptureWindow();
+
+// Shows `menu` with its top-left corner at the bottom-left corner of `control`, after
+// bringing `owner` to the front; its commands then act on `owner`.
+void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control);
+
+// Runs a measurement (MeasurePeak, MeasureRms, MeasureMean) between the cursors of
+// `window` into its results box.
+void Measure(CaptureWindow& window, int32_t mode);
+
+// Text for a read-only box: the readouts end lines with CR LF, the text box wants LF.
+QString BoxText(const QString& text);

@@ -1,0 +1,427 @@
+#include "app/main_frame.h"
+
+#include "app/app_state.h"
+#include "app/artwork.h"
+#include "app/capture_loading.h"
+#include "app/file_requesters.h"
+#include "output/csv_export.h"
+#include "output/png_export.h"
+#include "output/raw_export.h"
+#include "platform/platform.h"
+#include "readouts/readouts.h"
+#include "screen/screen_renderer.h"
+#include "text/format_text.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QTranslator>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+AppState& App()
+{
+    static AppState state{};
+    return state;
+}
+
+bool FindCaptureWindow(const QWidget* window)
+{
+    AppState& app = App();
+    app.currentWindow = nullptr;
+    if (!window) return false;
+    for (const auto& entry : app.captureWindows) {
+        if (entry->window == window) {
+            app.currentWindow = entry.get();
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t CommandForKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    modifiers &= ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier) return key == Qt::Key_F1 ? CommandHelp : -1;
+    if (modifiers != Qt::ControlModifier) return -1;
+    switch (key) {
+    case Qt::Key_O:
+        return CommandOpen;
+    case Qt::Key_P:
+        return CommandPrint;
+    case Qt::Key_F:
+        return CommandExportPng;
+    case Qt::Key_C:
+        return CommandCopyImage;
+    case Qt::Key_E:
+        return CommandExportCsv;
+    case Qt::Key_L:
+        return CommandExportRaw;
+    default:
+        return -1;
+    }
+}
+
+void CopyScreenToClipboard()
+{
+    CaptureWindow* window = App().currentWindow;
+    if (!window) return;
+    const QImage image = RenderScreenImage(window->capture, ImageRenderRequest(window->view));
+    if (!image.isNull()) PutImageOnClipboard(image);
+}
+
+// The capture's path without its extension: the name the Save requester proposes.
+static QString SuggestedExportName(const QString& filePath)
+{
+    const qsizetype slash = filePath.lastIndexOf(u'/');
+    const qsizetype dot = filePath.lastIndexOf(u'.');
+    return dot > slash + 1 ? filePath.left(dot) : filePath;
+}
+
+using ExportWriter = bool (*)(const CaptureWindow& window, const QString& path);
+
+static void ExportFlow(const QString& filterPattern, const QString& extension, ExportWriter writer)
+{
+    AppState& app = App();
+    if (!FindCaptureWindow(app.mdiArea->currentSubWindow())) return;
+    QMdiSubWindow* const sub = app.currentWindow->window;
+    const QString suggestion = SuggestedExportName(app.currentWindow->capture.filePath);
+    const QString path =
+        SaveFileRequester(QString(), suggestion, filterPattern, 0, app.mainFrame, extension,
+                          RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
+    if (path.isEmpty() || !FindCaptureWindow(sub)) return;
+    if (!writer(*app.currentWindow, path))
+        ShowErrorBox(app.mainFrame, u"Fehler"_s,
+                     FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &path));
+}
+
+static bool WritePngExport(const CaptureWindow& window, const QString& path)
+{
+    return SaveScreenAsPng(window.capture, window.view, path);
+}
+
+static bool WriteCsvExport(const CaptureWindow& window, const QString& path)
+{
+    return ExportCsv(window.capture, path);
+}
+
+static bool WriteRawExport(const CaptureWindow& window, const QString& path)
+{
+    return ExportRaw(window.capture, path);
+}
+
+MainFrame::MainFrame()
+{
+    AppState& app = App();
+    app.mainFrame = this;
+    setWindowTitle(u"Kurvex"_s);
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
+
+    mdiArea = new QMdiArea(this);
+    mdiArea->setFrameShape(QFrame::NoFrame);
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setBackground(QBrush(app.images[0]));
+    setCentralWidget(mdiArea);
+    app.mdiArea = mdiArea;
+
+    CreateActionsAndMenus();
+    resize(800, 600 + menuBar()->sizeHint().height());
+
+    // The frame's shortcuts come before any control of the frame sees the key.
+    qApp->installEventFilter(this);
+}
+
+MainFrame::~MainFrame()
+{
+    qApp->removeEventFilter(this);
+    AppState& app = App();
+    // Shutdown: the records and their captures go together; the widgets go with the frame.
+    app.currentWindow = nullptr;
+    app.captureWindows.clear();
+    app.mdiArea = nullptr;
+    app.mainFrame = nullptr;
+    delete app.popupMenu;
+    app.popupMenu = nullptr;
+}
+
+void MainFrame::CreateActionsAndMenus()
+{
+    AppState& app = App();
+    struct Item {
+        int32_t id;
+        const char16_t* text;
+    };
+    const auto makeAction = [this](const Item& item) {
+        auto* action = new QAction(QString::fromUtf16(item.text), this);
+        const int32_t id = item.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        return action;
+    };
+
+    // Popup menu 0: its commands act on the window whose button opened it.
+    app.popupMenu = new QMenu;
+    const Item popupItems[] = {{CommandPeakValues, u"&Spitzenwerte"},
+                               {CommandRmsValues, u"&Effektivwerte"},
+                               {CommandMeanValues, u"&Mittelwerte"}};
+    for (const Item& item : popupItems) {
+        auto* action = new QAction(QString::fromUtf16(item.text), app.popupMenu);
+        const int32_t mode = item.id;
+        connect(action, &QAction::triggered, this, [mode] {
+            if (FindCaptureWindow(App().popupOwner)) Measure(*App().currentWindow, mode);
+        });
+        app.popupMenu->addAction(action);
+    }
+
+    // The text after the tab is the shortcut's label; the keys themselves are caught by
+    // eventFilter so that they work from every control and fire once.
+    QMenu* fileMenu = menuBar()->addMenu(u"&Datei"_s);
+    fileMenu->addAction(makeAction({CommandOpen, u"&Öffnen...\tStrg+O"}));
+    fileMenu->addSeparator();
+    fileMenu->addAction(makeAction({CommandPrint, u"&Drucken...\tStrg+P"}));
+    QMenu* imageMenu = fileMenu->addMenu(u"&Export als Bild"_s);
+    imageMenu->addAction(makeAction({CommandExportPng, u"&Datei...\tStrg+F"}));
+    imageMenu->addAction(makeAction({CommandCopyImage, u"&Zwischenablage\tStrg+C"}));
+    fileMenu->addAction(makeAction({CommandExportCsv, u"Export als &CSV-Datei...\tStrg+E"}));
+    fileMenu->addAction(
+        makeAction({CommandExportRaw, u"Export als &LTspice-RAW-Datei...\tStrg+L"}));
+    fileMenu->addSeparator();
+    fileMenu->addAction(makeAction({CommandQuit, u"&Beenden"}));
+
+    windowMenu = menuBar()->addMenu(u"&Fenster"_s);
+    windowMenu->addAction(makeAction({CommandTileVertical, u"&Nebeneinander"}));
+    windowMenu->addAction(makeAction({CommandTileHorizontal, u"&Übereinander"}));
+    windowMenu->addAction(makeAction({CommandCascade, u"&Kaskadieren"}));
+    windowMenu->addAction(makeAction({CommandCloseAll, u"&Alle schließen"}));
+    fixedWindowItems = static_cast<int32_t>(windowMenu->actions().size());
+    connect(windowMenu, &QMenu::aboutToShow, this, [this] { RebuildWindowMenu(); });
+
+    QMenu* helpMenu = menuBar()->addMenu(u"&?"_s);
+    helpMenu->addAction(makeAction({CommandHelp, u"&Hilfe...\tF1"}));
+    helpMenu->addAction(makeAction({CommandAbout, u"&Über Kurvex..."}));
+    helpMenu->addSeparator();
+    helpMenu->addAction(makeAction({CommandWebsite, u"&Website öffnen..."}));
+}
+
+// Below the four commands: the titles of the open capture windows; choosing one
+// activates it.
+void MainFrame::RebuildWindowMenu()
+{
+    const QList<QAction*> actions = windowMenu->actions();
+    for (qsizetype i = fixedWindowItems; i < actions.size(); ++i) {
+        windowMenu->removeAction(actions.at(i));
+        actions.at(i)->deleteLater();
+    }
+    const QList<QMdiSubWindow*> windows = mdiArea->subWindowList(QMdiArea::CreationOrder);
+    int32_t number = 0;
+    for (QMdiSubWindow* sub : windows) {
+        if (!sub->isVisible()) continue;
+        if (number == 0) windowMenu->addSeparator();
+        ++number;
+        const QString text = number < 10 ? u"&%1 %2"_s.arg(number).arg(sub->windowTitle())
+                                         : u"%1 %2"_s.arg(number).arg(sub->windowTitle());
+        QAction* action = windowMenu->addAction(text);
+        connect(action, &QAction::triggered, this,
+                [this, sub] { mdiArea->setActiveSubWindow(sub); });
+    }
+}
+
+void MainFrame::RunCommand(int32_t id)
+{
+    AppState& app = App();
+    switch (id) {
+    case CommandPeakValues:
+    case CommandRmsValues:
+    case CommandMeanValues:
+        if (FindCaptureWindow(app.popupOwner)) Measure(*app.currentWindow, id);
+        return;
+    case CommandOpen: {
+        OpenFileRequester(QString(), QString(),
+                          u"UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*"_s, 0, this,
+                          u"sav"_s,
+                          RequesterDefaultTitle | RequesterAddToRecent | RequesterMustExist |
+                              RequesterMultiSelect);
+        const QStringList paths = app.openedPaths;
+        for (const QString& path : paths)
+            OpenCapture(path);
+        return;
+    }
+    case CommandPrint:
+        // Printing is not part of this build: the command only checks for a document.
+        FindCaptureWindow(mdiArea->currentSubWindow());
+        return;
+    case CommandExportPng:
+        ExportFlow(u"PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"_s, u"png"_s, WritePngExport);
+        return;
+    case CommandCopyImage:
+        if (FindCaptureWindow(mdiArea->currentSubWindow())) CopyScreenToClipboard();
+        return;
+    case CommandExportCsv:
+        ExportFlow(u"CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"_s, u"csv"_s, WriteCsvExport);
+        return;
+    case CommandExportRaw:
+        ExportFlow(u"LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"_s, u"raw"_s,
+                   WriteRawExport);
+        return;
+    case CommandQuit:
+        app.quitRequested = true;
+        QuitEventLoop();
+        return;
+    case CommandAbout:
+    case CommandWebsite:
+    case CommandHelp:
+        return;
+    case CommandTileVertical:
+        TileSubWindows(true);
+        return;
+    case CommandTileHorizontal:
+        TileSubWindows(false);
+        return;
+    case CommandCascade:
+        mdiArea->cascadeSubWindows();
+        return;
+    case CommandCloseAll:
+        while (!app.captureWindows.empty()) {
+            app.currentWindow = app.captureWindows.front().get();
+            CloseCaptureWindow();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+// Side by side: one column per window; one above the other: one row per window. The
+// capture windows keep their fixed size, so tiling places them without stretching.
+void MainFrame::TileSubWindows(bool sideBySide)
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::StackingOrder))
+        if (sub->isVisible() && !sub->isMinimized()) windows.append(sub);
+    const auto count = static_cast<int32_t>(windows.size());
+    const QSize area = mdiArea->viewport()->size();
+    for (int32_t i = 0; i < count; ++i) {
+        QMdiSubWindow* sub = windows.at(count - 1 - i);
+        const QRect cell =
+            sideBySide ? QRect(i * area.width() / count, 0, area.width() / count, area.height())
+                       : QRect(0, i * area.height() / count, area.width(), area.height() / count);
+        sub->setGeometry(
+            QRect(cell.topLeft(),
+                  cell.size().expandedTo(sub->minimumSize()).boundedTo(sub->maximumSize())));
+    }
+}
+
+void MainFrame::OpenPaths(const QStringList& paths)
+{
+    for (qsizetype i = paths.size() - 1; i >= 0; --i)
+        OpenCapture(paths.at(i));
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    // Nothing to save and nothing to ask: closing the frame ends the program.
+    event->accept();
+    App().quitRequested = true;
+    QuitEventLoop();
+}
+
+static bool OnlyLocalFiles(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) return false;
+    for (const QUrl& url : data->urls())
+        if (!url.isLocalFile()) return false;
+    return true;
+}
+
+void MainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (OnlyLocalFiles(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainFrame::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (OnlyLocalFiles(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainFrame::dropEvent(QDropEvent* event)
+{
+    if (!OnlyLocalFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        paths.append(url.toLocalFile());
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    OpenPaths(paths);
+}
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Keys typed into a dialog or a menu belong to it; only the frame and its capture
+    // windows share the frame's shortcuts.
+    if (!widget || widget->window() != this) return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int32_t id = CommandForKey(key->key(), key->modifiers());
+    if (id < 0) return QMainWindow::eventFilter(watched, event);
+    if (type == QEvent::ShortcutOverride) {
+        // Claim the key so that no control's own shortcut takes it; it comes back here
+        // as the key press.
+        event->accept();
+        return true;
+    }
+    if (!key->isAutoRepeat()) RunCommand(id);
+    return true;
+}
+
+void StartApplicationServices()
+{
+    Q_INIT_RESOURCE(kurvex);
+    // The interface is German; so are the toolkit's own dialogs and menus, where installed.
+    static QTranslator toolkitTexts;
+    if (toolkitTexts.isEmpty() &&
+        toolkitTexts.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&toolkitTexts);
+}
+
+MainFrame* StartMainFrame(const QStringList& paths)
+{
+    AppState& app = App();
+    app.captureWindows.clear();
+    app.currentWindow = nullptr;
+    app.openedPaths.clear();
+    app.quitRequested = false;
+    app.popupOwner = nullptr;
+    app.programDirectory = QCoreApplication::applicationDirPath() + u"/"_s;
+    LoadImageSlots();
+
+    auto* frame = new MainFrame;
+    frame->showMaximized();
+    frame->OpenPaths(paths);
+    return frame;
+}

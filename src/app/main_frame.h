@@ -1,0 +1,76 @@
+// The top-level window of the viewer: menus, shortcuts, the multi-document area with the
+// capture windows, file drops, and the commands of the menus.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <cstdint>
+
+class QMdiArea;
+class QMenu;
+
+// Menu command ids: one number space for the popup menu and the menu bar.
+enum : int32_t {
+    CommandPeakValues = 0,
+    CommandRmsValues = 1,
+    CommandMeanValues = 2,
+    CommandOpen = 3,
+    CommandPrint = 4,
+    CommandExportPng = 5,
+    CommandCopyImage = 6,
+    CommandExportCsv = 7,
+    CommandExportRaw = 8,
+    CommandQuit = 9,
+    CommandAbout = 10,
+    CommandWebsite = 11,
+    CommandHelp = 12,
+    CommandTileVertical = 13,
+    CommandTileHorizontal = 14,
+    CommandCascade = 15,
+    CommandCloseAll = 16,
+};
+
+class MainFrame : public QMainWindow {
+  public:
+    MainFrame();
+    ~MainFrame() override;
+
+    QMdiArea* MdiArea() const { return mdiArea; }
+    QMenu* WindowMenu() const { return windowMenu; }
+
+    // The command of a menu item or shortcut of the frame.
+    void RunCommand(int32_t id);
+    // Opens paths from the last to the first, so that the first ends up in front.
+    void OpenPaths(const QStringList& paths);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateActionsAndMenus();
+    void RebuildWindowMenu();
+    void TileSubWindows(bool sideBySide);
+
+    QMdiArea* mdiArea = nullptr;
+    QMenu* windowMenu = nullptr;
+    int32_t fixedWindowItems = 0;
+};
+
+// What the program needs before its first window: the stored pictures compiled into the
+// program, and the toolkit's own texts in German.
+void StartApplicationServices();
+
+// Start-up up to the event loop: state cleared, pictures loaded, the frame built and shown
+// maximised, the given files opened from the last to the first.
+MainFrame* StartMainFrame(const QStringList& paths);
+
+// The shortcut key of a frame command (Ctrl+O, ... F1), or -1.
+int32_t CommandForKey(int key, Qt::KeyboardModifiers modifiers);
+
+// Ctrl+C: the screen picture of the active capture window, as the PNG export draws it.
+void CopyScreenToClipboard();

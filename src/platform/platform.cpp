@@ -1,0 +1,110 @@
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+static PlatformHooks DefaultHooks()
+{
+    PlatformHooks hooks;
+    hooks.openDialog = QtOpenDialog;
+    hooks.saveDialog = QtSaveDialog;
+    hooks.errorBox = QtErrorBox;
+    hooks.clipboardImage = QtClipboardImage;
+    hooks.quitEventLoop = QtQuitEventLoop;
+    return hooks;
+}
+
+PlatformHooks& Platform()
+{
+    static PlatformHooks hooks = DefaultHooks();
+    return hooks;
+}
+
+void ResetPlatformHooks()
+{
+    Platform() = DefaultHooks();
+}
+
+QStringList RunOpenDialog(QWidget* owner, const FileDialogRequest& request)
+{
+    return Platform().openDialog ? Platform().openDialog(owner, request) : QStringList();
+}
+
+QString RunSaveDialog(QWidget* owner, const FileDialogRequest& request)
+{
+    return Platform().saveDialog ? Platform().saveDialog(owner, request) : QString();
+}
+
+void ShowErrorBox(QWidget* owner, const QString& title, const QString& text)
+{
+    if (Platform().errorBox) Platform().errorBox(owner, title, text);
+}
+
+void PutImageOnClipboard(const QImage& image)
+{
+    if (Platform().clipboardImage) Platform().clipboardImage(image);
+}
+
+void QuitEventLoop()
+{
+    if (Platform().quitEventLoop) Platform().quitEventLoop();
+}
+
+// The toolkit's own dialog rather than the desktop's, so that it behaves the same on every
+// desktop and can be driven by keyboard automation.
+static void PrepareDialog(QFileDialog& dialog, const FileDialogRequest& request)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setNameFilters(request.filters);
+    if (request.filterIndex >= 0 && request.filterIndex < request.filters.size())
+        dialog.selectNameFilter(request.filters.at(request.filterIndex));
+    dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.initialFile.isEmpty()) {
+        const QFileInfo initial(request.initialFile);
+        if (initial.isAbsolute() || request.initialFile.contains(u'/'))
+            dialog.setDirectory(initial.absolutePath());
+        dialog.selectFile(initial.fileName());
+    }
+}
+
+QStringList QtOpenDialog(QWidget* owner, const FileDialogRequest& request)
+{
+    QFileDialog dialog(owner, request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    PrepareDialog(dialog, request);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
+QString QtSaveDialog(QWidget* owner, const FileDialogRequest& request)
+{
+    QFileDialog dialog(owner, request.title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    PrepareDialog(dialog, request);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+void QtErrorBox(QWidget* owner, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+void QtClipboardImage(const QImage& image)
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setImage(image);
+}
+
+void QtQuitEventLoop()
+{
+    QCoreApplication::exit(0);
+}
