@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "app/math_dialog.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMouseEvent>
@@ -388,7 +390,11 @@ void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
         ShowPopupMenuBelow(App().popupMenu, w.window, w.measureButton);
         return;
     case ControlMathButton:
-        // The math dialog is not part of this build; the button has nothing to open.
+        if (ShowMathDialog(App().mainFrame, w.capture)) {
+            App().currentWindow = &w; // the modal dialog ran its own event loop
+            w.staleBits |= StaleMath;
+            RefreshCaptureWindow();
+        }
         return;
     default:
         return;
