@@ -4,6 +4,7 @@
 #include "app/artwork.h"
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
+#include "app/print_preview.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
@@ -257,8 +258,7 @@ void MainFrame::RunCommand(int32_t id)
         return;
     }
     case CommandPrint:
-        // Printing is not part of this build: the command only checks for a document.
-        FindCaptureWindow(mdiArea->currentSubWindow());
+        if (FindCaptureWindow(mdiArea->currentSubWindow())) PrintScreen();
         return;
     case CommandExportPng:
         ExportFlow(u"PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"_s, u"png"_s, WritePngExport);

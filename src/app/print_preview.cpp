@@ -1,0 +1,267 @@
+#include "app/print_preview.h"
+
+#include "app/app_state.h"
+#include "platform/print_platform.h"
+#include "screen/painter_surface.h"
+#include "screen/screen_renderer.h"
+#include "text/format_text.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPainter>
+#include <QPixmap>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int32_t DialogWidth = 330;
+constexpr int32_t DialogHeight = 380;
+
+int32_t ScrollRequest(int action)
+{
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        return ScrollLineBack;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return ScrollLineForward;
+    case QAbstractSlider::SliderPageStepSub:
+        return ScrollPageBack;
+    case QAbstractSlider::SliderPageStepAdd:
+        return ScrollPageForward;
+    case QAbstractSlider::SliderMove:
+        return ScrollThumbTrack;
+    case QAbstractSlider::SliderToMinimum:
+        return ScrollToStart;
+    case QAbstractSlider::SliderToMaximum:
+        return ScrollToEnd;
+    default:
+        return ScrollEnded;
+    }
+}
+
+class PreviewDialog final : public QDialog {
+  public:
+    PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
+                  QImage& page);
+
+  protected:
+    // Enter does not print; only the "Drucken" button does.
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    QScrollBar* AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y, int w,
+                             int h);
+    QPushButton* AddButton(const char* name, const QString& text, int x);
+    void ApplyZoom();
+    void Scroll(bool horizontalBar, int action);
+    void Scrolled(bool horizontalBar);
+    void UpdatePreview();
+
+    const CaptureWindow& window;
+    PrintLayout& layout;
+    QImage& preview;
+    QLabel* image = nullptr;
+    QScrollBar* horizontalBar = nullptr;
+    QScrollBar* verticalBar = nullptr;
+    QLabel* zoomText = nullptr;
+    QSlider* zoomBar = nullptr;
+};
+
+PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
+                             QImage& page)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint),
+      window(shown), layout(pageLayout), preview(page)
+{
+    setWindowTitle(u"Druckvorschau"_s);
+    setFixedSize(DialogWidth, DialogHeight);
+    QFont compact = font();
+    compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
+    setFont(compact);
+
+    auto* frame = new QFrame(this);
+    frame->setObjectName(u"pageFrame"_s);
+    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frame->setLineWidth(1);
+    frame->setGeometry(5, 5, 300, 300);
+
+    image = new QLabel(this);
+    image->setObjectName(u"previewImage"_s);
+    const PrintRect place = PreviewImageRect(layout);
+    image->setGeometry(place.x, place.y, place.width, place.height);
+
+    horizontalBar = AddScrollBar(Qt::Horizontal, "horizontalBar", 5, 305, 300, 20);
+    verticalBar = AddScrollBar(Qt::Vertical, "verticalBar", 305, 5, 20, 300);
+
+    zoomText = new QLabel(this);
+    zoomText->setObjectName(u"zoomText"_s);
+    zoomText->setGeometry(5, 355, 110, 20);
+    zoomText->setAlignment(Qt::AlignCenter);
+
+    zoomBar = new QSlider(Qt::Horizontal, this);
+    zoomBar->setObjectName(u"zoomBar"_s);
+    zoomBar->setGeometry(5, 330, 320, 20);
+    zoomBar->setRange(0, PrintZoomPositions - 1);
+    zoomBar->setValue(PrintZoomStart);
+
+    QPushButton* print = AddButton("print", u"Drucken"_s, 120);
+    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 225);
+
+    ApplyZoom();
+    UpdatePreview();
+
+    connect(zoomBar, &QSlider::valueChanged, this, [this] {
+        ApplyZoom();
+        UpdatePreview();
+    });
+    connect(horizontalBar, &QScrollBar::actionTriggered, this,
+            [this](int action) { Scroll(true, action); });
+    connect(verticalBar, &QScrollBar::actionTriggered, this,
+            [this](int action) { Scroll(false, action); });
+    connect(horizontalBar, &QScrollBar::valueChanged, this, [this] { Scrolled(true); });
+    connect(verticalBar, &QScrollBar::valueChanged, this, [this] { Scrolled(false); });
+    connect(print, &QPushButton::clicked, this, [this] { done(1); });
+    connect(cancel, &QPushButton::clicked, this, [this] { done(0); });
+
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen) move(screen->availableGeometry().center() - rect().center());
+}
+
+QScrollBar* PreviewDialog::AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y,
+                                        int w, int h)
+{
+    auto* bar = new QScrollBar(orientation, this);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setGeometry(x, y, w, h);
+    bar->setRange(0, 0);
+    bar->setPageStep(0);
+    bar->setSingleStep(1);
+    return bar;
+}
+
+QPushButton* PreviewDialog::AddButton(const char* name, const QString& text, int x)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, 355, 100, 20);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+void PreviewDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Enter || event->key() == Qt::Key_Return) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void PreviewDialog::ApplyZoom()
+{
+    SetPrintZoom(layout, zoomBar->value());
+    const int32_t zoom = layout.zoom;
+    zoomText->setText(FormatText(u"Zoom: {0} %", KindInt32, &zoom));
+    // The toolkit's bar counts the thumb's positions, not the end of its page.
+    const QSignalBlocker blockHorizontal(horizontalBar);
+    const QSignalBlocker blockVertical(verticalBar);
+    horizontalBar->setRange(0, ScrollLimit(layout.horizontal));
+    horizontalBar->setPageStep(layout.horizontal.page);
+    horizontalBar->setValue(layout.horizontal.position);
+    verticalBar->setRange(0, ScrollLimit(layout.vertical));
+    verticalBar->setPageStep(layout.vertical.page);
+    verticalBar->setValue(layout.vertical.position);
+}
+
+void PreviewDialog::Scroll(bool horizontal, int action)
+{
+    // The bar has already moved its slider by its own rule; put it where the layout's
+    // rule says, from the position before the request.
+    QScrollBar* bar = horizontal ? horizontalBar : verticalBar;
+    const PrintScrollBar& state = horizontal ? layout.horizontal : layout.vertical;
+    PrintScrollBar before = state;
+    before.position = bar->value();
+    bar->setSliderPosition(ScrolledPosition(before, ScrollRequest(action), bar->sliderPosition()));
+}
+
+void PreviewDialog::Scrolled(bool horizontal)
+{
+    SetPrintScroll(layout, horizontal, (horizontal ? horizontalBar : verticalBar)->value());
+    UpdatePreview();
+}
+
+void PreviewDialog::UpdatePreview()
+{
+    // The page is white wherever the screen does not reach, also when a tiny zoom leaves
+    // no screen to draw at the preview's scale.
+    preview.fill(Qt::white);
+    const PrintRect screen = PreviewScreenRect(layout);
+    PainterSurface surface(&preview);
+    ScreenRenderer(
+        window.capture, surface,
+        PageRenderRequest(window.view, screen.x, screen.y, screen.width, screen.height, true));
+    image->setPixmap(QPixmap::fromImage(preview));
+}
+
+} // namespace
+
+QString PrintDocumentName(const QString& filePath)
+{
+    return QFileInfo(filePath).completeBaseName() + u" - Kurvex"_s;
+}
+
+int32_t PrintPreviewDialog(QWidget* owner, const CaptureWindow& window, PrintLayout& layout,
+                           QImage& preview)
+{
+    PreviewDialog dialog(owner, window, layout, preview);
+    return dialog.exec() == 1 ? 1 : 0;
+}
+
+void PrintScreen()
+{
+    AppState& app = App();
+    const CaptureWindow* current = app.currentWindow;
+    if (!current) return;
+    const CaptureWindow& window = *current;
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setCopyCount(1);
+    if (!RunPrinterDialog(QApplication::activeWindow(), printer)) return;
+
+    // The painter's origin is the printable area's top-left corner.
+    const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+    PrintLayout layout{};
+    if (!StartPrintLayout(layout, static_cast<int32_t>(std::lround(printable.width())),
+                          static_cast<int32_t>(std::lround(printable.height())),
+                          window.capture.hDivisions, window.capture.vDivisions))
+        return;
+    QImage preview(layout.previewWidth, layout.previewHeight, QImage::Format_RGB32);
+    if (preview.isNull()) return;
+    if (PrintPreviewDialog(app.mainFrame, window, layout, preview) != 1) return;
+
+    printer.setDocName(PrintDocumentName(window.capture.filePath));
+    QPainter painter;
+    // Starting the document starts its one page; a printer that refuses prints nothing.
+    if (!painter.begin(&printer)) return;
+    PainterSurface surface(&painter);
+    ScreenRenderer(window.capture, surface,
+                   PageRenderRequest(window.view, layout.screenX, layout.screenY,
+                                     layout.screenWidth, layout.screenHeight, false));
+    painter.end();
+}
