@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   ngspice fonts-dejavu-core locales-all
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils poppler-utils
 )
 
 missing=()

@@ -1,0 +1,302 @@
+// Printing end to end: the printer dialog answered with a PDF file of a known page size,
+// the preview driven through its controls, and the printed page turned back into pixels
+// to see where the screen landed.
+#include "app/print_preview.h"
+#include "app_fixture.h"
+#include "platform/print_platform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPageSize>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct PreviewFields {
+    QDialog* dialog;
+    QLabel* image;
+    QScrollBar* horizontalBar;
+    QScrollBar* verticalBar;
+    QLabel* zoomText;
+    QSlider* zoomBar;
+    QPushButton* print;
+    QPushButton* cancel;
+};
+
+// The bounding box of everything that is not paper white.
+QRect InkBox(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (std::min({qRed(p), qGreen(p), qBlue(p)}) < 230) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+// Pixels of a colour that only the trigger marker or the cursors would give on paper.
+int32_t MarkerPixels(const QImage& image)
+{
+    int32_t count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            const bool green = qRed(p) < 60 && qGreen(p) > 200 && qBlue(p) < 60;
+            const bool cyan = qRed(p) < 60 && qGreen(p) > 200 && qBlue(p) > 200;
+            const bool magenta = qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) > 200;
+            count += green || cyan || magenta ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+void ExpectNear(const QRect& actual, const QRect& expected, int tolerance)
+{
+    EXPECT_NEAR(actual.left(), expected.left(), tolerance);
+    EXPECT_NEAR(actual.top(), expected.top(), tolerance);
+    EXPECT_NEAR(actual.right(), expected.right(), tolerance);
+    EXPECT_NEAR(actual.bottom(), expected.bottom(), tolerance);
+}
+
+// A 4800 x 6800 pixel page: 8 x 11 1/3 inches at 600 dpi, without margins.
+constexpr int PageDpi = 600;
+constexpr int ImageDpi = 60; // the page as pixels, a tenth of the printer's
+
+class PrintTest : public AppTest {
+  protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        pdfPath = folder.filePath(u"page.pdf"_s);
+        PrintPlatform().printerDialog = [this](QWidget*, QPrinter& printer) {
+            ++printerDialogs;
+            copiesOffered = printer.copyCount();
+            if (!choosePrinter) return false;
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdfPath);
+            printer.setResolution(PageDpi);
+            printer.setFullPage(true);
+            printer.setPageSize(
+                QPageSize(QSizeF(576, 816), QPageSize::Point, QString(), QPageSize::ExactMatch));
+            printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+            return true;
+        };
+    }
+
+    void TearDown() override
+    {
+        ResetPrintHooks();
+        AppTest::TearDown();
+    }
+
+    // Runs `steps` on the preview once it is open; a preview left open is cancelled.
+    void WhenPreviewOpen(std::function<void(PreviewFields&)> steps)
+    {
+        QTimer::singleShot(0, [this, steps] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ++previewsSeen;
+            PreviewFields f{dialog,
+                            dialog->findChild<QLabel*>(u"previewImage"_s),
+                            dialog->findChild<QScrollBar*>(u"horizontalBar"_s),
+                            dialog->findChild<QScrollBar*>(u"verticalBar"_s),
+                            dialog->findChild<QLabel*>(u"zoomText"_s),
+                            dialog->findChild<QSlider*>(u"zoomBar"_s),
+                            dialog->findChild<QPushButton*>(u"print"_s),
+                            dialog->findChild<QPushButton*>(u"cancel"_s)};
+            steps(f);
+            if (dialog->isVisible()) {
+                ++leftOpen;
+                dialog->reject();
+            }
+        });
+    }
+
+    void PressCtrlP()
+    {
+        frame->RunCommand(CommandPrint);
+        QCoreApplication::processEvents(); // a preview that never opened ends its timer here
+    }
+
+    // The printed page at a tenth of the printer's resolution; null without pdftoppm.
+    QImage PrintedPage()
+    {
+        const QString tool = QStandardPaths::findExecutable(u"pdftoppm"_s);
+        if (tool.isEmpty()) return QImage();
+        QProcess::execute(tool, {u"-r"_s, QString::number(ImageDpi), u"-png"_s, u"-singlefile"_s,
+                                 pdfPath, folder.filePath(u"page"_s)});
+        return QImage(folder.filePath(u"page.png"_s));
+    }
+
+    QString pdfPath;
+    bool choosePrinter = true;
+    int32_t printerDialogs = 0;
+    int32_t copiesOffered = 0;
+    int32_t previewsSeen = 0;
+    int32_t leftOpen = 0;
+};
+
+TEST_F(PrintTest, PreviewOpensAtHalfSizeCentredOnThePage)
+{
+    Start({WriteCapture(u"A001.sav"_s)});
+    WhenPreviewOpen([](PreviewFields& f) {
+        EXPECT_EQ(f.dialog->windowTitle(), u"Druckvorschau"_s);
+        EXPECT_EQ(f.dialog->size(), QSize(330, 380));
+        EXPECT_EQ(f.dialog->findChild<QFrame*>(u"pageFrame"_s)->geometry(), QRect(5, 5, 300, 300));
+        // 290 x 4800 div 6800 = 204 wide, centred in the frame.
+        EXPECT_EQ(f.image->geometry(), QRect(53, 10, 204, 290));
+        EXPECT_EQ(f.horizontalBar->geometry(), QRect(5, 305, 300, 20));
+        EXPECT_EQ(f.verticalBar->geometry(), QRect(305, 5, 20, 300));
+        EXPECT_EQ(f.zoomBar->geometry(), QRect(5, 330, 320, 20));
+        EXPECT_EQ(f.zoomText->geometry(), QRect(5, 355, 110, 20));
+        EXPECT_EQ(f.print->geometry(), QRect(120, 355, 100, 20));
+        EXPECT_EQ(f.cancel->geometry(), QRect(225, 355, 100, 20));
+        EXPECT_EQ(f.zoomText->text(), u"Zoom: 50 %"_s);
+        EXPECT_EQ(f.zoomBar->maximum(), 99);
+        EXPECT_EQ(f.zoomBar->value(), 49);
+        // Positions 0 .. 2400 with pages of 240 across, 0 .. 5200 with 520 down.
+        EXPECT_EQ(f.horizontalBar->maximum(), 2400);
+        EXPECT_EQ(f.horizontalBar->pageStep(), 240);
+        EXPECT_EQ(f.horizontalBar->value(), 1200);
+        EXPECT_EQ(f.verticalBar->maximum(), 5200);
+        EXPECT_EQ(f.verticalBar->pageStep(), 520);
+        EXPECT_EQ(f.verticalBar->value(), 2600);
+        const QImage preview = f.image->pixmap().toImage();
+        EXPECT_EQ(preview.size(), QSize(204, 290));
+        ExpectNear(InkBox(preview), QRect(51, 110, 102, 68), 1);
+        EXPECT_EQ(preview.pixel(10, 10), qRgb(255, 255, 255));
+        f.cancel->click();
+    });
+    PressCtrlP();
+    EXPECT_EQ(printerDialogs, 1);
+    EXPECT_EQ(copiesOffered, 1);
+    EXPECT_EQ(previewsSeen, 1);
+    EXPECT_EQ(leftOpen, 0);
+    EXPECT_FALSE(QFile::exists(pdfPath));
+}
+
+TEST_F(PrintTest, PageShowsTheScreenWhereThePreviewPutIt)
+{
+    Start({WriteCapture(u"scope01.sav"_s)});
+    CaptureWindow& w = Window();
+    w.showCursorsBox->setChecked(true); // cursors and trigger stay off the paper
+    struct Case {
+        const char* name;
+        std::function<void(PreviewFields&)> steps;
+        QRect page; // the screen on the page, in printer pixels
+    };
+    const Case cases[] = {
+        {"opening", [](PreviewFields&) {}, {1200, 2600, 2400, 1600}},
+        {"zoom 100 %", [](PreviewFields& f) { f.zoomBar->setValue(99); }, {0, 1800, 4800, 3200}},
+        {"thumbs dragged to the top-left",
+         [](PreviewFields& f) {
+             for (QScrollBar* bar : {f.horizontalBar, f.verticalBar}) {
+                 bar->setSliderDown(true);
+                 bar->setSliderPosition(0);
+                 bar->setSliderDown(false);
+             }
+         },
+         {0, 0, 2400, 1600}},
+        {"two pages right, one line down, to the end ignored",
+         [](PreviewFields& f) {
+             f.horizontalBar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+             f.horizontalBar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+             f.verticalBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+             f.verticalBar->triggerAction(QAbstractSlider::SliderToMaximum);
+         },
+         {1680, 2601, 2400, 1600}},
+        {"zooming after scrolling centres again",
+         [](PreviewFields& f) {
+             f.verticalBar->triggerAction(QAbstractSlider::SliderPageStepSub);
+             f.zoomBar->setValue(24);
+         },
+         {1800, 3000, 1200, 800}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(pdfPath);
+        WhenPreviewOpen([&](PreviewFields& f) {
+            c.steps(f);
+            // The preview shows the same place at its own scale.
+            const QRect scaled(c.page.x() * 204 / 4800, c.page.y() * 290 / 6800,
+                               c.page.width() * 204 / 4800, c.page.height() * 290 / 6800);
+            ExpectNear(InkBox(f.image->pixmap().toImage()), scaled, 1);
+            f.print->click();
+        });
+        PressCtrlP();
+        EXPECT_EQ(leftOpen, 0);
+        ASSERT_TRUE(QFile::exists(pdfPath));
+        const QImage page = PrintedPage();
+        if (page.isNull()) GTEST_SKIP() << "pdftoppm is not installed";
+        ASSERT_EQ(page.size(), QSize(480, 680));
+        const QRect expected(c.page.x() / 10, c.page.y() / 10, c.page.width() / 10,
+                             c.page.height() / 10);
+        ExpectNear(InkBox(page), expected, 2);
+        // The black frame runs along the screen's edges; the middle of the screen is paper.
+        const QRgb left = page.pixel(expected.left(), expected.center().y() + 3);
+        EXPECT_LT(qGray(left), 100);
+        EXPECT_EQ(MarkerPixels(page), 0);
+    }
+    QProcess info;
+    info.start(u"pdfinfo"_s, {pdfPath});
+    if (info.waitForFinished()) {
+        EXPECT_TRUE(info.readAllStandardOutput().contains("scope01 - Kurvex"));
+    }
+}
+
+TEST_F(PrintTest, CancelledOrFailedPrintingDoesNothing)
+{
+    // Without a capture window the command asks nothing.
+    Start();
+    PressCtrlP();
+    EXPECT_EQ(printerDialogs, 0);
+    delete frame;
+    frame = nullptr;
+
+    Start({WriteCapture(u"a.sav"_s)});
+    // The printer dialog cancelled: no preview.
+    choosePrinter = false;
+    WhenPreviewOpen([](PreviewFields& f) { f.print->click(); });
+    PressCtrlP();
+    EXPECT_EQ(printerDialogs, 1);
+    EXPECT_EQ(previewsSeen, 0);
+
+    // The preview's close box: nothing printed.
+    choosePrinter = true;
+    WhenPreviewOpen([](PreviewFields& f) { f.dialog->close(); });
+    PressCtrlP();
+    EXPECT_FALSE(QFile::exists(pdfPath));
+
+    // A document that cannot be started: nothing printed, nothing said.
+    pdfPath = folder.filePath(u"missing/page.pdf"_s);
+    WhenPreviewOpen([](PreviewFields& f) { f.print->click(); });
+    PressCtrlP();
+    EXPECT_EQ(previewsSeen, 2);
+    EXPECT_FALSE(QFile::exists(pdfPath));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(leftOpen, 0);
+}
+
+TEST(PrintDocumentName, IsTheFileNameWithoutFolderAndExtension)
+{
+    EXPECT_EQ(PrintDocumentName(u"/data/scope01.sav"_s), u"scope01 - Kurvex"_s);
+    EXPECT_EQ(PrintDocumentName(u"/data/run.2.sav"_s), u"run.2 - Kurvex"_s);
+    EXPECT_EQ(PrintDocumentName(u"noext"_s), u"noext - Kurvex"_s);
+}
+
+} // namespace
