@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "app/about_help.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/capture_loading.h"
@@ -278,8 +279,13 @@ void MainFrame::RunCommand(int32_t id)
         QuitEventLoop();
         return;
     case CommandAbout:
+        ShowAboutBox(this);
+        return;
     case CommandWebsite:
+        OpenWebsite();
+        return;
     case CommandHelp:
+        OpenHelpFile();
         return;
     case CommandTileVertical:
         TileSubWindows(true);
