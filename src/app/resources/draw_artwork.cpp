@@ -369,5 +369,11 @@ int main(int argc, char** argv)
         ok = Icon(slot).save(folder + u"/icon%1.png"_s.arg(slot, 2, 10, QChar(u'0'))) && ok;
     for (int size : {16, 32, 48})
         ok = ProgramIcon(size).save(folder + u"/kurvex%1.png"_s.arg(size)) && ok;
+    // The desktop's icon theme wants the program icon in a larger size as well.
+    if (argc > 2) {
+        const QString iconFolder = QString::fromLocal8Bit(argv[2]);
+        for (int size : {16, 32, 48, 128})
+            ok = ProgramIcon(size).save(iconFolder + u"/kurvex-%1.png"_s.arg(size)) && ok;
+    }
     return ok ? 0 : 1;
 }
