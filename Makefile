@@ -23,6 +23,10 @@ bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# The Debian package of the build, in $(BUILD); scripts/test-package.sh checks it.
+package: build
+	cmake --build $(BUILD) --target package
+
 fuzz: deps
 	@scripts/run-fuzz.sh 60
 
