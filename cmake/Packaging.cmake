@@ -5,7 +5,8 @@
 # together in lib/kurvex; bin/kurvex is a link to it. kurvex-cli goes straight into bin.
 include(GNUInstallDirs)
 
-set(KURVEX_PRIVATE_DIR ${CMAKE_INSTALL_LIBDIR}/kurvex)
+# Not the multiarch library folder: a program's private files belong in lib/<program>.
+set(KURVEX_PRIVATE_DIR lib/kurvex)
 file(GLOB KURVEX_HELP_FILES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/help/kurvex.html ${PROJECT_SOURCE_DIR}/help/*.png)
 
