@@ -3,18 +3,23 @@
 # a user would get: the layout (help page beside the real program, link in bin), the
 # dependencies, the desktop files, and the programs themselves running from the unpacked tree.
 #
-#   scripts/test-package.sh [BUILD_DIR] [--system]
+#   scripts/test-package.sh [BUILD_DIR] [--system] [--fresh]
 #
 # --system also installs the package with apt-get on this machine, runs it from /usr and
 # removes it again. Meant for a throwaway CI container; it refuses when kurvex is already
-# installed. Exit 77 means skipped (packaging tools missing).
+# installed.
+# --fresh (root, debootstrap, network) also installs it into a new minimal Debian 12 root,
+# as on a fresh machine, and runs it there; takes a few minutes.
+# Exit 77 means skipped (packaging tools missing).
 set -euo pipefail
 
 build=build
 system=0
+fresh=0
 for arg in "$@"; do
   case $arg in
     --system) system=1 ;;
+    --fresh) fresh=1 ;;
     *) build=$arg ;;
   esac
 done
@@ -26,7 +31,11 @@ for tool in cpack dpkg-deb dpkg-shlibdeps; do
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+  if mountpoint -q "$work/fresh/proc" 2>/dev/null; then umount "$work/fresh/proc"; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -104,6 +113,28 @@ if [ $system -eq 1 ]; then
       [ "$type" = application/x-kurvex-sav ] || fail "installed MIME type: $example is $type"
     fi
     DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq kurvex >/dev/null 2>&1 || fail "apt-get purge"
+  fi
+fi
+
+if [ $fresh -eq 1 ]; then
+  if [ "$(id -u)" -ne 0 ] || ! command -v debootstrap >/dev/null 2>&1; then
+    fail "--fresh needs root and debootstrap"
+  else
+    fresh_root=$work/fresh
+    debootstrap --variant=minbase bookworm "$fresh_root" http://deb.debian.org/debian \
+      >"$work/debootstrap.log" 2>&1 || { tail "$work/debootstrap.log"; fail "debootstrap"; }
+    cp "$deb" "$fresh_root/tmp/kurvex.deb"
+    cp "$example" "$fresh_root/tmp/example.sav"
+    cp /etc/resolv.conf "$fresh_root/etc/resolv.conf"
+    mount -t proc proc "$fresh_root/proc"
+    chroot "$fresh_root" sh -c 'apt-get update -qq &&
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/kurvex.deb' >"$work/fresh-apt.log" 2>&1 ||
+      { tail "$work/fresh-apt.log"; fail "apt-get install on a fresh system"; }
+    out=$(chroot "$fresh_root" sh -c 'kurvex-cli --version && kurvex-cli info /tmp/example.sav >/dev/null &&
+      test -f "$(dirname "$(readlink -f /usr/bin/kurvex)")/kurvex.html" &&
+      { QT_QPA_PLATFORM=offscreen timeout 5 kurvex /tmp/example.sav >/dev/null 2>&1; test $? -eq 124; }' 2>&1) ||
+      { echo "$out"; fail "running on a fresh system"; }
+    echo "fresh system: $out"
   fi
 fi
 
