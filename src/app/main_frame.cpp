@@ -402,6 +402,9 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event)
 void StartApplicationServices()
 {
     Q_INIT_RESOURCE(kurvex);
+    // The menus belong in the frame, beside the capture windows they act on, not in a
+    // desktop-wide menu bar; asking the desktop for one also costs start-up time.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     // The interface is German; so are the toolkit's own dialogs and menus, where installed.
     static QTranslator toolkitTexts;
     if (toolkitTexts.isEmpty() &&
