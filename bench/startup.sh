@@ -1,7 +1,8 @@
 #!/bin/sh
 # Start-up time of the viewer, from launch to the first painted capture window with a
 # 65535-sample capture, against a bare Qt program showing an empty main window; both under
-# the same Xvfb in the same run. Prints the medians and their ratio (goal: at most 1.5).
+# the same Xvfb in the same run, taking turns. Prints the medians, the best runs (less
+# disturbed by other work on the machine) and their ratios (goal: at most 1.5).
 # Usage: bench/startup.sh [BUILD_DIR] [RUNS]   (the viewer must be built in BUILD_DIR)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,6 +51,10 @@ for _ in $(seq "$runs"); do
 done
 bare=$(median < "$work/bare.txt")
 kurvex=$(median < "$work/kurvex.txt")
-echo "bare Qt main window:           ${bare} us (median of $runs)"
-echo "kurvex with a 65535-sample file: ${kurvex} us (median of $runs)"
-awk -v k="$kurvex" -v b="$bare" 'BEGIN { printf "ratio: %.2f (goal at most 1.5)\n", k / b }'
+bare_best=$(sort -n "$work/bare.txt" | head -n 1)
+kurvex_best=$(sort -n "$work/kurvex.txt" | head -n 1)
+echo "bare Qt main window:             median ${bare} us, best ${bare_best} us ($runs runs)"
+echo "kurvex with a 65535-sample file: median ${kurvex} us, best ${kurvex_best} us ($runs runs)"
+awk -v k="$kurvex" -v b="$bare" -v kb="$kurvex_best" -v bb="$bare_best" 'BEGIN {
+    printf "ratio: %.2f of the medians, %.2f of the best runs (goal at most 1.5)\n", k / b, kb / bb
+}'
