@@ -18,59 +18,39 @@ namespace {
 constexpr int32_t MinPower = -324;
 constexpr int32_t MaxPower = 308;
 
-// The double nearest to 10^k for every k a double can reach, and on which side of the
-// true power it lies. Comparing against the nearest double decides exactly: a double
-// below it is below 10^k, a double above it is above 10^k, and only the nearest double
-// itself needs the side.
+// The double nearest to 10^k for every k a double can reach. A double that is the nearest
+// one to a power of ten stands for that power: 1e-6 is typed, computed and meant as one
+// microsecond, although its binary value lies a hair below 10^-6. Counting it as the power
+// keeps "1 µs" from showing as "1000 ns". Every other double lies on the same side of
+// 10^k as its exact binary value, so the comparison stays exact.
 struct PowerTable {
     double nearest[MaxPower - MinPower + 1];
-    int8_t side[MaxPower - MinPower + 1]; // -1 below 10^k, 0 exact, +1 above
 };
 
 const PowerTable& Powers()
 {
     static const PowerTable table = [] {
         PowerTable t{};
-        // 10^-324 has no double nearer than 0. The buffer holds the full expansion of the
-        // nearest doubles (up to about 770 significant digits).
-        char buffer[1200];
         for (int32_t k = MinPower; k <= MaxPower; ++k) {
             char text[16];
             const int length = std::snprintf(text, sizeof text, "1e%d", k);
             double value = 0;
             std::from_chars(text, text + length, value);
-            t.nearest[k - MinPower] = value;
-            if (value == 0) {
-                t.side[k - MinPower] = -1;
-                continue;
-            }
-            // The exact expansion says whether the double is 1000..., 1000...x or 999...
-            const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                              std::chars_format::scientific, 800);
-            char* end = result.ptr;
-            char* exponentMark = std::find(buffer, end, 'e');
-            if (buffer[0] == '9') {
-                t.side[k - MinPower] = -1;
-            } else {
-                const bool allZero =
-                    std::all_of(buffer + 2, exponentMark, [](char c) { return c == '0'; });
-                t.side[k - MinPower] = allZero ? 0 : 1;
-            }
+            t.nearest[k - MinPower] = value; // 0 for 10^-324, which no double reaches
         }
         return t;
     }();
     return table;
 }
 
-// True when the finite positive `magnitude` is at least 10^k.
+// True when the finite positive `magnitude` is at least 10^k, the nearest double to 10^k
+// counting as 10^k itself.
 bool AtLeastPowerOfTen(double magnitude, int32_t k)
 {
     if (k < MinPower) return true;
     if (k > MaxPower) return false;
-    const PowerTable& table = Powers();
-    const double nearest = table.nearest[k - MinPower];
-    if (magnitude != nearest) return magnitude > nearest;
-    return table.side[k - MinPower] >= 0;
+    const double nearest = Powers().nearest[k - MinPower];
+    return nearest != 0 ? magnitude >= nearest : magnitude > 0;
 }
 
 int32_t DecimalExponent(double magnitude)

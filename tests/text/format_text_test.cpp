@@ -62,9 +62,13 @@ TEST(FormatText, FloatWorkedExamples)
         {u"{0Sd5}", 1e-3, u"1 m"},
         {u"{0Sd5}", 999e24, u"999 Y"},
         {u"{0Sd3}", -2e-6, u"-2 \u00B5"},
-        // The double nearest 1e-6 lies just below 10^-6, so its exact exponent is -7: the
-        // prefix is "n", and rounding carries the digits up to 1000.
-        {u"{0Sd3}", -1e-6, u"-1000 n"},
+        // The doubles nearest 1e-6, 1e-7 and 1e-12 lie just below those powers of ten; they
+        // still stand for the powers and get their prefixes. One step below is less.
+        {u"{0Sd3}", -1e-6, u"-1 \u00B5"},
+        {u"{0Sd5}", 1e-12, u"1 p"},
+        {u"{0Sd5}", 1e24, u"1 Y"},
+        {u"{0Sd5}", std::nextafter(1e-6, 0.0), u"1000 n"},
+        {u"{0e}", 1e-7, u"1e-7"},
         {u"{0-d3}", -2.5, u"-2.5"},
         {u"{0+}", 0, u"+0"},
         {u"{0-}", -0.0, u" 0"}, // zero gives no "-"

@@ -102,11 +102,16 @@ std::string ReferenceFixed(double value, int32_t decimals)
     return (exact.negative && value != 0 ? "-" : "") + text;
 }
 
+// The exponent of the exact binary value, except that the double nearest to a power of
+// ten stands for that power (1e-6 is one micro, not 999.99... nano).
 int32_t ReferenceExponent(double value)
 {
     const Exact exact = ExactExpansion(value);
-    if (exact.integer != "0") return static_cast<int32_t>(exact.integer.size()) - 1;
-    return -static_cast<int32_t>(exact.fraction.find_first_not_of('0')) - 1;
+    const int32_t e = exact.integer != "0"
+                          ? static_cast<int32_t>(exact.integer.size()) - 1
+                          : -static_cast<int32_t>(exact.fraction.find_first_not_of('0')) - 1;
+    const double next = std::strtod(("1e" + std::to_string(e + 1)).c_str(), nullptr);
+    return std::fabs(value) == next ? e + 1 : e;
 }
 
 std::string ReferenceNumber(double value, int32_t digits, bool trim)
@@ -331,7 +336,10 @@ TEST(ExponentOf, BasesAndSpecialValues)
         {-std::numeric_limits<double>::infinity(), 16, 0},
         {std::numeric_limits<double>::denorm_min(), 10, -324},
         {std::numeric_limits<double>::max(), 10, 308},
-        {1e23, 10, 22}, // the double is 99999999999999991611392
+        // The double written 1e23 is 99999999999999991611392, yet it is the one meant by
+        // 1e23; the double one step below it is not.
+        {1e23, 10, 23},
+        {std::nextafter(1e23, 0.0), 10, 22},
     };
     for (const Row& row : rows)
         EXPECT_EQ(ExponentOf(row.value, row.base), row.expected) << row.value << " " << row.base;

@@ -1,0 +1,299 @@
+// kurvex-cli: the viewer's core routines for scripts and batch work. Every number is
+// formatted by the same code as in the window, so the tool prints what the window shows.
+#include "capture/sav_reader.h"
+#include "math/math_channel.h"
+#include "output/csv_export.h"
+#include "output/png_export.h"
+#include "output/raw_export.h"
+#include "readouts/readouts.h"
+#include "screen/view.h"
+#include "text/format_text.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr int ExitUsage = 64;
+constexpr int ExitCannotWrite = 5;
+
+const char UsageText[] =
+    "Usage:\n"
+    "  kurvex-cli info    FILE.sav...\n"
+    "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
+    "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
+    "  kurvex-cli png     FILE.sav... [-o OUT] [--zoom Z] [--scroll S] [--cursors A,B] "
+    "[--math SPEC]...\n"
+    "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
+    "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
+    "  kurvex-cli --help | --version\n"
+    "\n"
+    "  -o OUT         output file (only with a single input; otherwise each output goes\n"
+    "                 beside its input with the extension replaced)\n"
+    "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
+    "  --scroll S     first visible sample, clamped as the window clamps it\n"
+    "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
+    "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
+    "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
+    "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
+    "\n"
+    "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
+    "64 usage error.\n";
+
+enum class Command { Info, Csv, Raw, Png, Measure, Cursors };
+
+struct Options {
+    Command command;
+    int32_t measureMode;
+    QStringList files;
+    QString output;
+    std::optional<int32_t> zoom;
+    std::optional<int32_t> scroll;
+    std::optional<std::pair<int32_t, int32_t>> cursors;
+    std::vector<MathSettings> math;
+};
+
+void Print(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+int UsageError(const QString& why)
+{
+    if (!why.isEmpty()) Print(stderr, QStringLiteral("kurvex-cli: ") + why + u'\n');
+    std::fputs(UsageText, stderr);
+    return ExitUsage;
+}
+
+bool ParseInt(const QString& text, int32_t& value)
+{
+    bool ok = false;
+    const int parsed = text.toInt(&ok, 10);
+    if (ok) value = parsed;
+    return ok;
+}
+
+// Parses everything after the program name; an error text when the words are off.
+QString ParseArguments(const QStringList& args, Options& options)
+{
+    static const std::pair<const char16_t*, Command> commands[] = {
+        {u"info", Command::Info}, {u"csv", Command::Csv},         {u"raw", Command::Raw},
+        {u"png", Command::Png},   {u"measure", Command::Measure}, {u"cursors", Command::Cursors},
+    };
+    if (args.isEmpty()) return QStringLiteral("no command given");
+    const auto found = std::find_if(std::begin(commands), std::end(commands),
+                                    [&](const auto& entry) { return args[0] == entry.first; });
+    if (found == std::end(commands)) return QStringLiteral("unknown command \"%1\"").arg(args[0]);
+    options.command = found->second;
+
+    qsizetype i = 1;
+    if (options.command == Command::Measure) {
+        static const std::pair<const char16_t*, int32_t> modes[] = {
+            {u"peak", MeasurePeak}, {u"rms", MeasureRms}, {u"mean", MeasureMean}};
+        const auto mode =
+            i < args.size()
+                ? std::find_if(std::begin(modes), std::end(modes),
+                               [&](const auto& entry) { return args[i] == entry.first; })
+                : std::end(modes);
+        if (mode == std::end(modes)) return QStringLiteral("measure needs peak, rms or mean");
+        options.measureMode = mode->second;
+        ++i;
+    }
+
+    const bool takesOutput = options.command == Command::Csv || options.command == Command::Raw ||
+                             options.command == Command::Png;
+    const bool takesView = options.command == Command::Png;
+    const bool takesCursorsAndMath = options.command == Command::Png ||
+                                     options.command == Command::Measure ||
+                                     options.command == Command::Cursors;
+    for (; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        auto needs = [&](bool allowed) -> QString {
+            if (!allowed) return QStringLiteral("option %1 does not go with this command").arg(arg);
+            if (!hasValue) return QStringLiteral("option %1 needs a value").arg(arg);
+            return QString();
+        };
+        if (arg == u"-o") {
+            if (QString why = needs(takesOutput); !why.isEmpty()) return why;
+            options.output = args[++i];
+        } else if (arg == u"--zoom") {
+            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            int32_t zoom = 0;
+            if (!ParseInt(args[++i], zoom) || zoom < 0 || zoom >= ZoomPositions)
+                return QStringLiteral("--zoom takes a position from 0 to 9");
+            options.zoom = zoom;
+        } else if (arg == u"--scroll") {
+            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            int32_t scroll = 0;
+            if (!ParseInt(args[++i], scroll))
+                return QStringLiteral("--scroll takes a sample index");
+            options.scroll = scroll;
+        } else if (arg == u"--cursors") {
+            if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
+            const QStringList parts = args[++i].split(u',');
+            int32_t a = 0;
+            int32_t b = 0;
+            if (parts.size() != 2 || !ParseInt(parts[0], a) || !ParseInt(parts[1], b))
+                return QStringLiteral("--cursors takes two sample indices A,B");
+            options.cursors = std::make_pair(a, b);
+        } else if (arg == u"--math") {
+            if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
+            MathSettings settings{};
+            if (!ParseMathSpec(args[++i], settings))
+                return QStringLiteral("cannot read --math \"%1\"").arg(args[i]);
+            options.math.push_back(settings);
+        } else if (arg.size() > 1 && arg.startsWith(u'-')) {
+            return QStringLiteral("unknown option %1").arg(arg);
+        } else {
+            options.files.append(arg);
+        }
+    }
+    if (options.files.isEmpty()) return QStringLiteral("no input file given");
+    if (!options.output.isEmpty() && options.files.size() > 1)
+        return QStringLiteral("-o goes with a single input file only");
+    return QString();
+}
+
+// Beside the input, extension replaced: the name the Save requester would propose.
+QString OutputPathFor(const QString& input, const QString& extension)
+{
+    const qsizetype slash = std::max(input.lastIndexOf(u'/'), input.lastIndexOf(u'\\'));
+    const qsizetype dot = input.lastIndexOf(u'.');
+    const QString base = dot > slash ? input.left(dot) : input;
+    return base + u'.' + extension;
+}
+
+QString WithNewlines(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QString SettingsTreeText(const Capture& capture)
+{
+    QString text;
+    for (const SettingsItem& item : SettingsListItems(capture))
+        text += QString(2 * item.level, u' ') + item.text + u'\n';
+    return text;
+}
+
+// The cursors of a newly opened window, or the ones asked for, kept inside the record.
+std::pair<int32_t, int32_t> CursorsFor(const Options& options, const Capture& capture)
+{
+    const int32_t last = capture.samplesPerChannel - 1;
+    if (!options.cursors) return {0, last};
+    return {std::clamp(options.cursors->first, 0, last),
+            std::clamp(options.cursors->second, 0, last)};
+}
+
+bool WriteOutput(const Options& options, const Capture& capture, const QString& path)
+{
+    switch (options.command) {
+    case Command::Csv:
+        return ExportCsv(capture, path);
+    case Command::Raw:
+        return ExportRaw(capture, path);
+    case Command::Png: {
+        CaptureView view = NewCaptureView(capture);
+        if (options.zoom) ZoomView(view, capture.samplesPerChannel, *options.zoom);
+        if (options.scroll) ScrollView(view, capture.samplesPerChannel, *options.scroll);
+        if (options.cursors) {
+            view.cursorsShown = 1;
+            std::tie(view.cursor1, view.cursor2) = CursorsFor(options, capture);
+        }
+        return SaveScreenAsPng(capture, view, path);
+    }
+    default:
+        return false;
+    }
+}
+
+QString TextOutput(const Options& options, const Capture& capture)
+{
+    const auto [cursor1, cursor2] = CursorsFor(options, capture);
+    switch (options.command) {
+    case Command::Info:
+        return SettingsTreeText(capture);
+    case Command::Measure:
+        return WithNewlines(MeasureText(capture, cursor1, cursor2, options.measureMode)) + u'\n';
+    case Command::Cursors: {
+        const CursorTexts texts = CursorReadoutTexts(capture, cursor1, cursor2);
+        return WithNewlines(texts.first) + QStringLiteral("\n\n") + WithNewlines(texts.second) +
+               QStringLiteral("\n\n") + WithNewlines(texts.difference) + u'\n';
+    }
+    default:
+        return QString();
+    }
+}
+
+int Run(const Options& options)
+{
+    int status = 0;
+    const bool several = options.files.size() > 1;
+    for (const QString& input : options.files) {
+        auto capture = std::make_unique<Capture>();
+        const int32_t code = ReadCapture(*capture, input);
+        if (code != ReadOk) {
+            Print(stderr, LoadMessage(code, input) + u'\n');
+            status = std::max(status, static_cast<int>(code));
+            continue;
+        }
+        for (const MathSettings& settings : options.math)
+            ComputeMath(*capture, settings);
+
+        static const char16_t* const extensions[] = {u"", u"csv", u"raw", u"png", u"", u""};
+        const QString extension = QString::fromUtf16(extensions[static_cast<int>(options.command)]);
+        if (!extension.isEmpty()) {
+            const QString path =
+                options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
+            if (!WriteOutput(options, *capture, path)) {
+                Print(stderr, FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText,
+                                         &path) +
+                                  u'\n');
+                status = std::max(status, ExitCannotWrite);
+            }
+            continue;
+        }
+        if (several) Print(stdout, QStringLiteral("==> ") + input + QStringLiteral(" <==\n"));
+        Print(stdout, TextOutput(options, *capture));
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Rendering text needs a GUI application, but never a display. Qt's own chatter about
+    // the environment (runtime directories, fonts) would garble a script's stderr, which
+    // carries only our messages.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) Print(stderr, message + u'\n');
+    });
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
+        std::fputs(UsageText, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == u"--version") {
+        std::puts("kurvex-cli " KURVEX_VERSION_TEXT);
+        return 0;
+    }
+    Options options{};
+    if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
+    return Run(options);
+}

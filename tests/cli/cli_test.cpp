@@ -1,0 +1,198 @@
+// kurvex-cli as scripts use it: run as a separate process, checked by exit status, stdout,
+// stderr and the files it writes.
+#include "support/sav_builder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int status;
+    QString out;
+    QString err;
+};
+
+Result RunCli(const QStringList& args, const QString& workingDirectory = QString())
+{
+    const QString program = QStringLiteral(KURVEX_CLI_PATH);
+    QProcess process;
+    if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
+    process.start(program, args);
+    process.waitForFinished(60000);
+    return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                  QString::fromUtf8(process.readAllStandardOutput()),
+                  QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A two-channel capture of N samples: CH1 a ramp, CH2 flat; 1 V/DIV and 500 mV/DIV.
+SavFile TwoChannels(uint16_t n)
+{
+    SavFile file{};
+    file.triggerLevelMicroVolts = 1200000;
+    for (int c = 0; c < 2; ++c) {
+        SavChannel channel{};
+        channel.scaleMicroVolts = c == 0 ? 1000000 : 500000;
+        channel.sampleIntervalPs = 12000000; // 12 us: 1 ms/DIV with 1000 samples
+        channel.triggerPosition = n / 2;
+        for (uint16_t i = 0; i < n; ++i)
+            channel.raw.push_back(c == 0 ? static_cast<uint16_t>(28 + i % 200) : 153);
+        file.channels.push_back(channel);
+    }
+    return file;
+}
+
+class Cli : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString Write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(Cli, UsageErrors)
+{
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(1000)));
+    const QString b = Write(QStringLiteral("b.sav"), BuildSav(TwoChannels(1000)));
+    const QStringList cases[] = {
+        {},
+        {QStringLiteral("frobnicate"), a},
+        {QStringLiteral("csv")},
+        {QStringLiteral("csv"), a, b, QStringLiteral("-o"), dir.filePath(QStringLiteral("x.csv"))},
+        {QStringLiteral("measure"), QStringLiteral("median"), a},
+        {QStringLiteral("info"), a, QStringLiteral("--zoom"), QStringLiteral("2")},
+        {QStringLiteral("png"), a, QStringLiteral("--zoom"), QStringLiteral("10")},
+        {QStringLiteral("png"), a, QStringLiteral("--cursors"), QStringLiteral("5")},
+        {QStringLiteral("cursors"), a, QStringLiteral("--math"), QStringLiteral("x%y:ch1:ch2")},
+        {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const Result result = RunCli(args);
+        EXPECT_EQ(result.status, 64);
+        EXPECT_TRUE(result.err.contains(QStringLiteral("Usage:")));
+        EXPECT_TRUE(result.out.isEmpty());
+    }
+}
+
+TEST_F(Cli, HelpAndVersion)
+{
+    const Result help = RunCli({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("kurvex-cli measure peak|rms|mean")));
+    const Result version = RunCli({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("kurvex-cli ")));
+}
+
+TEST_F(Cli, RejectedFilesReportTheirMessageAndTheRestGoOn)
+{
+    QByteArray unknown = BuildSav(TwoChannels(100));
+    unknown.replace(10, 10, QByteArrayLiteral("XYZ1234567"));
+    SavFile badCount = TwoChannels(100);
+    badCount.channelByte = 3;
+    const QString good = Write(QStringLiteral("good.sav"), BuildSav(TwoChannels(100)));
+    const QString foreign = Write(QStringLiteral("foreign.sav"), unknown);
+    const QString invalid = Write(QStringLiteral("invalid.sav"), BuildSav(badCount));
+    const QString missing = dir.filePath(QStringLiteral("missing.sav"));
+
+    const Result result = RunCli({QStringLiteral("csv"), missing, foreign, good, invalid});
+    EXPECT_EQ(result.status, 4); // the highest reader code seen
+    EXPECT_TRUE(result.err.contains(
+        QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden!").arg(missing)));
+    EXPECT_TRUE(
+        result.err.contains(QStringLiteral("Datei \"%1\": Unbekanntes Format!").arg(foreign)));
+    EXPECT_TRUE(result.err.contains(
+        QStringLiteral("Datei \"%1\": Unzulässige Werte gefunden!").arg(invalid)));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("good.csv"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("invalid.csv"))));
+}
+
+TEST_F(Cli, OutputsGoBesideTheirInputsOrToDashO)
+{
+    const QString a = Write(QStringLiteral("scope.v2.sav"), BuildSav(TwoChannels(1000)));
+    struct Case {
+        const char* command;
+        const char* expected;
+    } const cases[] = {{"csv", "scope.v2.csv"}, {"raw", "scope.v2.raw"}, {"png", "scope.v2.png"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Result beside = RunCli({QString::fromLatin1(c.command), a});
+        EXPECT_EQ(beside.status, 0) << beside.err.toStdString();
+        EXPECT_TRUE(QFile::exists(dir.filePath(QString::fromLatin1(c.expected))));
+        const QString named = dir.filePath(QStringLiteral("named.out"));
+        const Result toNamed =
+            RunCli({QString::fromLatin1(c.command), a, QStringLiteral("-o"), named});
+        EXPECT_EQ(toNamed.status, 0);
+        EXPECT_TRUE(QFile::remove(named));
+    }
+    const QString csv = dir.filePath(QStringLiteral("scope.v2.csv"));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readLine().startsWith("0,"));
+}
+
+TEST_F(Cli, UnwritableOutputIsStatusFive)
+{
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(100)));
+    const QString target = dir.filePath(QStringLiteral("no/such/dir/a.csv"));
+    const Result result = RunCli({QStringLiteral("csv"), a, QStringLiteral("-o"), target});
+    EXPECT_EQ(result.status, 5);
+    EXPECT_TRUE(result.err.contains(
+        QStringLiteral("Die Datei \"%1\" kann nicht erstellt werden!").arg(target)));
+}
+
+TEST_F(Cli, TextCommandsPrintWhatTheWindowShows)
+{
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(1000)));
+    const QString b = Write(QStringLiteral("b.sav"), BuildSav(TwoChannels(1000)));
+
+    const Result info = RunCli({QStringLiteral("info"), a});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_TRUE(info.out.startsWith(QStringLiteral("Kanal 1\n  1 V/DIV\n  DC\n  1:1\nKanal 2\n")))
+        << info.out.toStdString();
+    EXPECT_TRUE(info.out.contains(QStringLiteral("\nZeitbasis: 1 ms/DIV\nTrigger\n")));
+    EXPECT_TRUE(info.out.contains(QStringLiteral("\n  Triggerlevel: 1.2 V\n")));
+
+    const Result cursors = RunCli({QStringLiteral("cursors"), a});
+    EXPECT_EQ(cursors.status, 0);
+    EXPECT_TRUE(cursors.out.contains(QStringLiteral("Zeit: 0 s\n\nKanal 1: ")));
+    EXPECT_TRUE(cursors.out.endsWith(QStringLiteral("Zeit: -11.988 ms\nFrq.: 83.417 Hz\n")))
+        << cursors.out.toStdString();
+    EXPECT_FALSE(cursors.out.contains(u'\r'));
+
+    // Samples 10..12 of CH2 are all +1 DIV at 500 mV/DIV.
+    const Result measure = RunCli({QStringLiteral("measure"), QStringLiteral("mean"), a, b,
+                                   QStringLiteral("--cursors"), QStringLiteral("12,10")});
+    EXPECT_EQ(measure.status, 0);
+    const QString expected = QStringLiteral("Mittelwerte\nKanal 1: ");
+    EXPECT_TRUE(
+        measure.out.startsWith(QStringLiteral("==> ") + a + QStringLiteral(" <==\n") + expected))
+        << measure.out.toStdString();
+    EXPECT_TRUE(measure.out.contains(QStringLiteral("Kanal 2: 500 mV\n==> ") + b));
+}
+
+TEST_F(Cli, MathOptionsApplyInOrder)
+{
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(1000)));
+    // CH2 is 0.5 V everywhere: 2 * CH2 = 1 V, then -Math = -1 V.
+    const Result result = RunCli({QStringLiteral("measure"), QStringLiteral("mean"), a,
+                                  QStringLiteral("--math"), QStringLiteral("x*y:2:ch2"),
+                                  QStringLiteral("--math"), QStringLiteral("-x:math:0")});
+    EXPECT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.endsWith(QStringLiteral("\nMath: -1 V\n"))) << result.out.toStdString();
+}
+
+} // namespace
