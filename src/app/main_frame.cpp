@@ -228,8 +228,11 @@ void MainFrame::RebuildWindowMenu()
         if (!sub->isVisible()) continue;
         if (number == 0) windowMenu->addSeparator();
         ++number;
-        const QString text = number < 10 ? u"&%1 %2"_s.arg(number).arg(sub->windowTitle())
-                                         : u"%1 %2"_s.arg(number).arg(sub->windowTitle());
+        // An "&" in a file name is no mnemonic.
+        QString title = sub->windowTitle();
+        title.replace(u"&"_s, u"&&"_s);
+        const QString text =
+            number < 10 ? u"&%1 %2"_s.arg(number).arg(title) : u"%1 %2"_s.arg(number).arg(title);
         QAction* action = windowMenu->addAction(text);
         connect(action, &QAction::triggered, this,
                 [this, sub] { mdiArea->setActiveSubWindow(sub); });

@@ -343,18 +343,18 @@ TEST_F(AppTest, QuitAndClosingTheFrameEndTheLoop)
 TEST_F(AppTest, WindowMenuListsTheOpenWindows)
 {
     const QString a = WriteCapture(u"a.sav"_s);
-    const QString b = WriteCapture(u"b.sav"_s);
+    const QString b = WriteCapture(u"b&c.sav"_s);
     Start({a, b});
     for (int round = 0; round < 2; ++round) {
         Q_EMIT frame->WindowMenu()->aboutToShow();
         const QList<QAction*> items = frame->WindowMenu()->actions();
         ASSERT_EQ(items.size(), 7);
         EXPECT_TRUE(items.at(4)->isSeparator());
-        EXPECT_EQ(items.at(5)->text(), u"&1 b.sav"_s);
+        EXPECT_EQ(items.at(5)->text(), u"&1 b&&c.sav"_s);
         EXPECT_EQ(items.at(6)->text(), u"&2 a.sav"_s);
     }
     Q_EMIT frame->WindowMenu()->actions().at(5)->trigger();
-    EXPECT_EQ(ActiveTitle(frame->MdiArea()), u"b.sav"_s);
+    EXPECT_EQ(ActiveTitle(frame->MdiArea()), u"b&c.sav"_s);
 }
 
 TEST_F(AppTest, TileAndCascadeKeepTheWindowSize)
