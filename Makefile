@@ -15,8 +15,14 @@ build: deps
 run: build
 	@scripts/run-examples.sh $(BUILD)
 
+# The core once more under AddressSanitizer and UndefinedBehaviorSanitizer (no windows:
+# the toolkit's own libraries are not instrumented), then a minute of fuzzing the reader.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DKURVEX_SANITIZE=ON \
+	  -DKURVEX_BUILD_GUI=OFF -DKURVEX_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
 	@scripts/run-fuzz.sh 60
 
 bench: build
@@ -31,4 +37,4 @@ fuzz: deps
 	@scripts/run-fuzz.sh 60
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan build-fuzz
