@@ -12,12 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-#ifndef KURVEX_VERSION_TEXT
-#define KURVEX_VERSION_TEXT "0.0.0-0"
-#endif
-#ifndef KURVEX_BUILD_DATE
-#define KURVEX_BUILD_DATE 19700101
-#endif
+// KURVEX_VERSION_TEXT ("1.0.0-1") and KURVEX_BUILD_DATE (yyyymmdd) come from the build.
 
 namespace {
 
