@@ -15,16 +15,26 @@ build: deps
 run: build
 	@scripts/run-examples.sh $(BUILD)
 
+# The core once more under AddressSanitizer and UndefinedBehaviorSanitizer (no windows:
+# the toolkit's own libraries are not instrumented), then a minute of fuzzing the reader.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DKURVEX_SANITIZE=ON \
+	  -DKURVEX_BUILD_GUI=OFF -DKURVEX_BUILD_BENCH=OFF
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
 	@scripts/run-fuzz.sh 60
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+# The Debian package of the build, in $(BUILD); scripts/test-package.sh checks it.
+package: build
+	cmake --build $(BUILD) --target package
+
 fuzz: deps
 	@scripts/run-fuzz.sh 60
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan build-fuzz

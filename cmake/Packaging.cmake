@@ -1,18 +1,32 @@
-# Installation layout and the Debian package.
+# Installation layout, the help page beside the program in the build tree, the desktop
+# checks and the Debian package.
 #
 # The viewer looks for its help page in its own directory, so program and help live
 # together in lib/kurvex; bin/kurvex is a link to it. kurvex-cli goes straight into bin.
 include(GNUInstallDirs)
 
-set(KURVEX_PRIVATE_DIR ${CMAKE_INSTALL_LIBDIR}/kurvex)
+# Not the multiarch library folder: a program's private files belong in lib/<program>.
+set(KURVEX_PRIVATE_DIR lib/kurvex)
+file(GLOB KURVEX_HELP_FILES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/help/kurvex.html ${PROJECT_SOURCE_DIR}/help/*.png)
 
 if(TARGET kurvex)
+  # F1 works from the build tree too: the help page and its pictures beside build/src/app/kurvex.
+  get_target_property(viewer_dir kurvex BINARY_DIR)
+  set(help_copies)
+  foreach(source ${KURVEX_HELP_FILES})
+    get_filename_component(name ${source} NAME)
+    add_custom_command(OUTPUT ${viewer_dir}/${name}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${source} ${viewer_dir}/${name}
+      DEPENDS ${source} VERBATIM)
+    list(APPEND help_copies ${viewer_dir}/${name})
+  endforeach()
+  add_custom_target(kurvex_help DEPENDS ${help_copies})
+  add_dependencies(kurvex kurvex_help)
+
   install(TARGETS kurvex RUNTIME DESTINATION ${KURVEX_PRIVATE_DIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/help/kurvex.html DESTINATION ${KURVEX_PRIVATE_DIR})
-  file(GLOB help_images ${PROJECT_SOURCE_DIR}/help/*.png)
-  if(help_images)
-    install(FILES ${help_images} DESTINATION ${KURVEX_PRIVATE_DIR})
-  endif()
+  install(FILES ${KURVEX_HELP_FILES} DESTINATION ${KURVEX_PRIVATE_DIR})
+  # A relative link, so that the tree can be moved (a package root, DESTDIR, another prefix).
   file(RELATIVE_PATH link_target ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
        ${CMAKE_INSTALL_PREFIX}/${KURVEX_PRIVATE_DIR}/kurvex)
   file(CREATE_LINK ${link_target} ${PROJECT_BINARY_DIR}/kurvex-link SYMBOLIC)
@@ -21,24 +35,53 @@ if(TARGET kurvex)
   install(FILES ${PROJECT_SOURCE_DIR}/data/kurvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/data/kurvex-sav.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
   foreach(size 16 32 48 128)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/data/icons/kurvex-${size}.png)
-      install(FILES ${PROJECT_SOURCE_DIR}/data/icons/kurvex-${size}.png
-              DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kurvex.png)
-    endif()
+    install(FILES ${PROJECT_SOURCE_DIR}/data/icons/kurvex-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kurvex.png)
   endforeach()
+endif()
+
+if(KURVEX_BUILD_TESTS)
+  # The desktop entry and the file type, checked with the desktop's own tools where they
+  # are installed; the scripts report a skip (77) otherwise.
+  add_test(NAME desktop_entry COMMAND ${PROJECT_SOURCE_DIR}/tests/package/check-desktop-entry.sh
+           ${PROJECT_SOURCE_DIR}/data/kurvex.desktop)
+  add_test(NAME mime_type COMMAND ${PROJECT_SOURCE_DIR}/tests/package/check-mime-type.sh
+           ${PROJECT_SOURCE_DIR}/data/kurvex-sav.xml ${PROJECT_SOURCE_DIR}/examples)
+  set_tests_properties(desktop_entry mime_type PROPERTIES SKIP_RETURN_CODE 77 LABELS desktop)
+  if(TARGET kurvex)
+    # F1 from the build tree finds the page and every picture it shows.
+    add_test(NAME help_beside_viewer
+             COMMAND ${PROJECT_SOURCE_DIR}/tests/package/check-help-beside.sh $<TARGET_FILE_DIR:kurvex>)
+  endif()
+  if(TARGET kurvex AND TARGET kurvex-cli)
+    # Builds the Debian package from this build, unpacks it and runs what it installed.
+    add_test(NAME debian_package COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-package.sh
+             ${PROJECT_BINARY_DIR})
+    set_tests_properties(debian_package PROPERTIES SKIP_RETURN_CODE 77 LABELS package
+                         RUN_SERIAL TRUE TIMEOUT 900)
+  endif()
 endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kurvex)
 set(CPACK_PACKAGE_VENDOR "Kurvex")
-set(CPACK_PACKAGE_CONTACT "Kurvex developers <kurvex@localhost>")
+set(CPACK_PACKAGE_CONTACT "Kurvex developers <kurvex@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer for saved oscilloscope waveforms (.sav)")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Shows the waveform files (.sav) of the UTD2052CEL, UTD2102CEL and UTD2025CL\n\
+oscilloscopes: zoom, cursors, measurements, a math trace, and export to PNG,\n\
+clipboard, paper, CSV and LTspice RAW. Includes kurvex-cli for batch work.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://kurvex.example.org/")
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KURVEX_BUILD_NUMBER})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The platform plugins are loaded at run time, so no library dependency names them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core | fonts-liberation")
+# The platform plugins are loaded at run time, so no library dependency names them; help and
+# website open through xdg-open.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-dejavu-core | fonts-liberation")
+# German texts in the toolkit's own dialogs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -3,6 +3,8 @@
 set -euo pipefail
 seconds=${1:-60}
 cd "$(dirname "$0")/.."
+# Called from make: keep the inner builds from echoing every directory change.
+unset MAKEFLAGS MAKELEVEL MFLAGS
 if [ ! -f fuzz/CMakeLists.txt ]; then
   echo "fuzz: no fuzz targets yet"
   exit 0

@@ -89,6 +89,31 @@ static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t
     if (FindCaptureWindow(window)) HandleCaptureControl(control, type, x);
 }
 
+// Dotted connecting lines and boxed expand buttons, down to the root.
+static const QString& TreeLineStyle()
+{
+    static const QString style = uR"(
+QTreeView::branch:has-siblings:!adjoins-item { border-image: url(:/kurvex/tree_line.png) 0; }
+QTreeView::branch:has-siblings:adjoins-item { border-image: url(:/kurvex/tree_more.png) 0; }
+QTreeView::branch:!has-children:!has-siblings:adjoins-item {
+    border-image: url(:/kurvex/tree_end.png) 0;
+}
+QTreeView::branch:has-children:has-siblings:closed {
+    border-image: url(:/kurvex/tree_more.png) 0; image: url(:/kurvex/tree_closed.png);
+}
+QTreeView::branch:has-children:!has-siblings:closed {
+    border-image: url(:/kurvex/tree_end.png) 0; image: url(:/kurvex/tree_closed.png);
+}
+QTreeView::branch:has-children:has-siblings:open {
+    border-image: url(:/kurvex/tree_more.png) 0; image: url(:/kurvex/tree_open.png);
+}
+QTreeView::branch:has-children:!has-siblings:open {
+    border-image: url(:/kurvex/tree_end.png) 0; image: url(:/kurvex/tree_open.png);
+}
+)"_s;
+    return style;
+}
+
 static QPlainTextEdit* MakeTextBox(QWidget* parent, int32_t x, int32_t y)
 {
     auto* box = new QPlainTextEdit(parent);
@@ -167,6 +192,8 @@ bool CreateCaptureWindow()
     w.settingsTree->setTextElideMode(Qt::ElideNone);
     w.settingsTree->header()->setStretchLastSection(false);
     w.settingsTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    w.settingsTree->setIndentation(20);
+    w.settingsTree->setStyleSheet(TreeLineStyle());
 
     w.showCursorsBox = new QCheckBox(u"Cursor anzeigen"_s, c);
     w.showCursorsBox->setGeometry(610, 360, 200, 20);

@@ -8,6 +8,8 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    // Lets the desktop match the windows to kurvex.desktop (its icon in task bars, on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kurvex"));
     StartApplicationServices();
     QStringList paths = QCoreApplication::arguments();
     if (!paths.isEmpty()) paths.removeFirst();

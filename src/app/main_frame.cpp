@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include "app/about_help.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/capture_loading.h"
@@ -229,8 +230,11 @@ void MainFrame::RebuildWindowMenu()
         if (!sub->isVisible()) continue;
         if (number == 0) windowMenu->addSeparator();
         ++number;
-        const QString text = number < 10 ? u"&%1 %2"_s.arg(number).arg(sub->windowTitle())
-                                         : u"%1 %2"_s.arg(number).arg(sub->windowTitle());
+        // An "&" in a file name is no mnemonic.
+        QString title = sub->windowTitle();
+        title.replace(u"&"_s, u"&&"_s);
+        const QString text =
+            number < 10 ? u"&%1 %2"_s.arg(number).arg(title) : u"%1 %2"_s.arg(number).arg(title);
         QAction* action = windowMenu->addAction(text);
         connect(action, &QAction::triggered, this,
                 [this, sub] { mdiArea->setActiveSubWindow(sub); });
@@ -278,8 +282,13 @@ void MainFrame::RunCommand(int32_t id)
         QuitEventLoop();
         return;
     case CommandAbout:
+        ShowAboutBox(this);
+        return;
     case CommandWebsite:
+        OpenWebsite();
+        return;
     case CommandHelp:
+        OpenHelpFile();
         return;
     case CommandTileVertical:
         TileSubWindows(true);
@@ -402,6 +411,9 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event)
 void StartApplicationServices()
 {
     Q_INIT_RESOURCE(kurvex);
+    // The menus belong in the frame, beside the capture windows they act on, not in a
+    // desktop-wide menu bar; asking the desktop for one also costs start-up time.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     // The interface is German; so are the toolkit's own dialogs and menus, where installed.
     static QTranslator toolkitTexts;
     if (toolkitTexts.isEmpty() &&

@@ -74,8 +74,10 @@ QStringList QtOpenDialog(QWidget* owner, const FileDialogRequest& request)
 {
     QFileDialog dialog(owner, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
-                                           : QFileDialog::ExistingFile);
+    if (request.multiSelect)
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+    else
+        dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     PrepareDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles();

@@ -9,7 +9,7 @@
 
 namespace {
 
-// Reads the specification strictly left to right; a character is consumed only when it
+// Reads a placeholder strictly left to right; a character is consumed only when it
 // is the one expected at that place.
 struct SpecReader {
     QStringView spec;

@@ -248,22 +248,27 @@ TEST_F(AppTest, SettingsTreeOfATwoChannelEdgeCapture)
     CaptureWindow& w = Window();
     const std::vector<SettingsItem> items = SettingsListItems(w.capture);
     std::vector<SettingsItem> shown;
+    std::vector<QIcon> icons;
     for (int i = 0; i < w.settingsTree->topLevelItemCount(); ++i) {
         QTreeWidgetItem* top = w.settingsTree->topLevelItem(i);
         shown.push_back({top->text(0), 0, 0});
-        EXPECT_FALSE(top->icon(0).isNull());
+        icons.push_back(top->icon(0));
         if (top->childCount() > 0) {
             EXPECT_TRUE(top->isExpanded()) << top->text(0).toStdString();
         }
         for (int j = 0; j < top->childCount(); ++j) {
             shown.push_back({top->child(j)->text(0), 0, 1});
-            EXPECT_FALSE(top->child(j)->icon(0).isNull());
+            icons.push_back(top->child(j)->icon(0));
         }
     }
     ASSERT_EQ(shown.size(), items.size());
     for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(items[i].text.toStdString());
         EXPECT_EQ(shown[i].text, items[i].text);
         EXPECT_EQ(shown[i].level, items[i].level);
+        // Each row wears the picture of its own image slot.
+        EXPECT_EQ(icons[i].pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32),
+                  App().images[items[i].icon].toImage().convertToFormat(QImage::Format_ARGB32));
     }
     const QStringList tops = [&] {
         QStringList texts;
@@ -276,6 +281,10 @@ TEST_F(AppTest, SettingsTreeOfATwoChannelEdgeCapture)
     EXPECT_EQ(tops.value(1), u"Kanal 2"_s);
     EXPECT_TRUE(tops.value(2).startsWith(u"Zeitbasis: "_s));
     EXPECT_EQ(tops.value(3), u"Trigger"_s);
+    QTreeWidgetItem* trigger = w.settingsTree->topLevelItem(3);
+    ASSERT_EQ(trigger->childCount(), 7);
+    EXPECT_EQ(trigger->child(5)->text(0), u"Flankentriggerung (Edge)"_s);
+    EXPECT_EQ(trigger->child(6)->text(0), u"Steigende Flanke (Rise)"_s);
 }
 
 TEST_F(AppTest, MeasurementLandsInTheWindowThatOpenedThePopup)

@@ -1,6 +1,7 @@
 // The math trace over captures built in memory, the math dialog's rules and the
 // command-line form of a math definition.
 #include "math/math_channel.h"
+#include "support/test_capture.h"
 
 #include "text/number_text.h"
 
@@ -18,15 +19,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // CH1 and CH2 present at 1 V/DIV with offset 0, so that positions read as volts.
 Capture MakeCapture(std::initializer_list<double> ch1, std::initializer_list<double> ch2)
 {
-    Capture capture{};
-    capture.hDivisions = 12;
-    capture.vDivisions = 8;
-    capture.timePerDiv = 0.001;
-    capture.samplesPerChannel = static_cast<int32_t>(ch1.size());
-    EXPECT_TRUE(AllocateSamples(capture));
+    Capture capture =
+        MakeTestCapture(static_cast<int32_t>(ch1.size()), {{SlotCh1, 1.0}, {SlotCh2, 1.0}});
     for (int32_t slot = SlotCh1; slot <= SlotCh2; ++slot) {
-        capture.present[slot] = 1;
-        capture.voltsPerDiv[slot] = 1;
         capture.probeFactor[slot] = 1;
         capture.channelRows[slot] = 0x1F;
     }

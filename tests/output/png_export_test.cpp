@@ -1,6 +1,7 @@
 // PNG files decoded back with libpng, and what a failed export leaves behind.
 #include "output/png_export.h"
 #include "screen/screen_renderer.h"
+#include "support/test_capture.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,17 +18,8 @@ namespace {
 
 Capture MakeCapture(int32_t n)
 {
-    Capture capture{};
-    capture.hDivisions = 12;
-    capture.vDivisions = 8;
-    capture.samplesPerChannel = n;
-    capture.timePerDiv = 1e-3;
+    Capture capture = MakeTestCapture(n, {{SlotCh1, 0.5}, {SlotCh2, 2.0}});
     capture.triggerIndex = n / 2;
-    EXPECT_TRUE(AllocateSamples(capture));
-    capture.present[SlotCh1] = 1;
-    capture.present[SlotCh2] = 1;
-    capture.voltsPerDiv[SlotCh1] = 0.5;
-    capture.voltsPerDiv[SlotCh2] = 2.0;
     for (int32_t i = 0; i < n; ++i) {
         capture.samples[SlotCh1][i] = 3.0 * std::sin(i * 0.002);
         capture.samples[SlotCh2][i] = (i / 700) % 2 == 0 ? 1.0 : -1.0;

@@ -1,5 +1,6 @@
 // The settings tree, measurements and cursor readouts over captures built in memory.
 #include "readouts/readouts.h"
+#include "support/test_capture.h"
 
 #include "text/format_text.h"
 
@@ -15,12 +16,7 @@ namespace {
 // so that a sample position reads as its value in volts.
 Capture MakeCapture(int32_t n, std::initializer_list<int32_t> slots)
 {
-    Capture capture{};
-    capture.hDivisions = 12;
-    capture.vDivisions = 8;
-    capture.timePerDiv = 0.001;
-    capture.samplesPerChannel = n;
-    EXPECT_TRUE(AllocateSamples(capture));
+    Capture capture = MakeTestCapture(n);
     for (int32_t slot : slots) {
         capture.present[slot] = 1;
         capture.voltsPerDiv[slot] = 1;

@@ -1,6 +1,7 @@
 // The QPainter surface: real pixels of rendered images.
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
+#include "support/test_capture.h"
 
 #include <QFontDatabase>
 #include <QPainter>
@@ -14,14 +15,7 @@ namespace {
 
 Capture MakeCapture(int32_t n, double level)
 {
-    Capture capture{};
-    capture.hDivisions = 12;
-    capture.vDivisions = 8;
-    capture.samplesPerChannel = n;
-    capture.timePerDiv = 1e-3;
-    EXPECT_TRUE(AllocateSamples(capture));
-    capture.present[SlotCh1] = 1;
-    capture.voltsPerDiv[SlotCh1] = 1.0;
+    Capture capture = MakeTestCapture(n, {{SlotCh1, 1.0}});
     for (int32_t i = 0; i < n; ++i)
         capture.samples[SlotCh1][i] = level;
     return capture;

@@ -1,6 +1,7 @@
 // What the renderer draws, read back through the recording surface.
 #include "screen/screen_renderer.h"
 #include "support/recording_surface.h"
+#include "support/test_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,14 +31,7 @@ constexpr Rgb White{255, 255, 255};
 // A 12 x 8 capture of n samples with CH1 present and every sample at `level` divisions.
 Capture MakeCapture(int32_t n, double level = 0.0)
 {
-    Capture capture{};
-    capture.hDivisions = 12;
-    capture.vDivisions = 8;
-    capture.samplesPerChannel = n;
-    capture.timePerDiv = 1e-3;
-    EXPECT_TRUE(AllocateSamples(capture));
-    capture.present[SlotCh1] = 1;
-    capture.voltsPerDiv[SlotCh1] = 0.5;
+    Capture capture = MakeTestCapture(n, {{SlotCh1, 0.5}});
     for (int32_t i = 0; i < n; ++i)
         capture.samples[SlotCh1][i] = level;
     return capture;

@@ -134,9 +134,9 @@ TEST(FormatText, IntegerKinds)
         {u"{0d20}", KindInt64, 999999999999999999, u"00999999999999999999"},
         {u"{0}", KindUInt64, -1, u"18446744073709551615"}, // all 64 bits
         {u"{0hd2}", KindUInt64, 0x1234, u"1234"},
-        // Unsigned kinds have no sign style: a "+" there stops the specification.
+        // Unsigned kinds have no sign style: a "+" there ends the placeholder.
         {u"{0+d5}", KindUInt32, 7, u"7"},
-        // Only lower-case "d"; anything unexpected ends the specification.
+        // Only lower-case "d"; anything unexpected ends the placeholder.
         {u"{0D5}", KindInt32, 7, u"7"},
         {u"{0xd5}", KindInt32, 7, u"7"},
     };
@@ -208,7 +208,7 @@ TEST(FormatText, TemplateScanningAndArguments)
         {u"x{0}y{1", u"x1y"},
         {u"{}", u"{"},
         {u"}", u"}"},
-        {u"{{0}", u"1"}, // the specification "{0": no digits, so index 0, and "{" ends it
+        {u"{{0}", u"1"}, // the placeholder "{0": no digits, so index 0, and "{" ends it
         {u"{t}{n}{r}", u"\t\n\r"},
         {u"{tab}{nope}{r2}", u"\t\n\r"},
         {u"{0}{1}{2Sd5}{3}", u"12500 mx"},

@@ -6,4 +6,4 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 g++ -std=c++20 -O1 -fPIC "$here/draw_artwork.cpp" -o "$out/draw_artwork" \
     $(pkg-config --cflags --libs Qt6Gui)
-QT_QPA_PLATFORM=offscreen "$out/draw_artwork" "$here"
+QT_QPA_PLATFORM=offscreen "$out/draw_artwork" "$here" "$here/../../../data/icons"

@@ -1,0 +1,103 @@
+#include "app/about_help.h"
+
+#include "app/app_state.h"
+#include "app/artwork.h"
+#include "platform/platform.h"
+#include "text/format_text.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMessageBox>
+
+using namespace Qt::StringLiterals;
+
+// KURVEX_VERSION_TEXT ("1.0.0-1") and KURVEX_BUILD_DATE (yyyymmdd) come from the build.
+
+namespace {
+
+void QtAboutBox(QWidget* owner, const QString& caption, const QString& text, const QIcon& icon)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    box.setIconPixmap(icon.pixmap(48, 48));
+    box.exec();
+}
+
+void QtOpenUrl(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
+
+AboutHelpHooks DefaultHooks()
+{
+    AboutHelpHooks hooks;
+    hooks.aboutBox = QtAboutBox;
+    hooks.openUrl = QtOpenUrl;
+    return hooks;
+}
+
+} // namespace
+
+AboutHelpHooks& AboutHelp()
+{
+    static AboutHelpHooks hooks = DefaultHooks();
+    return hooks;
+}
+
+void ResetAboutHelpHooks()
+{
+    AboutHelp() = DefaultHooks();
+}
+
+QString VersionText()
+{
+    return QString::fromUtf8(KURVEX_VERSION_TEXT);
+}
+
+QString BuildDateText(int32_t yyyymmdd)
+{
+    const int32_t day = yyyymmdd % 100;
+    const int32_t month = yyyymmdd / 100 % 100;
+    const int32_t year = yyyymmdd / 10000;
+    return FormatText(u"{0d2}.{1d2}.{2d4}", KindInt32, &day, KindInt32, &month, KindInt32, &year);
+}
+
+QString BuildDateText()
+{
+    return BuildDateText(KURVEX_BUILD_DATE);
+}
+
+QString AboutText(const QString& versionText, const QString& dateText)
+{
+    return FormatText(u"Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}", KindText,
+                      &versionText, KindText, &dateText);
+}
+
+void ShowAboutBox(QWidget* owner)
+{
+    AboutHelp().aboutBox(owner, u"Über Kurvex"_s, AboutText(VersionText(), BuildDateText()),
+                         ProgramIcon());
+}
+
+void OpenHelpFile(const QString& programDirectory)
+{
+    // The path is used as it is: a directory with spaces or umlauts needs no quoting, and
+    // QUrl::fromLocalFile encodes it for the browser.
+    const QString path = programDirectory + QString::fromUtf16(HelpFileName);
+    if (QFileInfo(path).isFile()) {
+        AboutHelp().openUrl(QUrl::fromLocalFile(path));
+        return;
+    }
+    ShowErrorBox(App().mainFrame, u"Fehler"_s,
+                 FormatText(u"Die Datei \"{0}\" kann nicht gefunden werden!", KindText, &path));
+}
+
+void OpenHelpFile()
+{
+    OpenHelpFile(App().programDirectory);
+}
+
+void OpenWebsite()
+{
+    AboutHelp().openUrl(QUrl(QString::fromUtf16(WebsiteAddress)));
+}
