@@ -1,5 +1,5 @@
-// The "Mathematik" dialog driven as a user would: its defaults, the scale and offset rules,
-// typed constants, and what "OK", "Deaktivieren" and "Abbrechen" leave in the window.
+// The "Mathematik" dialog driven as a user would: its defaults, its fields, typed
+// constants, and what "OK", "Deaktivieren" and "Abbrechen" leave in the window.
 #include "app/math_dialog.h"
 #include "app_fixture.h"
 #include "math/math_channel.h"
@@ -86,7 +86,9 @@ class MathDialogTest : public AppTest {
     int32_t leftOpen = 0;
 };
 
-TEST_F(MathDialogTest, OpensWithTheDefaultsAndListsThePresentChannels)
+// The defaults on every opening, the present channels as operands, and the factor, unit
+// and slider wired to the scale and offset (whose arithmetic the math tests cover).
+TEST_F(MathDialogTest, OpensWithTheDefaultsAndFollowsFactorUnitAndSlider)
 {
     Start({WriteCapture(u"one.sav"_s, 1000, 1)});
     CaptureWindow& w = Window();
@@ -97,7 +99,6 @@ TEST_F(MathDialogTest, OpensWithTheDefaultsAndListsThePresentChannels)
             EXPECT_EQ(f.dialog->size(), QSize(290, 155));
             EXPECT_EQ(Items(f.operandX), channels);
             EXPECT_EQ(Items(f.operandY), channels);
-            EXPECT_EQ(f.operandX->currentText(), u"Kanal 1"_s);
             EXPECT_EQ(Items(f.operation),
                       (QStringList{u"x+y"_s, u"x-y"_s, u"x*y"_s, u"x/y"_s, u"1/x"_s, u"x\u00B2"_s,
                                    u"sqrt(x)"_s, u"abs(x)"_s, u"-x"_s}));
@@ -112,61 +113,38 @@ TEST_F(MathDialogTest, OpensWithTheDefaultsAndListsThePresentChannels)
             EXPECT_EQ(f.offsetText->text(), u"Offset: 0 DIV"_s);
             for (QPushButton* button : {f.deactivate, f.ok, f.cancel})
                 EXPECT_FALSE(button->autoDefault() || button->isDefault());
-            // Something to forget by the next opening: a trace with a fixed scale.
-            f.operation->setCurrentIndex(MathNegate - 1);
-            f.factor->setCurrentIndex(3);
-            f.offsetSlider->setValue(150);
+
+            struct Step {
+                const char16_t* typed; // nullptr: choose factorEntry instead
+                int factorEntry;
+                int unitEntry;
+                double scale;
+            };
+            const Step steps[] = {
+                {nullptr, 3, 1, 0.005}, // "5" with mV/DIV
+                {u"2,5", 0, 2, 2.5},
+                {u"1k", 0, 1, 1.0}, // typed with mV/DIV
+                {u"-1", 0, 1, 0.0}, // Auto again
+            };
+            for (const Step& step : steps) {
+                f.unit->setCurrentIndex(step.unitEntry);
+                if (step.typed)
+                    f.factor->setEditText(QString::fromUtf16(step.typed));
+                else
+                    f.factor->setCurrentIndex(step.factorEntry);
+                EXPECT_DOUBLE_EQ(ProgramMathSettings().scale, step.scale);
+                EXPECT_EQ(f.unit->isEnabled(), step.scale != 0);
+                EXPECT_EQ(f.offsetSlider->isEnabled(), step.scale != 0);
+            }
+            f.offsetSlider->setValue(101);
+            EXPECT_EQ(f.offsetText->text(), u"Offset: 0.04 DIV"_s);
+            EXPECT_DOUBLE_EQ(ProgramMathSettings().offset, 0.04);
+            f.offsetSlider->setValue(0);
+            EXPECT_EQ(f.offsetText->text(), u"Offset: -4 DIV"_s);
+            // A trace, so that the next opening offers "Math".
             f.ok->click();
         });
     }
-    EXPECT_EQ(leftOpen, 0);
-}
-
-TEST_F(MathDialogTest, FactorUnitAndSliderSetScaleAndOffset)
-{
-    Start({WriteCapture(u"a.sav"_s)});
-    Press(Window(), [](MathFields& f) {
-        struct Step {
-            const char16_t* typed; // nullptr: choose factorEntry instead
-            int factorEntry;
-            int unitEntry;
-            double scale;
-        };
-        const Step steps[] = {
-            {nullptr, 3, 1, 0.005}, // "5" with mV/DIV
-            {u"2,5", 0, 2, 2.5},    // decimal comma
-            {u"1k", 0, 1, 1.0},     // SI prefix with mV/DIV
-            {u"-1", 0, 1, 0.0},     // negative: Auto again
-            {u" 20 ", 0, 0, 20e-6}, // blanks around a typed factor
-            {nullptr, 9, 4, 500e6}, // "500" with MV/DIV
-            {nullptr, 0, 4, 0.0},   // "Auto" chosen
-        };
-        for (const Step& s : steps) {
-            SCOPED_TRACE(s.typed ? QString::fromUtf16(s.typed).toStdString() : "entry");
-            f.unit->setCurrentIndex(s.unitEntry);
-            if (s.typed)
-                f.factor->setEditText(QString::fromUtf16(s.typed));
-            else
-                f.factor->setCurrentIndex(s.factorEntry);
-            EXPECT_DOUBLE_EQ(ProgramMathSettings().scale, s.scale);
-            EXPECT_EQ(f.unit->isEnabled(), s.scale != 0);
-            EXPECT_EQ(f.offsetSlider->isEnabled(), s.scale != 0);
-        }
-        const struct {
-            int position;
-            const char16_t* text;
-            double offset;
-        } offsets[] = {{101, u"Offset: 0.04 DIV", 0.04},
-                       {0, u"Offset: -4 DIV", -4},
-                       {200, u"Offset: 4 DIV", 4},
-                       {100, u"Offset: 0 DIV", 0}};
-        for (const auto& o : offsets) {
-            f.offsetSlider->setValue(o.position);
-            EXPECT_EQ(f.offsetText->text(), QString::fromUtf16(o.text));
-            EXPECT_DOUBLE_EQ(ProgramMathSettings().offset, o.offset);
-        }
-        f.cancel->click();
-    });
     EXPECT_EQ(leftOpen, 0);
 }
 
