@@ -1,6 +1,7 @@
 // A full redraw of the 600 x 400 window image with three 65535-sample traces, against a
 // naive renderer (every sample one polyline point on the same QPainter) and against the
 // floor of one plain pass over the same samples. Prints the two ratios at the end.
+#include "ratio_reporter.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
 #include "screen/view.h"
@@ -112,25 +113,6 @@ BENCHMARK(BM_NaivePolyline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPass)->Unit(benchmark::kMicrosecond);
 
 // Keeps each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[run.benchmark_name()] = {
-                    run.real_accumulated_time / static_cast<double>(run.iterations),
-                    run.cpu_accumulated_time / static_cast<double>(run.iterations)};
-    }
-
-    struct Times {
-        double real;
-        double cpu;
-    };
-    std::map<std::string, Times> seconds;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -140,17 +122,9 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    // CPU time as well as wall time: on a shared machine the wall time also counts waiting.
-    const RatioReporter::Times renderer = reporter.seconds["BM_Renderer"];
-    const RatioReporter::Times naive = reporter.seconds["BM_NaivePolyline"];
-    const RatioReporter::Times floor = reporter.seconds["BM_PlainPass"];
-    if (renderer.real > 0 && naive.real > 0 && floor.real > 0 && renderer.cpu > 0 &&
-        floor.cpu > 0) {
-        std::printf("naive polyline / renderer: %.1f wall, %.1f cpu (goal at least 15)\n",
-                    naive.real / renderer.real, naive.cpu / renderer.cpu);
-        std::printf("renderer / plain pass:     %.1f wall, %.1f cpu (goal at most 15)\n",
-                    renderer.real / floor.real, renderer.cpu / floor.cpu);
-    }
+    reporter.PrintRatio("naive polyline / renderer (goal at least 15)", "BM_NaivePolyline",
+                        "BM_Renderer");
+    reporter.PrintRatio("renderer / plain pass (goal at most 15)", "BM_Renderer", "BM_PlainPass");
     benchmark::Shutdown();
     return 0;
 }
