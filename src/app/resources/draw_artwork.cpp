@@ -358,34 +358,6 @@ QImage ProgramIcon(int size)
     return image;
 }
 
-// The connecting lines of the settings tree, one picture per kind of branch cell, and the
-// expand buttons that sit on them.
-QImage TreeLines(bool up, bool down, bool right)
-{
-    QImage image(20, 20, QImage::Format_ARGB32);
-    image.fill(Transparent);
-    const QColor line(160, 160, 160);
-    for (int y = up ? 0 : 10; y <= (down ? 19 : 10); y += 2)
-        image.setPixelColor(9, y, line);
-    if (right)
-        for (int x = 11; x < 20; x += 2)
-            image.setPixelColor(x, 10, line);
-    return image;
-}
-
-QImage ExpandButton(bool open)
-{
-    QImage image(9, 9, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setPen(QColor(145, 145, 145));
-    painter.drawRect(0, 0, 8, 8);
-    painter.setPen(Black);
-    painter.drawLine(2, 4, 6, 4);
-    if (!open) painter.drawLine(4, 2, 4, 6);
-    return image;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -395,11 +367,6 @@ int main(int argc, char** argv)
     bool ok = Background().save(folder + u"/background.png"_s);
     for (int slot = 1; slot <= 32; ++slot)
         ok = Icon(slot).save(folder + u"/icon%1.png"_s.arg(slot, 2, 10, QChar(u'0'))) && ok;
-    ok = TreeLines(true, true, false).save(folder + u"/tree_line.png"_s) && ok;
-    ok = TreeLines(true, true, true).save(folder + u"/tree_more.png"_s) && ok;
-    ok = TreeLines(true, false, true).save(folder + u"/tree_end.png"_s) && ok;
-    ok = ExpandButton(false).save(folder + u"/tree_closed.png"_s) && ok;
-    ok = ExpandButton(true).save(folder + u"/tree_open.png"_s) && ok;
     for (int size : {16, 32, 48})
         ok = ProgramIcon(size).save(folder + u"/kurvex%1.png"_s.arg(size)) && ok;
     // The desktop's icon theme wants the program icon in a larger size as well.
