@@ -1,6 +1,6 @@
 // Draws the viewer's stored pictures: the 144 x 144 background tile of the multi-document
-// area, the 32 icons (16 x 16) of the settings tree and the program icon in 16, 32 and 48
-// pixels. Run by draw_artwork.sh; the PNGs it writes are committed beside it.
+// area, the 32 icons (16 x 16) of the settings tree in one strip and the program icon in 16,
+// 32 and 48 pixels. Run by draw_artwork.sh; the PNGs it writes are committed beside it.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -365,8 +365,15 @@ int main(int argc, char** argv)
     QGuiApplication application(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"."_s;
     bool ok = Background().save(folder + u"/background.png"_s);
+    // The icons side by side in one strip: one picture to decode at start-up, not 32.
+    QImage icons(32 * 16, 16, QImage::Format_ARGB32);
+    icons.fill(Transparent);
+    QPainter strip(&icons);
+    strip.setCompositionMode(QPainter::CompositionMode_Source);
     for (int slot = 1; slot <= 32; ++slot)
-        ok = Icon(slot).save(folder + u"/icon%1.png"_s.arg(slot, 2, 10, QChar(u'0'))) && ok;
+        strip.drawImage((slot - 1) * 16, 0, Icon(slot));
+    strip.end();
+    ok = icons.save(folder + u"/icons.png"_s) && ok;
     for (int size : {16, 32, 48})
         ok = ProgramIcon(size).save(folder + u"/kurvex%1.png"_s.arg(size)) && ok;
     // The desktop's icon theme wants the program icon in a larger size as well.
