@@ -234,6 +234,9 @@ bool CreateCaptureWindow()
     w.settingsTree->setRootIsDecorated(true);
     w.settingsTree->setItemsExpandable(true);
     w.settingsTree->setIconSize(QSize(16, 16));
+    // Every row is one line of the same font beside a 16-pixel icon: measuring one row
+    // serves for all.
+    w.settingsTree->setUniformRowHeights(true);
     // Long rows scroll sideways rather than being cut short.
     w.settingsTree->setTextElideMode(Qt::ElideNone);
     w.settingsTree->header()->setStretchLastSection(false);
