@@ -237,10 +237,15 @@ bool CreateCaptureWindow()
     // Every row is one line of the same font beside a 16-pixel icon: measuring one row
     // serves for all.
     w.settingsTree->setUniformRowHeights(true);
-    // Long rows scroll sideways rather than being cut short.
+    // Long rows scroll sideways rather than being cut short: the column is as wide as the
+    // widest shown row. It is measured when the rows change, not on every layout of the
+    // tree as the header's own fit-to-contents mode would.
     w.settingsTree->setTextElideMode(Qt::ElideNone);
     w.settingsTree->header()->setStretchLastSection(false);
-    w.settingsTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    QTreeWidget* const tree = w.settingsTree;
+    const auto fitColumn = [tree] { tree->resizeColumnToContents(0); };
+    QObject::connect(tree, &QTreeView::expanded, tree, fitColumn);
+    QObject::connect(tree, &QTreeView::collapsed, tree, fitColumn);
     w.settingsTree->setIndentation(20);
 
     w.showCursorsBox = new QCheckBox(u"Cursor anzeigen"_s, c);
@@ -324,7 +329,12 @@ static void FillSettingsList(CaptureWindow& w)
         if (entry.icon > 0 && entry.icon < ImageSlotCount)
             item->setIcon(0, QIcon(App().images[entry.icon]));
     }
-    w.settingsTree->expandAll();
+    {
+        // One fit for the whole filled tree, not one per opened branch.
+        const QSignalBlocker blockTree(w.settingsTree);
+        w.settingsTree->expandAll();
+    }
+    w.settingsTree->resizeColumnToContents(0);
     ++w.counts.settingsFills;
 }
 

@@ -336,6 +336,29 @@ TEST_F(AppTest, SettingsTreeBranchCellsShowLinesAndButtons)
     }
 }
 
+// The one column is as wide as its widest shown row, so long rows scroll sideways, and it
+// follows the rows when a branch closes or opens.
+TEST_F(AppTest, SettingsColumnFollowsItsRows)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    QTreeWidget* tree = Window().settingsTree;
+    const auto widestRow = [tree] {
+        return static_cast<QAbstractItemView*>(tree)->sizeHintForColumn(0);
+    };
+    QApplication::processEvents();
+    const int32_t expanded = widestRow();
+    EXPECT_EQ(tree->columnWidth(0), expanded);
+    QTreeWidgetItem* trigger = tree->topLevelItem(3);
+    ASSERT_NE(trigger, nullptr);
+    trigger->setExpanded(false);
+    QApplication::processEvents();
+    EXPECT_LT(widestRow(), expanded);
+    EXPECT_EQ(tree->columnWidth(0), widestRow());
+    trigger->setExpanded(true);
+    QApplication::processEvents();
+    EXPECT_EQ(tree->columnWidth(0), expanded);
+}
+
 TEST_F(AppTest, MeasurementLandsInTheWindowThatOpenedThePopup)
 {
     const QString a = WriteCapture(u"a.sav"_s);
