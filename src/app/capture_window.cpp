@@ -226,10 +226,8 @@ bool CreateCaptureWindow()
     w.settingsTree = new QTreeWidget(c);
     w.settingsTree->setGeometry(610, 5, 200, 350);
     w.settingsTree->setHeaderHidden(true);
-    // Sizing the column to its rows would also measure the hidden header's caption in a
-    // bold font, a font lookup of its own; a fixed hint keeps it out of the measure. Both
-    // come before the style, whose change lays the tree out.
-    w.settingsTree->headerItem()->setSizeHint(0, QSize(0, 0));
+    // After hiding the header: the style change lays the tree out, and a shown header
+    // would measure its caption in a bold font, one more font to look up.
     w.settingsTree->setStyle(SettingsTreeStyle());
     w.settingsTree->setRootIsDecorated(true);
     w.settingsTree->setItemsExpandable(true);
