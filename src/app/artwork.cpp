@@ -4,12 +4,18 @@
 
 using namespace Qt::StringLiterals;
 
+constexpr int32_t IconSize = 16;
+
 void LoadImageSlots()
 {
     AppState& app = App();
     app.images[0] = QPixmap(u":/kurvex/background.png"_s);
+    // The icons are stored side by side in one strip: each picture decoded on its own
+    // costs more in setting up the decoder than in its 256 pixels.
+    const QImage strip(u":/kurvex/icons.png"_s);
     for (int32_t slot = 1; slot < ImageSlotCount; ++slot)
-        app.images[slot] = QPixmap(u":/kurvex/icon%1.png"_s.arg(slot, 2, 10, QChar(u'0')));
+        app.images[slot] =
+            QPixmap::fromImage(strip.copy((slot - 1) * IconSize, 0, IconSize, IconSize));
 }
 
 QIcon ProgramIcon()

@@ -7,6 +7,7 @@
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -19,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -89,28 +92,66 @@ static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t
     if (FindCaptureWindow(window)) HandleCaptureControl(control, type, x);
 }
 
-// Dotted connecting lines and boxed expand buttons, down to the root.
-static const QString& TreeLineStyle()
+// Draws the settings tree's branches as dotted connecting lines with boxed expand buttons,
+// down to the root, and leaves everything else to the application's style. A style sheet
+// would do the same but switches the tree to the style-sheet machinery, which costs a good
+// part of a window's creation and painting; one proxy serves every window.
+namespace {
+class TreeBranchStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_IndicatorBranch) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        const QRect& cell = option->rect;
+        const QStyle::State state = option->state;
+        const int32_t midX = cell.x() + (cell.width() - 1) / 2;
+        const int32_t midY = cell.y() + cell.height() / 2;
+        // A checkerboard brush dots the lines; it is anchored to the widget, not to the
+        // cell, so the dots run on evenly from row to row.
+        const QBrush dots(QColor(160, 160, 160), Qt::Dense4Pattern);
+        const bool button = (state & State_Children) != 0;
+        const int32_t half = button ? ButtonSize / 2 : 0;
+        if (state & (State_Item | State_Sibling | State_Children | State_Open))
+            painter->fillRect(midX, cell.y(), 1, midY - half - cell.y(), dots);
+        if (state & State_Sibling)
+            painter->fillRect(midX, midY + half + 1, 1, cell.bottom() - midY - half, dots);
+        if (state & State_Item) {
+            if (option->direction == Qt::RightToLeft)
+                painter->fillRect(cell.x(), midY, midX - half - cell.x(), 1, dots);
+            else
+                painter->fillRect(midX + half + 1, midY, cell.right() - midX - half, 1, dots);
+        }
+        if (!button) return;
+        const QRect box(midX - half, midY - half, ButtonSize, ButtonSize);
+        painter->fillRect(box, Qt::white);
+        painter->fillRect(box.x(), box.y(), ButtonSize, 1, ButtonEdge);
+        painter->fillRect(box.x(), box.bottom(), ButtonSize, 1, ButtonEdge);
+        painter->fillRect(box.x(), box.y(), 1, ButtonSize, ButtonEdge);
+        painter->fillRect(box.right(), box.y(), 1, ButtonSize, ButtonEdge);
+        painter->fillRect(midX - 2, midY, 5, 1, Qt::black);
+        if (!(state & State_Open)) painter->fillRect(midX, midY - 2, 1, 5, Qt::black);
+    }
+
+  private:
+    static constexpr int32_t ButtonSize = 9;
+    static constexpr QColor ButtonEdge{145, 145, 145};
+};
+} // namespace
+
+static QStyle* SettingsTreeStyle()
 {
-    static const QString style = uR"(
-QTreeView::branch:has-siblings:!adjoins-item { border-image: url(:/kurvex/tree_line.png) 0; }
-QTreeView::branch:has-siblings:adjoins-item { border-image: url(:/kurvex/tree_more.png) 0; }
-QTreeView::branch:!has-children:!has-siblings:adjoins-item {
-    border-image: url(:/kurvex/tree_end.png) 0;
-}
-QTreeView::branch:has-children:has-siblings:closed {
-    border-image: url(:/kurvex/tree_more.png) 0; image: url(:/kurvex/tree_closed.png);
-}
-QTreeView::branch:has-children:!has-siblings:closed {
-    border-image: url(:/kurvex/tree_end.png) 0; image: url(:/kurvex/tree_closed.png);
-}
-QTreeView::branch:has-children:has-siblings:open {
-    border-image: url(:/kurvex/tree_more.png) 0; image: url(:/kurvex/tree_open.png);
-}
-QTreeView::branch:has-children:!has-siblings:open {
-    border-image: url(:/kurvex/tree_end.png) 0; image: url(:/kurvex/tree_open.png);
-}
-)"_s;
+    static QPointer<QProxyStyle> style;
+    if (!style) {
+        // The proxy takes ownership of its base, so it gets an instance of its own.
+        style = new TreeBranchStyle(QApplication::style()->name());
+        style->setParent(qApp);
+    }
     return style;
 }
 
@@ -185,15 +226,25 @@ bool CreateCaptureWindow()
     w.settingsTree = new QTreeWidget(c);
     w.settingsTree->setGeometry(610, 5, 200, 350);
     w.settingsTree->setHeaderHidden(true);
+    // After hiding the header: the style change lays the tree out, and a shown header
+    // would measure its caption in a bold font, one more font to look up.
+    w.settingsTree->setStyle(SettingsTreeStyle());
     w.settingsTree->setRootIsDecorated(true);
     w.settingsTree->setItemsExpandable(true);
     w.settingsTree->setIconSize(QSize(16, 16));
-    // Long rows scroll sideways rather than being cut short.
+    // Every row is one line of the same font beside a 16-pixel icon: measuring one row
+    // serves for all.
+    w.settingsTree->setUniformRowHeights(true);
+    // Long rows scroll sideways rather than being cut short: the column is as wide as the
+    // widest shown row. It is measured when the rows change, not on every layout of the
+    // tree as the header's own fit-to-contents mode would.
     w.settingsTree->setTextElideMode(Qt::ElideNone);
     w.settingsTree->header()->setStretchLastSection(false);
-    w.settingsTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    QTreeWidget* const tree = w.settingsTree;
+    const auto fitColumn = [tree] { tree->resizeColumnToContents(0); };
+    QObject::connect(tree, &QTreeView::expanded, tree, fitColumn);
+    QObject::connect(tree, &QTreeView::collapsed, tree, fitColumn);
     w.settingsTree->setIndentation(20);
-    w.settingsTree->setStyleSheet(TreeLineStyle());
 
     w.showCursorsBox = new QCheckBox(u"Cursor anzeigen"_s, c);
     w.showCursorsBox->setGeometry(610, 360, 200, 20);
@@ -276,7 +327,12 @@ static void FillSettingsList(CaptureWindow& w)
         if (entry.icon > 0 && entry.icon < ImageSlotCount)
             item->setIcon(0, QIcon(App().images[entry.icon]));
     }
-    w.settingsTree->expandAll();
+    {
+        // One fit for the whole filled tree, not one per opened branch.
+        const QSignalBlocker blockTree(w.settingsTree);
+        w.settingsTree->expandAll();
+    }
+    w.settingsTree->resizeColumnToContents(0);
     ++w.counts.settingsFills;
 }
 

@@ -1,10 +1,11 @@
 #include "capture/capture.h"
 
-#include <new>
+#include <cstdlib>
 
 double SampleValue(const Capture& capture, int32_t slot, int32_t index)
 {
-    double value = (capture.samples[slot][index] - capture.offsetDiv[slot]) * capture.voltsPerDiv[slot];
+    double value =
+        (capture.samples[slot][index] - capture.offsetDiv[slot]) * capture.voltsPerDiv[slot];
     return capture.inverted[slot] == 1 ? -value : value;
 }
 
@@ -17,11 +18,10 @@ bool AllocateSamples(Capture& capture)
 {
     FreeSamples(capture);
     const int32_t n = capture.samplesPerChannel;
-    if (n <= 0)
-        return false;
-    capture.sampleBlock.reset(new (std::nothrow) double[3 * static_cast<size_t>(n)]());
-    if (!capture.sampleBlock)
-        return false;
+    if (n <= 0) return false;
+    capture.sampleBlock.reset(
+        static_cast<double*>(std::calloc(3 * static_cast<size_t>(n), sizeof(double))));
+    if (!capture.sampleBlock) return false;
     for (int32_t slot = 0; slot < SlotCount; ++slot)
         capture.samples[slot] = capture.sampleBlock.get() + static_cast<size_t>(slot) * n;
     return true;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 enum ChannelSlot : int32_t { SlotCh1 = 0, SlotCh2 = 1, SlotMath = 2 };
@@ -58,6 +59,12 @@ enum : int32_t {
     RowBandwidthLimit = 0x10,
 };
 
+// The sample block comes from calloc: the system hands over pages that are zero already,
+// so the slots a file never writes (usually the math slot) cost no clearing.
+struct SampleBlockFree {
+    void operator()(double* block) const { std::free(block); }
+};
+
 // Create zero-filled: `Capture capture{};`. Every field the reader does not write reads 0.
 // Move-only, because it owns its one block of sample memory.
 struct Capture {
@@ -87,7 +94,7 @@ struct Capture {
     double probeFactor[SlotCount];
     int32_t inverted[SlotCount];
     int32_t bandwidthLimit[SlotCount];
-    std::unique_ptr<double[]> sampleBlock; // 3 x N doubles: CH1, CH2, MATH
+    std::unique_ptr<double[], SampleBlockFree> sampleBlock; // 3 x N doubles: CH1, CH2, MATH
     double* samples[SlotCount];
     double offsetDiv[SlotCount];
     int32_t channelRows[SlotCount];

@@ -11,10 +11,12 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyleOption>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -285,6 +287,76 @@ TEST_F(AppTest, SettingsTreeOfATwoChannelEdgeCapture)
     ASSERT_EQ(trigger->childCount(), 7);
     EXPECT_EQ(trigger->child(5)->text(0), u"Flankentriggerung (Edge)"_s);
     EXPECT_EQ(trigger->child(6)->text(0), u"Steigende Flanke (Rise)"_s);
+}
+
+// The tree's branch cells as its style draws them: dotted lines up, down and to the row,
+// and a boxed minus or plus on rows with children; nothing for a finished ancestor level.
+TEST_F(AppTest, SettingsTreeBranchCellsShowLinesAndButtons)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    const QStyle* style = Window().settingsTree->style();
+    struct Case {
+        const char* name;
+        QStyle::State state;
+        bool up, down, right, box, plus;
+    };
+    const Case cases[] = {
+        {"last leaf", QStyle::State_Item, true, false, true, false, false},
+        {"leaf above a sibling", QStyle::State_Item | QStyle::State_Sibling, true, true, true,
+         false, false},
+        {"ancestor with siblings to come", QStyle::State_Sibling, true, true, false, false, false},
+        {"ancestor without", QStyle::State_None, false, false, false, false, false},
+        {"closed last parent", QStyle::State_Item | QStyle::State_Children, true, false, true, true,
+         true},
+        {"open parent above a sibling",
+         QStyle::State_Item | QStyle::State_Children | QStyle::State_Open | QStyle::State_Sibling,
+         true, true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QImage cell(20, 18, QImage::Format_RGB32);
+        cell.fill(Qt::white);
+        QStyleOption option;
+        option.rect = cell.rect();
+        option.state = c.state;
+        QPainter painter(&cell);
+        style->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &painter);
+        painter.end();
+        // The dots alternate, so one of two neighbouring pixels is inked.
+        const auto inked = [&](int x, int y) {
+            return cell.pixel(x, y) != qRgb(255, 255, 255) ||
+                   cell.pixel(x + (y == 9 ? 1 : 0), y + (y == 9 ? 0 : 1)) != qRgb(255, 255, 255);
+        };
+        EXPECT_EQ(inked(9, 0), c.up);
+        EXPECT_EQ(inked(9, 16), c.down);
+        EXPECT_EQ(inked(17, 9), c.right);
+        EXPECT_EQ(cell.pixel(5, 9) != qRgb(255, 255, 255), c.box);
+        EXPECT_EQ(cell.pixel(9, 9) == qRgb(0, 0, 0), c.box);
+        EXPECT_EQ(cell.pixel(9, 7) == qRgb(0, 0, 0), c.plus);
+    }
+}
+
+// The one column is as wide as its widest shown row, so long rows scroll sideways, and it
+// follows the rows when a branch closes or opens.
+TEST_F(AppTest, SettingsColumnFollowsItsRows)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    QTreeWidget* tree = Window().settingsTree;
+    const auto widestRow = [tree] {
+        return static_cast<QAbstractItemView*>(tree)->sizeHintForColumn(0);
+    };
+    QApplication::processEvents();
+    const int32_t expanded = widestRow();
+    EXPECT_EQ(tree->columnWidth(0), expanded);
+    QTreeWidgetItem* trigger = tree->topLevelItem(3);
+    ASSERT_NE(trigger, nullptr);
+    trigger->setExpanded(false);
+    QApplication::processEvents();
+    EXPECT_LT(widestRow(), expanded);
+    EXPECT_EQ(tree->columnWidth(0), widestRow());
+    trigger->setExpanded(true);
+    QApplication::processEvents();
+    EXPECT_EQ(tree->columnWidth(0), expanded);
 }
 
 TEST_F(AppTest, MeasurementLandsInTheWindowThatOpenedThePopup)

@@ -94,6 +94,25 @@ TEST_F(AppTest, FrameIsMaximisedWithTheTiledBackground)
             EXPECT_TRUE(item->isEnabled() && !item->isChecked()) << item->text().toStdString();
 }
 
+// The icons come cut from one strip: each slot a 16 x 16 picture, none blank, and (but for
+// the two pairs the tree shares) no two alike, so a slot cut from the wrong place shows.
+TEST_F(AppTest, ImageSlotsHoldTheTileAndThirtyTwoIcons)
+{
+    Start();
+    EXPECT_EQ(App().images[0].size(), QSize(144, 144));
+    QList<QImage> distinct;
+    for (int32_t slot = 1; slot < ImageSlotCount; ++slot) {
+        SCOPED_TRACE(slot);
+        const QImage icon = App().images[slot].toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(icon.size(), QSize(16, 16));
+        QImage blank(16, 16, QImage::Format_ARGB32);
+        blank.fill(icon.pixel(0, 0));
+        EXPECT_NE(icon, blank);
+        if (!distinct.contains(icon)) distinct.append(icon);
+    }
+    EXPECT_GE(distinct.size(), 30);
+}
+
 TEST_F(AppTest, CommandLineFilesOpenFromLastToFirst)
 {
     const QString a = WriteCapture(u"a.sav"_s);

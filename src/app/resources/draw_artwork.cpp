@@ -1,6 +1,6 @@
 // Draws the viewer's stored pictures: the 144 x 144 background tile of the multi-document
-// area, the 32 icons (16 x 16) of the settings tree and the program icon in 16, 32 and 48
-// pixels. Run by draw_artwork.sh; the PNGs it writes are committed beside it.
+// area, the 32 icons (16 x 16) of the settings tree in one strip and the program icon in 16,
+// 32 and 48 pixels. Run by draw_artwork.sh; the PNGs it writes are committed beside it.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -358,34 +358,6 @@ QImage ProgramIcon(int size)
     return image;
 }
 
-// The connecting lines of the settings tree, one picture per kind of branch cell, and the
-// expand buttons that sit on them.
-QImage TreeLines(bool up, bool down, bool right)
-{
-    QImage image(20, 20, QImage::Format_ARGB32);
-    image.fill(Transparent);
-    const QColor line(160, 160, 160);
-    for (int y = up ? 0 : 10; y <= (down ? 19 : 10); y += 2)
-        image.setPixelColor(9, y, line);
-    if (right)
-        for (int x = 11; x < 20; x += 2)
-            image.setPixelColor(x, 10, line);
-    return image;
-}
-
-QImage ExpandButton(bool open)
-{
-    QImage image(9, 9, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setPen(QColor(145, 145, 145));
-    painter.drawRect(0, 0, 8, 8);
-    painter.setPen(Black);
-    painter.drawLine(2, 4, 6, 4);
-    if (!open) painter.drawLine(4, 2, 4, 6);
-    return image;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -393,13 +365,15 @@ int main(int argc, char** argv)
     QGuiApplication application(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : u"."_s;
     bool ok = Background().save(folder + u"/background.png"_s);
+    // The icons side by side in one strip: one picture to decode at start-up, not 32.
+    QImage icons(32 * 16, 16, QImage::Format_ARGB32);
+    icons.fill(Transparent);
+    QPainter strip(&icons);
+    strip.setCompositionMode(QPainter::CompositionMode_Source);
     for (int slot = 1; slot <= 32; ++slot)
-        ok = Icon(slot).save(folder + u"/icon%1.png"_s.arg(slot, 2, 10, QChar(u'0'))) && ok;
-    ok = TreeLines(true, true, false).save(folder + u"/tree_line.png"_s) && ok;
-    ok = TreeLines(true, true, true).save(folder + u"/tree_more.png"_s) && ok;
-    ok = TreeLines(true, false, true).save(folder + u"/tree_end.png"_s) && ok;
-    ok = ExpandButton(false).save(folder + u"/tree_closed.png"_s) && ok;
-    ok = ExpandButton(true).save(folder + u"/tree_open.png"_s) && ok;
+        strip.drawImage((slot - 1) * 16, 0, Icon(slot));
+    strip.end();
+    ok = icons.save(folder + u"/icons.png"_s) && ok;
     for (int size : {16, 32, 48})
         ok = ProgramIcon(size).save(folder + u"/kurvex%1.png"_s.arg(size)) && ok;
     // The desktop's icon theme wants the program icon in a larger size as well.
