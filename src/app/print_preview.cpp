@@ -60,7 +60,7 @@ class PreviewDialog final : public QDialog {
                   QImage& page);
 
   protected:
-    // Enter does not print; only the "Drucken" button does.
+    // Neither Enter nor Escape ends the preview: only its two buttons and the close box do.
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
@@ -166,11 +166,15 @@ QPushButton* PreviewDialog::AddButton(const char* name, const QString& text, int
 
 void PreviewDialog::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Enter || event->key() == Qt::Key_Return) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
         event->accept();
         return;
+    default:
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void PreviewDialog::ApplyZoom()

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPageSize>
 #include <QPrinter>
@@ -245,9 +246,19 @@ TEST_F(PrintTest, CancelledOrFailedPrintingDoesNothing)
     EXPECT_EQ(printerDialogs, 1);
     EXPECT_EQ(previewsSeen, 0);
 
-    // "Abbrechen" or the preview's close box: nothing printed.
+    // Enter and Escape leave the preview open; "Abbrechen" or its close box: nothing printed.
     choosePrinter = true;
-    WhenPreviewOpen([](PreviewFields& f) { f.cancel->click(); });
+    WhenPreviewOpen([](PreviewFields& f) {
+        for (QWidget* target :
+             {static_cast<QWidget*>(f.dialog), static_cast<QWidget*>(f.zoomBar)}) {
+            for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QApplication::sendEvent(target, &press);
+            }
+        }
+        EXPECT_TRUE(f.dialog->isVisible());
+        f.cancel->click();
+    });
     PressCtrlP();
     WhenPreviewOpen([](PreviewFields& f) { f.dialog->close(); });
     PressCtrlP();
