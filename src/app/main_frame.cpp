@@ -176,14 +176,8 @@ void MainFrame::CreateActionsAndMenus()
     const Item popupItems[] = {{CommandPeakValues, u"&Spitzenwerte"},
                                {CommandRmsValues, u"&Effektivwerte"},
                                {CommandMeanValues, u"&Mittelwerte"}};
-    for (const Item& item : popupItems) {
-        auto* action = new QAction(QString::fromUtf16(item.text), app.popupMenu);
-        const int32_t mode = item.id;
-        connect(action, &QAction::triggered, this, [mode] {
-            if (FindCaptureWindow(App().popupOwner)) Measure(*App().currentWindow, mode);
-        });
-        app.popupMenu->addAction(action);
-    }
+    for (const Item& item : popupItems)
+        app.popupMenu->addAction(makeAction(item));
 
     // The text after the tab is the shortcut's label; the keys themselves are caught by
     // eventFilter so that they work from every control and fire once.
@@ -354,12 +348,7 @@ static bool OnlyLocalFiles(const QMimeData* data)
 
 void MainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (OnlyLocalFiles(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void MainFrame::dragMoveEvent(QDragMoveEvent* event)
