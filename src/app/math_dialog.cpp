@@ -1,19 +1,15 @@
 #include "app/math_dialog.h"
 
+#include "app/fixed_dialog.h"
 #include "math/math_channel.h"
 #include "readouts/readouts.h"
 #include "text/number_text.h"
 
 #include <QComboBox>
 #include <QDialog>
-#include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
-
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -48,18 +44,13 @@ int32_t ChosenEntry(const QComboBox* box)
     return box->findText(text.trimmed(), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
-class MathDialog final : public QDialog {
+class MathDialog final : public FixedDialog {
   public:
     MathDialog(QWidget* owner, const Capture& shown);
-
-  protected:
-    // Enter and Escape must not end the dialog: only its three buttons and the close box do.
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QLabel* AddText(const QString& text, int x, int y, int width);
     QComboBox* AddList(const char* name, bool editable, int x, int y, int width);
-    QPushButton* AddButton(const char* name, const QString& text, int x);
     void UpdateScale();
     void UpdateOffset();
     void Confirm();
@@ -77,17 +68,8 @@ class MathDialog final : public QDialog {
 };
 
 MathDialog::MathDialog(QWidget* owner, const Capture& shown)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint),
-      capture(shown)
+    : FixedDialog(owner, u"Mathematik"_s, DialogWidth, DialogHeight), capture(shown)
 {
-    setWindowTitle(u"Mathematik"_s);
-    setFixedSize(DialogWidth, DialogHeight);
-    // The fixed layout was drawn for a compact dialog font, as in the capture window.
-    QFont compact = font();
-    compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
-    setFont(compact);
-
     AddText(u"Operand x:"_s, 5, 5, 100);
     operandX = AddList("operandX", true, 110, 5, 175);
     AddText(u"Operation:"_s, 5, 30, 100);
@@ -122,9 +104,9 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     factor->setCurrentIndex(0);
     unit->setCurrentIndex(UnitVoltsEntry);
 
-    QPushButton* deactivate = AddButton("deactivate", u"Deaktivieren"_s, 5);
-    QPushButton* ok = AddButton("ok", u"OK"_s, 100);
-    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 195);
+    QPushButton* deactivate = AddButton("deactivate", u"Deaktivieren"_s, 5, 130, 90);
+    QPushButton* ok = AddButton("ok", u"OK"_s, 100, 130, 90);
+    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 195, 130, 90);
 
     UpdateScale();
     UpdateOffset();
@@ -135,10 +117,6 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     connect(deactivate, &QPushButton::clicked, this, [this] { Deactivate(); });
     connect(ok, &QPushButton::clicked, this, [this] { Confirm(); });
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
-
-    // Centred on the screen rather than over the owner.
-    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen) move(screen->availableGeometry().center() - rect().center());
 }
 
 QLabel* MathDialog::AddText(const QString& text, int x, int y, int width)
@@ -161,29 +139,6 @@ QComboBox* MathDialog::AddList(const char* name, bool editable, int x, int y, in
         box->setCompleter(nullptr);
     }
     return box;
-}
-
-QPushButton* MathDialog::AddButton(const char* name, const QString& text, int x)
-{
-    auto* button = new QPushButton(text, this);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(x, 130, 90, 20);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-void MathDialog::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Enter:
-    case Qt::Key_Return:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 void MathDialog::UpdateScale()

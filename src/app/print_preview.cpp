@@ -1,6 +1,7 @@
 #include "app/print_preview.h"
 
 #include "app/app_state.h"
+#include "app/fixed_dialog.h"
 #include "platform/print_platform.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
@@ -10,19 +11,16 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
 #include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -54,19 +52,14 @@ int32_t ScrollRequest(int action)
     }
 }
 
-class PreviewDialog final : public QDialog {
+class PreviewDialog final : public FixedDialog {
   public:
     PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
                   QImage& page);
 
-  protected:
-    // Neither Enter nor Escape ends the preview: only its two buttons and the close box do.
-    void keyPressEvent(QKeyEvent* event) override;
-
   private:
     QScrollBar* AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y, int w,
                              int h);
-    QPushButton* AddButton(const char* name, const QString& text, int x);
     void ApplyZoom();
     void Scroll(bool horizontalBar, int action);
     void Scrolled(bool horizontalBar);
@@ -84,16 +77,9 @@ class PreviewDialog final : public QDialog {
 
 PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
                              QImage& page)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint),
-      window(shown), layout(pageLayout), preview(page)
+    : FixedDialog(owner, u"Druckvorschau"_s, DialogWidth, DialogHeight), window(shown),
+      layout(pageLayout), preview(page)
 {
-    setWindowTitle(u"Druckvorschau"_s);
-    setFixedSize(DialogWidth, DialogHeight);
-    QFont compact = font();
-    compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
-    setFont(compact);
-
     auto* frame = new QFrame(this);
     frame->setObjectName(u"pageFrame"_s);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -119,8 +105,8 @@ PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLa
     zoomBar->setRange(0, PrintZoomPositions - 1);
     zoomBar->setValue(PrintZoomStart);
 
-    QPushButton* print = AddButton("print", u"Drucken"_s, 120);
-    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 225);
+    QPushButton* print = AddButton("print", u"Drucken"_s, 120, 355, 100);
+    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 225, 355, 100);
 
     ApplyZoom();
     UpdatePreview();
@@ -137,9 +123,6 @@ PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLa
     connect(verticalBar, &QScrollBar::valueChanged, this, [this] { Scrolled(false); });
     connect(print, &QPushButton::clicked, this, [this] { done(1); });
     connect(cancel, &QPushButton::clicked, this, [this] { done(0); });
-
-    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen) move(screen->availableGeometry().center() - rect().center());
 }
 
 QScrollBar* PreviewDialog::AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y,
@@ -152,29 +135,6 @@ QScrollBar* PreviewDialog::AddScrollBar(Qt::Orientation orientation, const char*
     bar->setPageStep(0);
     bar->setSingleStep(1);
     return bar;
-}
-
-QPushButton* PreviewDialog::AddButton(const char* name, const QString& text, int x)
-{
-    auto* button = new QPushButton(text, this);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(x, 355, 100, 20);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-void PreviewDialog::keyPressEvent(QKeyEvent* event)
-{
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Enter:
-    case Qt::Key_Return:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 void PreviewDialog::ApplyZoom()
