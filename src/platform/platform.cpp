@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
 
 static PlatformHooks DefaultHooks()
@@ -62,6 +63,15 @@ static void PrepareDialog(QFileDialog& dialog, const FileDialogRequest& request)
     if (request.filterIndex >= 0 && request.filterIndex < request.filters.size())
         dialog.selectNameFilter(request.filters.at(request.filterIndex));
     dialog.setDefaultSuffix(request.defaultExtension);
+    // "*.*" stands for every file in these filters, but the toolkit matches it only against
+    // names with a dot: a capture saved without an extension would not be listed.
+    const auto everyFileFor = [&dialog](const QString& filter) {
+        if (!filter.endsWith(u"(*.*)")) return;
+        if (auto* model = dialog.findChild<QFileSystemModel*>())
+            model->setNameFilters({QStringLiteral("*")});
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, everyFileFor);
+    everyFileFor(dialog.selectedNameFilter());
     if (!request.initialFile.isEmpty()) {
         const QFileInfo initial(request.initialFile);
         if (initial.isAbsolute() || request.initialFile.contains(u'/'))

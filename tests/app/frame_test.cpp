@@ -9,8 +9,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -435,9 +437,22 @@ TEST_F(AppTest, RealOpenDialogCancelledYieldsNothing)
 {
     Start();
     Platform().openDialog = QtOpenDialog;
-    AnswerDialog([](QFileDialog* dialog) { dialog->reject(); });
+    // "Alle Dateien (*.*)" lists names without a dot too.
+    QStringList allFilesPatterns;
+    AnswerDialog([&](QFileDialog* dialog) {
+        auto* types = dialog->findChild<QComboBox*>(u"fileTypeCombo"_s);
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        if (types && model) {
+            types->setCurrentIndex(1);
+            Q_EMIT types->activated(1);
+            Q_EMIT types->textActivated(types->currentText());
+            allFilesPatterns = model->nameFilters();
+        }
+        dialog->reject();
+    });
     App().openedPaths = {u"old"_s};
     frame->RunCommand(CommandOpen);
     EXPECT_TRUE(App().openedPaths.isEmpty());
     EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_EQ(allFilesPatterns, QStringList{u"*"_s});
 }
