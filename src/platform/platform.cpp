@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -93,9 +94,39 @@ QStringList QtOpenDialog(QWidget* owner, const FileDialogRequest& request)
     return dialog.selectedFiles();
 }
 
+namespace {
+
+// The toolkit adds the default extension only to a name without any dot, so an export of
+// "rc-1.5v.sav" proposed as "rc-1.5v" would be saved with no extension at all. A name that
+// the selected filter does not match gets the default extension before the dialog checks
+// for an existing file, so the overwrite question still sees the final name. "Alle Dateien"
+// takes any name as typed.
+class SaveFileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QString filter = selectedNameFilter();
+        const QStringList files = selectedFiles();
+        const qsizetype open = filter.lastIndexOf(u'(');
+        if (!files.isEmpty() && !defaultSuffix().isEmpty() && open >= 0 &&
+            !filter.endsWith(u"(*.*)")) {
+            const QStringList patterns =
+                filter.mid(open + 1).chopped(1).split(u' ', Qt::SkipEmptyParts);
+            const QFileInfo chosen(files.first());
+            if (!chosen.isDir() && !QDir::match(patterns, chosen.fileName()))
+                selectFile(chosen.filePath() + u'.' + defaultSuffix());
+        }
+        QFileDialog::accept();
+    }
+};
+
+} // namespace
+
 QString QtSaveDialog(QWidget* owner, const FileDialogRequest& request)
 {
-    QFileDialog dialog(owner, request.title);
+    SaveFileDialog dialog(owner, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);

@@ -412,25 +412,39 @@ TEST_F(AppTest, RequestersPassFlagsAndCutTheInitialName)
 }
 
 // The toolkit's own dialog, driven as a user would: the filter shown first, a name typed
-// without extension.
+// without extension, with a dot of its own, or with another filter chosen.
 TEST_F(AppTest, RealSaveDialogAppendsTheDefaultExtension)
 {
     Start();
     Platform().saveDialog = QtSaveDialog;
-    QStringList shownFilters;
-    AnswerDialog([&](QFileDialog* dialog) {
-        shownFilters = dialog->nameFilters();
-        shownFilters.prepend(dialog->selectedNameFilter());
-        if (auto* nameEdit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s))
-            nameEdit->setText(u"messung"_s);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    const QString chosen = SaveFileRequester(QString(), folder.filePath(u"A001"_s),
-                                             u"CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"_s,
-                                             0, frame, u"csv"_s, 0x07);
-    EXPECT_EQ(chosen, folder.filePath(u"messung.csv"_s));
-    EXPECT_EQ(shownFilters, (QStringList{u"CSV-Dateien (*.csv)"_s, u"CSV-Dateien (*.csv)"_s,
-                                         u"Alle Dateien (*.*)"_s}));
+    struct Case {
+        QString typed;
+        int filter;
+        QString expected;
+    } const cases[] = {
+        {u"messung"_s, 0, u"messung.csv"_s},
+        {u"rc-1.5v"_s, 0, u"rc-1.5v.csv"_s},
+        {u"daten.CSV"_s, 0, u"daten.CSV"_s},
+        {u"rc-1.5v"_s, 1, u"rc-1.5v"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        QStringList shownFilters;
+        AnswerDialog([&](QFileDialog* dialog) {
+            shownFilters = dialog->nameFilters();
+            shownFilters.prepend(dialog->selectedNameFilter());
+            dialog->selectNameFilter(dialog->nameFilters().at(c.filter));
+            if (auto* nameEdit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s))
+                nameEdit->setText(c.typed);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const QString chosen = SaveFileRequester(
+            QString(), folder.filePath(u"A001"_s),
+            u"CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"_s, 0, frame, u"csv"_s, 0x07);
+        EXPECT_EQ(chosen, folder.filePath(c.expected));
+        EXPECT_EQ(shownFilters, (QStringList{u"CSV-Dateien (*.csv)"_s, u"CSV-Dateien (*.csv)"_s,
+                                             u"Alle Dateien (*.*)"_s}));
+    }
 }
 
 TEST_F(AppTest, RealOpenDialogCancelledYieldsNothing)
