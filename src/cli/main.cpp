@@ -267,6 +267,12 @@ int Run(const Options& options)
         if (several) Print(stdout, QStringLiteral("==> ") + input + QStringLiteral(" <==\n"));
         Print(stdout, TextOutput(options, *capture));
     }
+    // The text commands' output is standard output: when it cannot take the text (a full
+    // disk, a closed descriptor) that output was not written, whatever the files said.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        Print(stderr, QStringLiteral("kurvex-cli: cannot write to standard output\n"));
+        status = std::max(status, ExitCannotWrite);
+    }
     return status;
 }
 
