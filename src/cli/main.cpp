@@ -256,7 +256,12 @@ int Run(const Options& options)
         if (!extension.isEmpty()) {
             const QString path =
                 options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
-            if (!WriteOutput(options, *capture, path)) {
+            // Writing over the capture itself would destroy the very file just read, e.g. a
+            // capture saved as "x.csv" whose CSV goes beside it under the same name.
+            const bool overInput =
+                QFileInfo(path).exists() &&
+                QFileInfo(path).canonicalFilePath() == QFileInfo(input).canonicalFilePath();
+            if (overInput || !WriteOutput(options, *capture, path)) {
                 Print(stderr, FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText,
                                          &path) +
                                   u'\n');
