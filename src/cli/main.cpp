@@ -256,7 +256,12 @@ int Run(const Options& options)
         if (!extension.isEmpty()) {
             const QString path =
                 options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
-            if (!WriteOutput(options, *capture, path)) {
+            // Writing over the capture itself would destroy the very file just read, e.g. a
+            // capture saved as "x.csv" whose CSV goes beside it under the same name.
+            const bool overInput =
+                QFileInfo(path).exists() &&
+                QFileInfo(path).canonicalFilePath() == QFileInfo(input).canonicalFilePath();
+            if (overInput || !WriteOutput(options, *capture, path)) {
                 Print(stderr, FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText,
                                          &path) +
                                   u'\n');
@@ -266,6 +271,12 @@ int Run(const Options& options)
         }
         if (several) Print(stdout, QStringLiteral("==> ") + input + QStringLiteral(" <==\n"));
         Print(stdout, TextOutput(options, *capture));
+    }
+    // The text commands' output is standard output: when it cannot take the text (a full
+    // disk, a closed descriptor) that output was not written, whatever the files said.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        Print(stderr, QStringLiteral("kurvex-cli: cannot write to standard output\n"));
+        status = std::max(status, ExitCannotWrite);
     }
     return status;
 }

@@ -36,15 +36,6 @@ double OperationResult(int32_t operation, double x, double y)
     }
 }
 
-// Exact powers of ten 10^0 .. 10^22 are representable; the unit list needs -6 .. 6.
-double PowerOfTen(int32_t exponent)
-{
-    double power = 1;
-    for (int32_t i = exponent < 0 ? -exponent : exponent; i > 0; --i)
-        power *= 10;
-    return exponent < 0 ? 1 / power : power;
-}
-
 bool IsKeyword(QStringView text, QStringView keyword)
 {
     return text.compare(keyword, Qt::CaseInsensitive) == 0;
@@ -156,7 +147,8 @@ double MathScaleFromFactor(bool factorSelected, double factorNumber, QStringView
     if (factor < 0 || std::isnan(factor)) factor = 0;
     // Dividing by the exact 10^|p| gives 5 mV/DIV as the double nearest 0.005, which
     // multiplying by the inexact 10^-3 does not for every factor.
-    return unitPower < 0 ? factor / PowerOfTen(-unitPower) : factor * PowerOfTen(unitPower);
+    return unitPower < 0 ? factor / NearestPowerOfTen(-unitPower)
+                         : factor * NearestPowerOfTen(unitPower);
 }
 
 double MathOffsetFromSlider(int32_t position, int32_t vDivisions)

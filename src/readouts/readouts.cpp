@@ -171,8 +171,8 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotReadable(capture, slot)) continue;
         text += kLineEnd;
-        const QString name = ChannelName(slot);
         if (mode == MeasurePeak) {
+            const QString name = ChannelName(slot);
             double minimum = SampleValue(capture, slot, a);
             double maximum = minimum;
             for (int32_t i = a + 1; i <= b; ++i) {
@@ -194,8 +194,7 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
             const double v = SampleValue(capture, slot, i);
             sum += mode == MeasureRms ? v * v / n : v / n;
         }
-        const double result = mode == MeasureRms ? std::sqrt(sum) : sum;
-        text += FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &result);
+        text += SlotLine(slot, mode == MeasureRms ? std::sqrt(sum) : sum);
     }
     return text;
 }

@@ -2,10 +2,9 @@
 
 #include "text/number_text.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 namespace {
 
@@ -46,18 +45,6 @@ constexpr SiPrefix SiPrefixes[17] = {
     {u'\u00B5', 1e6}, {u'm', 1e3},   {u'\0', 1.0},  {u'k', 1e-3},  {u'M', 1e-6},  {u'G', 1e-9},
     {u'T', 1e-12},    {u'P', 1e-15}, {u'E', 1e-18}, {u'Z', 1e-21}, {u'Y', 1e-24},
 };
-
-// 10^power as the double nearest to it, the same value a literal "1e<power>" has.
-double PowerOfTen(int32_t power)
-{
-    char text[16];
-    const auto written = std::to_chars(text + 2, text + sizeof text, power);
-    text[0] = '1';
-    text[1] = 'e';
-    double value = 0;
-    std::from_chars(text, written.ptr, value);
-    return value;
-}
 
 QString FormatInteger(SpecReader& reader, bool isSigned, int64_t signedValue,
                       uint64_t unsignedValue)
@@ -131,11 +118,11 @@ QString FormatFloat(SpecReader& reader, double value, int32_t defaultDigits)
             // Two steps below 1e-308 and above 1e308, where one power of ten would leave
             // the range of doubles.
             if (-e > 300)
-                value = value * 1e300 * PowerOfTen(-e - 300);
+                value = value * 1e300 * NearestPowerOfTen(-e - 300);
             else if (-e < -300)
-                value = value * 1e-300 * PowerOfTen(-e + 300);
+                value = value * 1e-300 * NearestPowerOfTen(-e + 300);
             else
-                value *= PowerOfTen(-e);
+                value *= NearestPowerOfTen(-e);
         }
         if (e != 0 || width > 0) {
             suffix += QChar(notation);

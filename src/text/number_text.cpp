@@ -265,6 +265,13 @@ QString Latin1(const char* first, const char* last)
 
 } // namespace
 
+double NearestPowerOfTen(int32_t k)
+{
+    if (k < MinPower) return 0;
+    if (k > MaxPower) return std::numeric_limits<double>::infinity();
+    return Powers().nearest[k - MinPower];
+}
+
 int32_t ExponentOf(double value, int32_t base)
 {
     if (value == 0 || !std::isfinite(value)) return 0;

@@ -11,6 +11,10 @@
 // 0 for zero, NaN or infinity; otherwise e with base^e <= |value| < base^(e+1).
 int32_t ExponentOf(double value, int32_t base);
 
+// 10^k as the double nearest to it, the value a literal "1e<k>" has: 0 below 1e-323,
+// infinity above 1e308.
+double NearestPowerOfTen(int32_t k);
+
 // Fixed-point text of the exact binary value with `decimals` decimals (clamped to 0..512),
 // rounded to nearest with halves away from zero. "NaN", "+Infinity", "-Infinity".
 QString FixedText(double value, int32_t decimals);

@@ -154,6 +154,40 @@ TEST_F(Cli, UnwritableOutputIsStatusFive)
         QStringLiteral("Die Datei \"%1\" kann nicht erstellt werden!").arg(target)));
 }
 
+TEST_F(Cli, OutputOverItsOwnInputIsRefused)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(100));
+    const QString named = Write(QStringLiteral("a.sav"), bytes);
+    const QString csvNamed = Write(QStringLiteral("b.csv"), bytes);
+    const QStringList cases[] = {
+        {QStringLiteral("png"), named, QStringLiteral("-o"), named},
+        {QStringLiteral("csv"), csvNamed}, // beside itself, extension replaced: the same name
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const Result result = RunCli(args);
+        EXPECT_EQ(result.status, 5);
+        QFile file(args[1]);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes);
+    }
+}
+
+TEST_F(Cli, UnwritableStandardOutputIsStatusFive)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(100)));
+    for (const char* command : {"info", "cursors"}) {
+        SCOPED_TRACE(command);
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(KURVEX_CLI_PATH), {QString::fromLatin1(command), a});
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 5);
+        EXPECT_TRUE(process.readAllStandardError().contains("standard output"));
+    }
+}
+
 TEST_F(Cli, TextCommandsPrintWhatTheWindowShows)
 {
     const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(1000)));
