@@ -41,7 +41,7 @@ measure() {
     echo $(( (end - start) / 1000 ))
 }
 
-# Milliseconds of processor time the whole run took (launch to the first paint, then exit);
+# Microseconds of processor time the whole run took (launch to the first paint, then exit);
 # less disturbed than the wall clock when other work shares the machine.
 cpu_ms() {
     perf stat -x, -e task-clock -o "$work/stat.txt" "$@" > /dev/null 2>&1

@@ -127,6 +127,7 @@ QString ParseArguments(const QStringList& args, Options& options)
         if (arg == u"-o") {
             if (QString why = needs(takesOutput); !why.isEmpty()) return why;
             options.output = args[++i];
+            if (options.output.isEmpty()) return QStringLiteral("-o needs a file name");
         } else if (arg == u"--zoom") {
             if (QString why = needs(takesView); !why.isEmpty()) return why;
             int32_t zoom = 0;

@@ -77,6 +77,7 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("png"), a, QStringLiteral("--cursors"), QStringLiteral("5")},
         {QStringLiteral("cursors"), a, QStringLiteral("--math"), QStringLiteral("x%y:ch1:ch2")},
         {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
+        {QStringLiteral("csv"), a, QStringLiteral("-o"), QString()},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
