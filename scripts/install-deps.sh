@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   ngspice fonts-dejavu-core locales-all
   xvfb xauth xdotool x11-utils poppler-utils
-  desktop-file-utils shared-mime-info libglib2.0-bin xdg-utils dpkg-dev python3
+  desktop-file-utils shared-mime-info libglib2.0-bin xdg-utils dpkg-dev file python3
 )
 
 missing=()
