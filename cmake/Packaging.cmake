@@ -40,6 +40,9 @@ if(TARGET kurvex)
   endforeach()
 endif()
 
+# The license in the machine-readable form Debian tools read.
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kurvex)
+
 if(KURVEX_BUILD_TESTS)
   # The desktop entry and the file type, checked with the desktop's own tools where they
   # are installed; the scripts report a skip (77) otherwise.

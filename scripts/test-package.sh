@@ -67,6 +67,9 @@ for file in usr/share/applications/kurvex.desktop usr/share/mime/packages/kurvex
             usr/share/icons/hicolor/{16x16,32x32,48x48,128x128}/apps/kurvex.png; do
   [ -f "$root/$file" ] || fail "$file missing"
 done
+# The license travels with the package, in the form Debian's tools read.
+grep -q '^License: GPL-3.0-or-later' "$root/usr/share/doc/kurvex/copyright" 2>/dev/null ||
+  fail "usr/share/doc/kurvex/copyright missing or without the license"
 if command -v desktop-file-validate >/dev/null 2>&1; then
   desktop-file-validate "$root/usr/share/applications/kurvex.desktop" || fail "desktop entry invalid"
 fi
