@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,12 +18,29 @@ struct Result {
     QString err;
 };
 
+// A shell script with "$CLI" for the tool: for words that are bytes, not text.
+Result RunScript(const QString& script, const QString& workingDirectory);
+
 Result RunCli(const QStringList& args, const QString& workingDirectory = QString())
 {
     const QString program = QStringLiteral(KURVEX_CLI_PATH);
     QProcess process;
     if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
     process.start(program, args);
+    process.waitForFinished(60000);
+    return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                  QString::fromUtf8(process.readAllStandardOutput()),
+                  QString::fromUtf8(process.readAllStandardError())};
+}
+
+Result RunScript(const QString& script, const QString& workingDirectory)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CLI"), QStringLiteral(KURVEX_CLI_PATH));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script});
     process.waitForFinished(60000);
     return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                   QString::fromUtf8(process.readAllStandardOutput()),
@@ -78,6 +96,7 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("cursors"), a, QStringLiteral("--math"), QStringLiteral("x%y:ch1:ch2")},
         {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
         {QStringLiteral("csv"), a, QStringLiteral("-o"), QString()},
+        {QStringLiteral("png"), a, QStringLiteral("-o"), QStringLiteral("-")},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -228,6 +247,108 @@ TEST_F(Cli, MathOptionsApplyInOrder)
                                   QStringLiteral("--math"), QStringLiteral("-x:math:0")});
     EXPECT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.endsWith(QStringLiteral("\nMath: -1 V\n"))) << result.out.toStdString();
+}
+
+TEST_F(Cli, DashOWritesTextExportsToStandardOutputAndDoubleDashEndsTheOptions)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(1000));
+    Write(QStringLiteral("-a.sav"), bytes);
+    const QString a = Write(QStringLiteral("a.sav"), bytes);
+    ASSERT_EQ(RunCli({QStringLiteral("csv"), a, QStringLiteral("-o"),
+                      dir.filePath(QStringLiteral("a.out"))})
+                  .status,
+              0);
+    QFile file(dir.filePath(QStringLiteral("a.out")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const Result csv =
+        RunCli({QStringLiteral("csv"), a, QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(csv.out.toUtf8(), file.readAll());
+    const Result raw =
+        RunCli({QStringLiteral("raw"), QStringLiteral("-o"), QStringLiteral("-"), a});
+    EXPECT_EQ(raw.status, 0);
+    EXPECT_TRUE(raw.out.startsWith(QStringLiteral("Title: * ") + a + QStringLiteral("\r\n")));
+
+    // "--" ends the options for every command, and for Qt's own ones too.
+    const Result info = RunCli(
+        {QStringLiteral("info"), QStringLiteral("--"), QStringLiteral("-a.sav")}, dir.path());
+    EXPECT_EQ(info.status, 0) << info.err.toStdString();
+    EXPECT_TRUE(info.out.startsWith(QStringLiteral("Kanal 1\n")));
+    const Result beside = RunCli({QStringLiteral("csv"), QStringLiteral("--"),
+                                  QStringLiteral("-a.sav"), QStringLiteral("-o")},
+                                 dir.path());
+    EXPECT_EQ(beside.status, 1); // "-o" is a file after "--", and there is none
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("-a.csv"))));
+    EXPECT_EQ(RunCli({QStringLiteral("info"), QStringLiteral("--"), QStringLiteral("-platform")},
+                     dir.path())
+                  .status,
+              1);
+}
+
+TEST_F(Cli, CollidingOutputsAreAUsageErrorBeforeAnythingIsWritten)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(100));
+    Write(QStringLiteral("col.sav"), bytes);
+    Write(QStringLiteral("col.dat"), bytes);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    Write(QStringLiteral("sub/x.sav"), bytes);
+    ASSERT_TRUE(
+        QFile::link(dir.filePath(QStringLiteral("sub")), dir.filePath(QStringLiteral("link"))));
+    struct Case {
+        QStringList args;
+        QString first;
+        QString second;
+        QString output;
+    } const cases[] = {
+        {{QStringLiteral("csv"), QStringLiteral("col.sav"), QStringLiteral("col.dat")},
+         QStringLiteral("col.sav"),
+         QStringLiteral("col.dat"),
+         QStringLiteral("col.csv")},
+        {{QStringLiteral("png"), QStringLiteral("sub/x.sav"), QStringLiteral("col.sav"),
+          QStringLiteral("link/x.sav")},
+         QStringLiteral("sub/x.sav"),
+         QStringLiteral("link/x.sav"),
+         QStringLiteral("sub/x.png")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Result result = RunCli(c.args, dir.path());
+        EXPECT_EQ(result.status, 64);
+        EXPECT_TRUE(result.err.contains(QStringLiteral("\"%1\" and \"%2\"").arg(c.first, c.second)))
+            << result.err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath(c.output)));
+        EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("col.png"))));
+    }
+}
+
+TEST_F(Cli, NamesThatAreNotUtf8AreOpenedWrittenAndShown)
+{
+    Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(100)));
+    // \351 is the Latin-1 e acute, not UTF-8.
+    ASSERT_EQ(RunScript(QStringLiteral("cp a.sav \"$(printf 'caf\\351.sav')\""), dir.path()).status,
+              0);
+    struct Case {
+        const char* script;
+        int status;
+        const char* err;
+        const char* out;
+    } const cases[] = {
+        {"\"$CLI\" csv \"$(printf 'caf\\351.sav')\" && test -s \"$(printf 'caf\\351.csv')\"", 0, "",
+         ""},
+        {"\"$CLI\" raw \"$(printf 'caf\\351.sav')\" -o -", 0, "", "Title: * caf\\xE9.sav\r\n"},
+        {"\"$CLI\" info \"$(printf 'nix\\351.sav')\"", 1,
+         "Die Datei \"nix\\xE9.sav\" kann nicht geöffnet werden!\n", ""},
+        {"\"$CLI\" png a.sav -o \"$(printf 'no\\351/x.png')\"", 5,
+         "Die Datei \"no\\xE9/x.png\" kann nicht erstellt werden!\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const Result result = RunScript(QString::fromUtf8(c.script), dir.path());
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, QString::fromUtf8(c.err));
+        const QString out = QString::fromUtf8(c.out);
+        EXPECT_EQ(result.out.left(out.size()), out);
+    }
 }
 
 } // namespace
