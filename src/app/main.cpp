@@ -6,8 +6,13 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // Past the limit on file sizes an export fails with its message, instead of the viewer
+    // being killed with every window open.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     // Lets the desktop match the windows to kurvex.desktop (its icon in task bars, on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("kurvex"));
