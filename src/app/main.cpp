@@ -10,9 +10,10 @@
 
 int main(int argc, char** argv)
 {
-    // Past the limit on file sizes an export fails with its message, instead of the viewer
-    // being killed with every window open.
+    // Past the limit on file sizes, or into a FIFO whose reader has gone, an export fails
+    // with its message, instead of the viewer being killed with every window open.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     // Lets the desktop match the windows to kurvex.desktop (its icon in task bars, on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("kurvex"));

@@ -113,7 +113,8 @@ bool OpenReplacement(ExportTarget& target, const QByteArray& finalName, const st
     target.mode = WriteReplace;
     if (old == nullptr) return true;
     struct stat created {};
-    const bool kept = fchmod(descriptor, old->st_mode & 07777) == 0 &&
+    // Set-user and set-group bits are not carried over to new contents.
+    const bool kept = fchmod(descriptor, old->st_mode & 01777) == 0 &&
                       fstat(descriptor, &created) == 0 &&
                       (created.st_gid == old->st_gid || fchown(descriptor, -1, old->st_gid) == 0);
     if (kept) return true;
