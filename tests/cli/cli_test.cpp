@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Result {
@@ -96,7 +98,7 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("cursors"), a, QStringLiteral("--math"), QStringLiteral("x%y:ch1:ch2")},
         {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
         {QStringLiteral("csv"), a, QStringLiteral("-o"), QString()},
-        {QStringLiteral("png"), a, QStringLiteral("-o"), QStringLiteral("-")},
+        {u"png"_s, a, u"-o"_s, u"-"_s},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -252,81 +254,64 @@ TEST_F(Cli, MathOptionsApplyInOrder)
 TEST_F(Cli, DashOWritesTextExportsToStandardOutputAndDoubleDashEndsTheOptions)
 {
     const QByteArray bytes = BuildSav(TwoChannels(1000));
-    Write(QStringLiteral("-a.sav"), bytes);
-    const QString a = Write(QStringLiteral("a.sav"), bytes);
-    ASSERT_EQ(RunCli({QStringLiteral("csv"), a, QStringLiteral("-o"),
-                      dir.filePath(QStringLiteral("a.out"))})
-                  .status,
-              0);
-    QFile file(dir.filePath(QStringLiteral("a.out")));
+    Write(u"-a.sav"_s, bytes);
+    const QString a = Write(u"a.sav"_s, bytes);
+    ASSERT_EQ(RunCli({u"csv"_s, a, u"-o"_s, dir.filePath(u"a.out"_s)}).status, 0);
+    QFile file(dir.filePath(u"a.out"_s));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const Result csv =
-        RunCli({QStringLiteral("csv"), a, QStringLiteral("-o"), QStringLiteral("-")});
+    const Result csv = RunCli({u"csv"_s, a, u"-o"_s, u"-"_s});
     EXPECT_EQ(csv.status, 0);
     EXPECT_EQ(csv.out.toUtf8(), file.readAll());
-    const Result raw =
-        RunCli({QStringLiteral("raw"), QStringLiteral("-o"), QStringLiteral("-"), a});
+    const Result raw = RunCli({u"raw"_s, u"-o"_s, u"-"_s, a});
     EXPECT_EQ(raw.status, 0);
-    EXPECT_TRUE(raw.out.startsWith(QStringLiteral("Title: * ") + a + QStringLiteral("\r\n")));
+    EXPECT_TRUE(raw.out.startsWith(u"Title: * "_s + a + u"\r\n"_s));
 
     // "--" ends the options for every command, and for Qt's own ones too.
-    const Result info = RunCli(
-        {QStringLiteral("info"), QStringLiteral("--"), QStringLiteral("-a.sav")}, dir.path());
+    const Result info = RunCli({u"info"_s, u"--"_s, u"-a.sav"_s}, dir.path());
     EXPECT_EQ(info.status, 0) << info.err.toStdString();
-    EXPECT_TRUE(info.out.startsWith(QStringLiteral("Kanal 1\n")));
-    const Result beside = RunCli({QStringLiteral("csv"), QStringLiteral("--"),
-                                  QStringLiteral("-a.sav"), QStringLiteral("-o")},
-                                 dir.path());
+    EXPECT_TRUE(info.out.startsWith(u"Kanal 1\n"_s));
+    const Result beside = RunCli({u"csv"_s, u"--"_s, u"-a.sav"_s, u"-o"_s}, dir.path());
     EXPECT_EQ(beside.status, 1); // "-o" is a file after "--", and there is none
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("-a.csv"))));
-    EXPECT_EQ(RunCli({QStringLiteral("info"), QStringLiteral("--"), QStringLiteral("-platform")},
-                     dir.path())
-                  .status,
-              1);
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"-a.csv"_s)));
+    EXPECT_EQ(RunCli({u"info"_s, u"--"_s, u"-platform"_s}, dir.path()).status, 1);
 }
 
 TEST_F(Cli, CollidingOutputsAreAUsageErrorBeforeAnythingIsWritten)
 {
     const QByteArray bytes = BuildSav(TwoChannels(100));
-    Write(QStringLiteral("col.sav"), bytes);
-    Write(QStringLiteral("col.dat"), bytes);
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    Write(QStringLiteral("sub/x.sav"), bytes);
-    ASSERT_TRUE(
-        QFile::link(dir.filePath(QStringLiteral("sub")), dir.filePath(QStringLiteral("link"))));
+    Write(u"col.sav"_s, bytes);
+    Write(u"col.dat"_s, bytes);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"sub"_s));
+    Write(u"sub/x.sav"_s, bytes);
+    ASSERT_TRUE(QFile::link(dir.filePath(u"sub"_s), dir.filePath(u"link"_s)));
     struct Case {
         QStringList args;
         QString first;
         QString second;
         QString output;
     } const cases[] = {
-        {{QStringLiteral("csv"), QStringLiteral("col.sav"), QStringLiteral("col.dat")},
-         QStringLiteral("col.sav"),
-         QStringLiteral("col.dat"),
-         QStringLiteral("col.csv")},
-        {{QStringLiteral("png"), QStringLiteral("sub/x.sav"), QStringLiteral("col.sav"),
-          QStringLiteral("link/x.sav")},
-         QStringLiteral("sub/x.sav"),
-         QStringLiteral("link/x.sav"),
-         QStringLiteral("sub/x.png")},
+        {{u"csv"_s, u"col.sav"_s, u"col.dat"_s}, u"col.sav"_s, u"col.dat"_s, u"col.csv"_s},
+        {{u"png"_s, u"sub/x.sav"_s, u"col.sav"_s, u"link/x.sav"_s},
+         u"sub/x.sav"_s,
+         u"link/x.sav"_s,
+         u"sub/x.png"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
         const Result result = RunCli(c.args, dir.path());
         EXPECT_EQ(result.status, 64);
-        EXPECT_TRUE(result.err.contains(QStringLiteral("\"%1\" and \"%2\"").arg(c.first, c.second)))
+        EXPECT_TRUE(result.err.contains(u"\"%1\" and \"%2\""_s.arg(c.first, c.second)))
             << result.err.toStdString();
         EXPECT_FALSE(QFile::exists(dir.filePath(c.output)));
-        EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("col.png"))));
+        EXPECT_FALSE(QFile::exists(dir.filePath(u"col.png"_s)));
     }
 }
 
 TEST_F(Cli, NamesThatAreNotUtf8AreOpenedWrittenAndShown)
 {
-    Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(100)));
+    Write(u"a.sav"_s, BuildSav(TwoChannels(100)));
     // \351 is the Latin-1 e acute, not UTF-8.
-    ASSERT_EQ(RunScript(QStringLiteral("cp a.sav \"$(printf 'caf\\351.sav')\""), dir.path()).status,
-              0);
+    ASSERT_EQ(RunScript(u"cp a.sav \"$(printf 'caf\\351.sav')\""_s, dir.path()).status, 0);
     struct Case {
         const char* script;
         int status;

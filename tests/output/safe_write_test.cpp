@@ -87,31 +87,18 @@ int RunInChild(const std::function<bool()>& write, bool unprivileged, rlim_t fil
             _exit(4);
         _exit(write() ? 0 : 1);
     }
-    int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (drain >= 0) {
-            pollfd ready{drain, POLLIN, 0};
-            poll(&ready, 1, 100);
-            char buffer[65536];
-            ssize_t count = 0;
-            while ((count = read(drain, buffer, sizeof buffer)) > 0)
-                drained->append(buffer, static_cast<size_t>(count));
-        } else {
-            usleep(100000);
-        }
-        if (waitpid(child, &status, WNOHANG) == child) {
-            if (drain >= 0) {
-                ssize_t count = 0;
-                char buffer[65536];
-                while ((count = read(drain, buffer, sizeof buffer)) > 0)
-                    drained->append(buffer, static_cast<size_t>(count));
-            }
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -100 - WTERMSIG(status);
-        }
+    for (int status = 0; std::chrono::steady_clock::now() < deadline;) {
+        const bool ended = waitpid(child, &status, WNOHANG) == child;
+        pollfd ready{drain, POLLIN, 0};
+        poll(&ready, drain >= 0 ? 1 : 0, 20);
+        char buffer[65536];
+        for (ssize_t count; drain >= 0 && (count = read(drain, buffer, sizeof buffer)) > 0;)
+            drained->append(buffer, static_cast<size_t>(count));
+        if (ended) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     kill(child, SIGKILL);
-    waitpid(child, &status, 0);
+    waitpid(child, nullptr, 0);
     return -1;
 }
 
@@ -156,108 +143,79 @@ TEST(SafeWrite, FullDiskKeepsTheOldFileIntact)
     umount2(mountPoint.constData(), MNT_DETACH);
 }
 
+// Each target is written where it is: the same file (its links, owner and kind kept) in
+// the same folder, with nothing left beside it.
 TEST(SafeWrite, UnprivilegedTargetsKeepWhatTheyAre)
 {
     const bool root = geteuid() == 0;
-    // The file's owner in the cases where the user who saves owns it.
-    const uid_t user = root ? Nobody : geteuid();
+    const uid_t user = root ? Nobody : geteuid(); // who saves
     const gid_t group = root ? Nobody : getegid();
-    struct Case {
-        const char* name;
-        bool needsRoot;
-        // Makes the target in `folder` and returns its path.
-        std::function<QString(const QString& folder)> prepare;
-        std::function<void(const QString& path, const std::string& expected)> check;
-    };
     auto file = [](const QString& path, uid_t owner, gid_t ownerGroup) {
         EXPECT_TRUE(WriteFileBytes(path, "old"));
         EXPECT_EQ(chmod(QFile::encodeName(path).constData(), 0666), 0);
         EXPECT_EQ(chown(QFile::encodeName(path).constData(), owner, ownerGroup), 0);
     };
-    auto folderMode = [](const QString& folder, mode_t mode) {
-        EXPECT_EQ(chmod(QFile::encodeName(folder).constData(), mode), 0);
-    };
-    const Case cases[] = {
-        {"writable file in a folder the user may not write", false,
-         [&](const QString& folder) {
-             file(folder + QStringLiteral("/t"), user, group);
-             folderMode(folder, 0555);
-             return folder + QStringLiteral("/t");
-         },
-         [](const QString& path, const std::string& expected) {
-             EXPECT_EQ(ReadFileBytes(path), expected);
-             EXPECT_EQ(Entries(QFileInfo(path).path()), QStringList{QStringLiteral("t")});
-         }},
-        {"file with a second hard link", false,
-         [&](const QString& folder) {
-             file(folder + QStringLiteral("/t"), user, group);
-             EXPECT_EQ(link(QFile::encodeName(folder + QStringLiteral("/t")).constData(),
-                            QFile::encodeName(folder + QStringLiteral("/u")).constData()),
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        mode_t folderMode;
+        std::function<void(const QString& target)> make; // null: /dev/null
+    } const cases[] = {
+        {"writable file in a folder the user may not write", false, 0555,
+         [&](const QString& target) { file(target, user, group); }},
+        {"file with a second hard link", false, 0777,
+         [&](const QString& target) {
+             file(target, user, group);
+             EXPECT_EQ(link(QFile::encodeName(target).constData(),
+                            QFile::encodeName(target + u'2').constData()),
                        0);
-             folderMode(folder, 0777);
-             return folder + QStringLiteral("/t");
-         },
-         [](const QString& path, const std::string& expected) {
-             const QString other = QFileInfo(path).path() + QStringLiteral("/u");
-             EXPECT_EQ(ReadFileBytes(other), expected);
-             EXPECT_EQ(StatOf(other).st_ino, StatOf(path).st_ino);
          }},
-        {"another user's writable file in a shared folder", true,
-         [&](const QString& folder) {
-             file(folder + QStringLiteral("/t"), 0, 0);
-             folderMode(folder, 01777);
-             return folder + QStringLiteral("/t");
-         },
-         [](const QString& path, const std::string& expected) {
-             EXPECT_EQ(ReadFileBytes(path), expected);
-             EXPECT_EQ(StatOf(path).st_uid, 0u);
-             EXPECT_EQ(StatOf(path).st_gid, 0u);
+        {"another user's writable file in a shared folder", true, 01777,
+         [&](const QString& target) { file(target, 0, 0); }},
+        {"FIFO with a reader", false, 0777,
+         [](const QString& target) {
+             EXPECT_EQ(mkfifo(QFile::encodeName(target).constData(), 0666), 0);
+             EXPECT_EQ(chmod(QFile::encodeName(target).constData(), 0666), 0);
          }},
-        {"FIFO with a reader", false,
-         [&](const QString& folder) {
-             const QString path = folder + QStringLiteral("/t");
-             EXPECT_EQ(mkfifo(QFile::encodeName(path).constData(), 0666), 0);
-             EXPECT_EQ(chmod(QFile::encodeName(path).constData(), 0666), 0);
-             folderMode(folder, 0777);
-             return path;
-         },
-         [](const QString& path, const std::string&) {
-             EXPECT_TRUE(S_ISFIFO(StatOf(path).st_mode));
-         }},
-        {"device", false, [](const QString&) { return QStringLiteral("/dev/null"); },
-         [](const QString& path, const std::string&) {
-             EXPECT_TRUE(S_ISCHR(StatOf(path).st_mode));
-         }},
+        {"device", false, 0755, nullptr},
     };
 
     for (const Writer& writer : Writers()) {
-        QTemporaryDir reference;
-        ASSERT_TRUE(reference.isValid());
-        ASSERT_TRUE(writer.run(reference.filePath(QStringLiteral("r"))));
-        const std::string expected = ReadFileBytes(reference.filePath(QStringLiteral("r")));
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_TRUE(writer.run(dir.filePath(QStringLiteral("reference"))));
+        const std::string expected = ReadFileBytes(dir.filePath(QStringLiteral("reference")));
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << writer.name << ": " << c.name);
             if (c.needsRoot && !root) {
-                std::printf("skipped (needs root to make another user's file): %s\n", c.name);
+                std::printf("skipped (making another user's file needs root): %s\n", c.name);
                 continue;
             }
-            QTemporaryDir dir;
-            ASSERT_TRUE(dir.isValid());
-            folderMode(dir.path(), 0755);
-            const QString folder = dir.filePath(QStringLiteral("f"));
+            const QString folder = dir.filePath(QString::fromLatin1(c.name));
             ASSERT_TRUE(QDir().mkdir(folder));
-            const QString path = c.prepare(folder);
-            const bool fifo = S_ISFIFO(StatOf(path).st_mode);
+            const QString target =
+                c.make ? folder + QStringLiteral("/t") : QStringLiteral("/dev/null");
+            if (c.make) c.make(target);
+            const QStringList entries = Entries(folder);
+            ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), c.folderMode), 0);
+            const struct stat before = StatOf(target);
+            const bool fifo = S_ISFIFO(before.st_mode);
             const int drain =
-                fifo ? open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK) : -1;
+                fifo ? open(QFile::encodeName(target).constData(), O_RDONLY | O_NONBLOCK) : -1;
             std::string drained;
-            EXPECT_EQ(RunInChild([&] { return writer.run(path); }, true, 0, drain, &drained), 0);
-            if (drain >= 0) {
-                close(drain);
-                EXPECT_EQ(drained, expected);
+            EXPECT_EQ(RunInChild([&] { return writer.run(target); }, true, 0, drain, &drained), 0);
+            if (fifo) close(drain);
+            const struct stat after = StatOf(target);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_uid, before.st_uid);
+            EXPECT_EQ(after.st_gid, before.st_gid);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            if (c.make) {
+                EXPECT_EQ(fifo ? drained : ReadFileBytes(target), expected);
             }
-            c.check(path, expected);
-            folderMode(folder, 0755);
+            EXPECT_EQ(Entries(folder), entries);
+            chmod(QFile::encodeName(folder).constData(), 0755);
         }
     }
 }
