@@ -11,7 +11,6 @@
 #include "screen/view.h"
 #include "text/format_text.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QString>
 #include <QStringList>
