@@ -1,18 +1,28 @@
 // Entry point of the viewer: the frame, the files named on the command line, the one
 // event loop. The exit code is 0 however the program ends.
 #include "app/main_frame.h"
+#include "capture/file_name.h"
 
 #include <QApplication>
 #include <QStringList>
 
+#include <csignal>
+
 int main(int argc, char** argv)
 {
+    // Past the limit on file sizes, or into a FIFO whose reader has gone, an export fails
+    // with its message, instead of the viewer being killed with every window open.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication application(argc, argv);
     // Lets the desktop match the windows to kurvex.desktop (its icon in task bars, on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("kurvex"));
     StartApplicationServices();
-    QStringList paths = QCoreApplication::arguments();
-    if (!paths.isEmpty()) paths.removeFirst();
+    // The names as bytes, not as Qt decodes them, so that a name that is not UTF-8 opens.
+    // Qt has taken its own options out of argv.
+    QStringList paths;
+    for (int i = 1; i < argc; ++i)
+        paths.append(DecodeFileName(QByteArray(argv[i])));
     MainFrame* frame = StartMainFrame(paths);
     QApplication::exec();
     delete frame;

@@ -6,6 +6,7 @@
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
 #include "app/print_preview.h"
+#include "capture/file_name.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
@@ -101,9 +102,12 @@ static void ExportFlow(const QString& filterPattern, const QString& extension, E
         SaveFileRequester(QString(), suggestion, filterPattern, 0, app.mainFrame, extension,
                           RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
     if (path.isEmpty() || !FindCaptureWindow(sub)) return;
-    if (!writer(*app.currentWindow, path))
-        ShowErrorBox(app.mainFrame, u"Fehler"_s,
-                     FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &path));
+    if (!writer(*app.currentWindow, path)) {
+        const QString visible = VisibleFileName(path);
+        ShowErrorBox(
+            app.mainFrame, u"Fehler"_s,
+            FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &visible));
+    }
 }
 
 static bool WritePngExport(const CaptureWindow& window, const QString& path)
@@ -346,6 +350,13 @@ static bool OnlyLocalFiles(const QMimeData* data)
     return true;
 }
 
+// The URL's bytes, not its text: a file name that is not UTF-8 stays openable.
+static QString LocalFileName(const QUrl& url)
+{
+    if (!url.host().isEmpty()) return url.toLocalFile();
+    return DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
 void MainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
     dragMoveEvent(event);
@@ -369,7 +380,7 @@ void MainFrame::dropEvent(QDropEvent* event)
     }
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls())
-        paths.append(url.toLocalFile());
+        paths.append(LocalFileName(url));
     event->setDropAction(Qt::CopyAction);
     event->accept();
     OpenPaths(paths);

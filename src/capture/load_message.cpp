@@ -1,5 +1,6 @@
 #include "capture/sav_reader.h"
 
+#include "capture/file_name.h"
 #include "text/format_text.h"
 
 // Kept apart from the parser so that it links without the text module (the fuzz build).
@@ -22,5 +23,7 @@ QString LoadMessage(int32_t resultCode, const QString& path)
     default:
         return QString();
     }
-    return FormatText(QStringView(templateText), KindText, &path);
+    // Bytes of the name that are not text are shown, not dropped or garbled.
+    const QString visible = VisibleFileName(path);
+    return FormatText(QStringView(templateText), KindText, &visible);
 }

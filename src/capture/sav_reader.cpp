@@ -1,7 +1,12 @@
 #include "capture/sav_reader.h"
 
+#include "capture/file_name.h"
+
 #include <QFile>
-#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -230,15 +235,25 @@ int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView b
 
 int32_t ReadCapture(Capture& capture, const QString& path)
 {
-    // Only plain files: a folder cannot be read, and a pipe or device could block or never
-    // end.
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) return ReadCannotOpen;
+    // Opened by the name's own bytes, so that a name that is not UTF-8 opens too. Without
+    // blocking, and then only plain files: a folder cannot be read, and a pipe or device
+    // could block or never end.
+    const int descriptor =
+        ::open(EncodeFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) return ReadCannotOpen;
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return ReadCannotOpen;
+    }
 
     QByteArray bytes;
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return ReadCannotOpen;
+        QFile file;
+        if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(descriptor);
+            return ReadCannotOpen;
+        }
         bytes = file.read(MaxUsefulBytes);
         const bool failed = file.error() != QFileDevice::NoError;
         file.close();

@@ -1,21 +1,27 @@
 // kurvex-cli: the viewer's core routines for scripts and batch work. Every number is
 // formatted by the same code as in the window, so the tool prints what the window shows.
+#include "capture/file_name.h"
 #include "capture/sav_reader.h"
 #include "math/math_channel.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
+#include "output/text_file.h"
 #include "readouts/readouts.h"
 #include "screen/view.h"
 #include "text/format_text.h"
 
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -38,16 +44,18 @@ const char UsageText[] =
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
-    "                 beside its input with the extension replaced)\n"
+    "                 beside its input with the extension replaced); -o - writes csv\n"
+    "                 and raw to standard output\n"
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
     "  --scroll S     first visible sample, clamped as the window clamps it\n"
     "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
     "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
     "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
+    "  --             ends the options: every word after it is a file\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
-    "64 usage error.\n";
+    "64 usage error (also: two inputs whose outputs would be the same file).\n";
 
 enum class Command { Info, Csv, Raw, Png, Measure, Cursors };
 
@@ -62,9 +70,10 @@ struct Options {
     std::vector<MathSettings> math;
 };
 
+// Everything printed passes here: bytes of file names that are not text read "\xHH".
 void Print(FILE* stream, const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = VisibleFileName(text).toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
@@ -116,8 +125,17 @@ QString ParseArguments(const QStringList& args, Options& options)
     const bool takesCursorsAndMath = options.command == Command::Png ||
                                      options.command == Command::Measure ||
                                      options.command == Command::Cursors;
+    bool optionsEnded = false;
     for (; i < args.size(); ++i) {
         const QString& arg = args[i];
+        if (optionsEnded) {
+            options.files.append(arg);
+            continue;
+        }
+        if (arg == u"--") {
+            optionsEnded = true;
+            continue;
+        }
         const bool hasValue = i + 1 < args.size();
         auto needs = [&](bool allowed) -> QString {
             if (!allowed) return QStringLiteral("option %1 does not go with this command").arg(arg);
@@ -163,6 +181,9 @@ QString ParseArguments(const QStringList& args, Options& options)
     if (options.files.isEmpty()) return QStringLiteral("no input file given");
     if (!options.output.isEmpty() && options.files.size() > 1)
         return QStringLiteral("-o goes with a single input file only");
+    // A picture is no text for a terminal or a text pipe.
+    if (options.output == u"-" && options.command == Command::Png)
+        return QStringLiteral("-o - (standard output) goes with text exports only");
     return QString();
 }
 
@@ -173,6 +194,58 @@ QString OutputPathFor(const QString& input, const QString& extension)
     const qsizetype dot = input.lastIndexOf(u'.');
     const QString base = dot > slash ? input.left(dot) : input;
     return base + u'.' + extension;
+}
+
+// Where the command writes the input's output; empty for the commands that print.
+QString OutputPathOf(const Options& options, const QString& input)
+{
+    static const char16_t* const extensions[] = {u"", u"csv", u"raw", u"png", u"", u""};
+    const QString extension = QString::fromUtf16(extensions[static_cast<int>(options.command)]);
+    if (extension.isEmpty()) return QString();
+    if (options.output == u"-") return QString::fromUtf16(StandardOutputPath);
+    return options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
+}
+
+// One name for every spelling of an output's place ("a.csv", "./a.csv", a linked folder).
+QByteArray OutputKey(const QString& path)
+{
+    const QByteArray name = EncodeFileName(path);
+    const qsizetype slash = name.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArrayLiteral(".") : name.left(std::max<qsizetype>(slash, 1));
+    char* resolved = realpath(folder.constData(), nullptr);
+    if (resolved == nullptr) return name; // a missing folder: the write fails anyway
+    QByteArray key(resolved);
+    std::free(resolved);
+    return key + '/' + name.mid(slash + 1);
+}
+
+// Two inputs whose outputs would be one file: the second would silently replace the first.
+QString CollidingOutputs(const Options& options)
+{
+    std::vector<std::pair<QByteArray, QString>> seen; // the output's key, its input
+    for (const QString& input : options.files) {
+        const QString path = OutputPathOf(options, input);
+        if (path.isEmpty()) continue;
+        const QByteArray key = OutputKey(path);
+        for (const auto& [otherKey, other] : seen) {
+            if (otherKey == key)
+                return QStringLiteral("\"%1\" and \"%2\" would both be written to \"%3\"")
+                    .arg(other, input, path);
+        }
+        seen.emplace_back(key, input);
+    }
+    return QString();
+}
+
+// The same file under both names, however they are spelled.
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return stat(EncodeFileName(a).constData(), &first) == 0 &&
+           stat(EncodeFileName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 QString WithNewlines(QString text)
@@ -252,20 +325,17 @@ int Run(const Options& options)
         for (const MathSettings& settings : options.math)
             ComputeMath(*capture, settings);
 
-        static const char16_t* const extensions[] = {u"", u"csv", u"raw", u"png", u"", u""};
-        const QString extension = QString::fromUtf16(extensions[static_cast<int>(options.command)]);
-        if (!extension.isEmpty()) {
-            const QString path =
-                options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
+        if (const QString path = OutputPathOf(options, input); !path.isEmpty()) {
             // Writing over the capture itself would destroy the very file just read, e.g. a
             // capture saved as "x.csv" whose CSV goes beside it under the same name.
-            const bool overInput =
-                QFileInfo(path).exists() &&
-                QFileInfo(path).canonicalFilePath() == QFileInfo(input).canonicalFilePath();
+            const bool toStandardOutput = options.output == u"-";
+            const bool overInput = !toStandardOutput && SameFile(path, input);
             if (overInput || !WriteOutput(options, *capture, path)) {
-                Print(stderr, FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText,
-                                         &path) +
-                                  u'\n');
+                Print(stderr, toStandardOutput
+                                  ? QStringLiteral("kurvex-cli: cannot write to standard output\n")
+                                  : FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!",
+                                               KindText, &path) +
+                                        u'\n');
                 status = std::max(status, ExitCannotWrite);
             }
             continue;
@@ -293,9 +363,22 @@ int main(int argc, char** argv)
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtFatalMsg) Print(stderr, message + u'\n');
     });
-    QGuiApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
+    // Past the limit on file sizes, a write fails with an error and the output is reported
+    // as not written, instead of the process being killed halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // After "--" every word is a file, also for Qt: it sees only the words before.
+    char** const optionsEnd = std::find_if(
+        argv + 1, argv + argc, [](const char* word) { return std::strcmp(word, "--") == 0; });
+    const std::vector<QByteArray> afterOptions(optionsEnd, argv + argc);
+    int qtArgc = static_cast<int>(optionsEnd - argv);
+    QGuiApplication app(qtArgc, argv);
+    // The words as bytes, not as Qt decodes them: a file name that is not UTF-8 must reach
+    // the file system unchanged. Qt has taken its own options out of argv.
+    QStringList args;
+    for (int i = 1; i < qtArgc; ++i)
+        args.append(DecodeFileName(QByteArray(argv[i])));
+    for (const QByteArray& word : afterOptions)
+        args.append(DecodeFileName(word));
 
     if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
         std::fputs(UsageText, stdout);
@@ -307,5 +390,6 @@ int main(int argc, char** argv)
     }
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
+    if (const QString why = CollidingOutputs(options); !why.isEmpty()) return UsageError(why);
     return Run(options);
 }

@@ -1,10 +1,12 @@
 #include "output/png_export.h"
 
+#include "output/text_file.h"
 #include "screen/screen_renderer.h"
 
-#include <QSaveFile>
-
 #include <png.h>
+
+#include <new>
+#include <string>
 
 namespace {
 
@@ -19,17 +21,22 @@ void PngWarning(png_structp, png_const_charp) {}
 
 void PngWrite(png_structp png, png_bytep data, size_t length)
 {
-    auto* device = static_cast<QIODevice*>(png_get_io_ptr(png));
-    if (device->write(reinterpret_cast<const char*>(data), static_cast<qint64>(length)) !=
-        static_cast<qint64>(length))
-        png_error(png, "write failed");
+    // No exception may cross libpng's C frames: a failed allocation becomes its error.
+    bool appended = true;
+    try {
+        static_cast<std::string*>(png_get_io_ptr(png))
+            ->append(reinterpret_cast<const char*>(data), length);
+    } catch (const std::bad_alloc&) {
+        appended = false;
+    }
+    if (!appended) png_error(png, "out of memory");
 }
 
 void PngFlush(png_structp) {}
 
-// Encodes a Format_RGB888 image. Holds no C++ objects across setjmp, so a jump out of
-// libpng skips no destructor.
-bool EncodePng(const QImage& rgb, QIODevice* device)
+// Encodes a Format_RGB888 image into `out`. Holds no C++ objects across setjmp, so a jump
+// out of libpng skips no destructor.
+bool EncodePng(const QImage& rgb, std::string* out)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
     if (png == nullptr) return false;
@@ -42,7 +49,7 @@ bool EncodePng(const QImage& rgb, QIODevice* device)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_set_write_fn(png, device, PngWrite, PngFlush);
+    png_set_write_fn(png, out, PngWrite, PngFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(rgb.width()),
                  static_cast<png_uint_32>(rgb.height()), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -61,15 +68,15 @@ bool WritePng(const QImage& image, const QString& path)
     if (image.isNull()) return false;
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     if (rgb.isNull()) return false;
-    // A temporary file beside the target, renamed into place only when complete: a failed
-    // export never leaves a truncated picture or destroys the file it would replace.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!EncodePng(rgb, &file)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // The whole picture is encoded before the target is touched, so that an encoder failure
+    // leaves even a file written in place as it was; the writing itself is the exports'
+    // safe path.
+    std::string encoded;
+    if (!EncodePng(rgb, &encoded)) return false;
+    ExportFile file{};
+    if (!OpenExportFile(file, path)) return false;
+    file.pending = std::move(encoded);
+    return CommitExportFile(file);
 }
 
 bool SaveScreenAsPng(const Capture& capture, const CaptureView& view, const QString& path)

@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QString>
 
-// Encodes any image as a 24-bit RGB PNG, written through a temporary file and renamed into
-// place. False on any failure; an existing file is then left untouched.
+// Encodes any image as a 24-bit RGB PNG and writes it by the exports' safe path
+// (OpenExportFile). False on any failure; an existing ordinary file is then left untouched.
 bool WritePng(const QImage& image, const QString& path);
 
 // Renders the view with the image request (scales, TIME, cursors as shown) and writes it.

@@ -1,5 +1,6 @@
 #include "output/raw_export.h"
 
+#include "capture/file_name.h"
 #include "output/text_file.h"
 #include "text/number_text.h"
 
@@ -26,10 +27,11 @@ void AppendTwoDigits(std::string& out, int32_t value)
 }
 
 // A line break inside the path would start a header line of its own, and a reader of the
-// file acts on some of them ("Command:"), so the header lines get spaces instead.
+// file acts on some of them ("Command:"), so the header lines get spaces instead. Bytes of
+// a file name that are not text read "\xHH", keeping the file UTF-8.
 std::string HeaderText(const QString& text)
 {
-    QString oneLine = text;
+    QString oneLine = VisibleFileName(text);
     oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '));
     oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return oneLine.toStdString();

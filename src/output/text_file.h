@@ -1,18 +1,28 @@
-// Writing an export file all or nothing: the bytes go to a temporary file next to the
-// target, which replaces the target only once everything was written and is on disk.
+// Writing an export file safely. An ordinary file of the user's, in a folder the user may
+// write, is replaced all or nothing: the bytes go to a temporary file beside it, which
+// takes the target's place only once every byte was written and is on disk, so a failure
+// leaves the old file as it was. Where such a replacement would break what it replaces (a
+// second hard link, another owner, a folder the user may not write, a FIFO or a device),
+// the target is written in place, as a plain create-and-replace would. Every failed
+// create or write, the last one and the sync included, makes the export fail.
 #pragma once
 
-#include <QSaveFile>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+// The open target and how it is finished; closing it discards an unfinished replacement.
+struct ExportTarget;
+struct ExportTargetCloser {
+    void operator()(ExportTarget* target) const;
+};
+
 // One export in progress. Fill `pending` and call FlushExportFile whenever it has grown
 // past ExportChunkBytes; CommitExportFile writes the rest and puts the file in place.
 struct ExportFile {
-    std::unique_ptr<QSaveFile> file; // null when the file could not be created
+    std::unique_ptr<ExportTarget, ExportTargetCloser> file; // null when it could not be created
     std::string pending;
     int64_t written;
     bool failed;
@@ -20,14 +30,19 @@ struct ExportFile {
 
 constexpr size_t ExportChunkBytes = 256 * 1024;
 
-// False when no temporary file can be created next to `path` (missing directory, no
-// permission); nothing has been written then.
+// Standard output as a target: the descriptor the process already has, written as it is (a
+// pipe, a terminal, a file opened for appending), never replaced or closed. "/dev/stderr"
+// and "/dev/fd/N" name their descriptors the same way.
+inline constexpr char16_t StandardOutputPath[] = u"/dev/stdout";
+
+// Decides how the target is written and opens it. False when it cannot be created (missing
+// directory, no permission, a directory in the way); nothing has been written then.
 bool OpenExportFile(ExportFile& exportFile, const QString& path);
 
 // Writes `pending` and empties it. Errors are remembered for the commit.
 void FlushExportFile(ExportFile& exportFile);
 
-// Writes the rest, and replaces the target only if every byte was written (a full disk, a
-// directory as target: false, and an existing file at the path is left as it was). The
-// temporary file never outlives the ExportFile.
+// Writes the rest and finishes the file. True only if every byte was written and, for a
+// file, synced; a replacement then takes the target's place. On false an existing ordinary
+// file of the user's is left as it was (a target written in place holds what was written).
 bool CommitExportFile(ExportFile& exportFile);

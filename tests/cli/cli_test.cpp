@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -17,12 +20,29 @@ struct Result {
     QString err;
 };
 
+// A shell script with "$CLI" for the tool: for words that are bytes, not text.
+Result RunScript(const QString& script, const QString& workingDirectory);
+
 Result RunCli(const QStringList& args, const QString& workingDirectory = QString())
 {
     const QString program = QStringLiteral(KURVEX_CLI_PATH);
     QProcess process;
     if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
     process.start(program, args);
+    process.waitForFinished(60000);
+    return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                  QString::fromUtf8(process.readAllStandardOutput()),
+                  QString::fromUtf8(process.readAllStandardError())};
+}
+
+Result RunScript(const QString& script, const QString& workingDirectory)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CLI"), QStringLiteral(KURVEX_CLI_PATH));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script});
     process.waitForFinished(60000);
     return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                   QString::fromUtf8(process.readAllStandardOutput()),
@@ -78,6 +98,7 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("cursors"), a, QStringLiteral("--math"), QStringLiteral("x%y:ch1:ch2")},
         {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
         {QStringLiteral("csv"), a, QStringLiteral("-o"), QString()},
+        {u"png"_s, a, u"-o"_s, u"-"_s},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -228,6 +249,91 @@ TEST_F(Cli, MathOptionsApplyInOrder)
                                   QStringLiteral("--math"), QStringLiteral("-x:math:0")});
     EXPECT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_TRUE(result.out.endsWith(QStringLiteral("\nMath: -1 V\n"))) << result.out.toStdString();
+}
+
+TEST_F(Cli, DashOWritesTextExportsToStandardOutputAndDoubleDashEndsTheOptions)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(1000));
+    Write(u"-a.sav"_s, bytes);
+    const QString a = Write(u"a.sav"_s, bytes);
+    ASSERT_EQ(RunCli({u"csv"_s, a, u"-o"_s, dir.filePath(u"a.out"_s)}).status, 0);
+    QFile file(dir.filePath(u"a.out"_s));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const Result csv = RunCli({u"csv"_s, a, u"-o"_s, u"-"_s});
+    EXPECT_EQ(csv.status, 0);
+    EXPECT_EQ(csv.out.toUtf8(), file.readAll());
+    const Result raw = RunCli({u"raw"_s, u"-o"_s, u"-"_s, a});
+    EXPECT_EQ(raw.status, 0);
+    EXPECT_TRUE(raw.out.startsWith(u"Title: * "_s + a + u"\r\n"_s));
+
+    // "--" ends the options for every command, and for Qt's own ones too.
+    const Result info = RunCli({u"info"_s, u"--"_s, u"-a.sav"_s}, dir.path());
+    EXPECT_EQ(info.status, 0) << info.err.toStdString();
+    EXPECT_TRUE(info.out.startsWith(u"Kanal 1\n"_s));
+    const Result beside = RunCli({u"csv"_s, u"--"_s, u"-a.sav"_s, u"-o"_s}, dir.path());
+    EXPECT_EQ(beside.status, 1); // "-o" is a file after "--", and there is none
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"-a.csv"_s)));
+    EXPECT_EQ(RunCli({u"info"_s, u"--"_s, u"-platform"_s}, dir.path()).status, 1);
+}
+
+TEST_F(Cli, CollidingOutputsAreAUsageErrorBeforeAnythingIsWritten)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(100));
+    Write(u"col.sav"_s, bytes);
+    Write(u"col.dat"_s, bytes);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"sub"_s));
+    Write(u"sub/x.sav"_s, bytes);
+    ASSERT_TRUE(QFile::link(dir.filePath(u"sub"_s), dir.filePath(u"link"_s)));
+    struct Case {
+        QStringList args;
+        QString first;
+        QString second;
+        QString output;
+    } const cases[] = {
+        {{u"csv"_s, u"col.sav"_s, u"col.dat"_s}, u"col.sav"_s, u"col.dat"_s, u"col.csv"_s},
+        {{u"png"_s, u"sub/x.sav"_s, u"col.sav"_s, u"link/x.sav"_s},
+         u"sub/x.sav"_s,
+         u"link/x.sav"_s,
+         u"sub/x.png"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Result result = RunCli(c.args, dir.path());
+        EXPECT_EQ(result.status, 64);
+        EXPECT_TRUE(result.err.contains(u"\"%1\" and \"%2\""_s.arg(c.first, c.second)))
+            << result.err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath(c.output)));
+        EXPECT_FALSE(QFile::exists(dir.filePath(u"col.png"_s)));
+    }
+}
+
+TEST_F(Cli, NamesThatAreNotUtf8AreOpenedWrittenAndShown)
+{
+    Write(u"a.sav"_s, BuildSav(TwoChannels(100)));
+    // \351 is the Latin-1 e acute, not UTF-8.
+    ASSERT_EQ(RunScript(u"cp a.sav \"$(printf 'caf\\351.sav')\""_s, dir.path()).status, 0);
+    struct Case {
+        const char* script;
+        int status;
+        const char* err;
+        const char* out;
+    } const cases[] = {
+        {"\"$CLI\" csv \"$(printf 'caf\\351.sav')\" && test -s \"$(printf 'caf\\351.csv')\"", 0, "",
+         ""},
+        {"\"$CLI\" raw \"$(printf 'caf\\351.sav')\" -o -", 0, "", "Title: * caf\\xE9.sav\r\n"},
+        {"\"$CLI\" info \"$(printf 'nix\\351.sav')\"", 1,
+         "Die Datei \"nix\\xE9.sav\" kann nicht geöffnet werden!\n", ""},
+        {"\"$CLI\" png a.sav -o \"$(printf 'no\\351/x.png')\"", 5,
+         "Die Datei \"no\\xE9/x.png\" kann nicht erstellt werden!\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const Result result = RunScript(QString::fromUtf8(c.script), dir.path());
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, QString::fromUtf8(c.err));
+        const QString out = QString::fromUtf8(c.out);
+        EXPECT_EQ(result.out.left(out.size()), out);
+    }
 }
 
 } // namespace
