@@ -106,15 +106,20 @@ BlockTiming ReadChannelBlock(Capture& capture, int32_t slot, QByteArrayView byte
 
 void ReadSamples(double* samples, int32_t count, QByteArrayView bytes, int64_t offset)
 {
-    // A complete block (the usual case) is read without checking each byte.
-    if (offset >= 0 && offset + 2 * int64_t{count} <= bytes.size()) {
+    // The words inside the file are converted without checking each byte. A file cut short
+    // leaves at most one half word, and every word after it is raw 0: a block that the
+    // file's count promises but never delivers costs one fill, not a read per byte.
+    int64_t whole = 0;
+    if (offset >= 0 && offset < bytes.size())
+        whole = std::min<int64_t>(count, (bytes.size() - offset) / 2);
+    if (whole > 0) {
         const auto* data = reinterpret_cast<const uint8_t*>(bytes.data()) + offset;
-        for (int32_t i = 0; i < count; ++i)
+        for (int64_t i = 0; i < whole; ++i)
             samples[i] = ((data[2 * i] | data[2 * i + 1] << 8) - 128) / 25.0;
-        return;
     }
-    for (int32_t i = 0; i < count; ++i)
-        samples[i] = (ReadU16(bytes, offset + 2 * int64_t{i}) - 128) / 25.0;
+    if (whole >= count) return;
+    samples[whole] = (ReadU16(bytes, offset + 2 * whole) - 128) / 25.0;
+    std::fill(samples + whole + 1, samples + count, (0 - 128) / 25.0);
 }
 
 void ReadTrigger(Capture& capture, QByteArrayView bytes)

@@ -109,10 +109,11 @@ void ComputeMath(Capture& capture, const MathSettings& settings)
         const double r = OperationResult(settings.operation, x, y);
         if (autoScale) {
             math[i] = r;
-            // Written as "not >=" so that a NaN result takes over the maximum and the next
-            // sample takes over from a NaN.
+            // Only finite results set the scale: one infinite result (1/x where x is 0)
+            // would make the scale infinite and put every finite result on 0 DIV, and a
+            // NaN would stand in for the largest magnitude.
             const double magnitude = std::fabs(r);
-            if (!(largest >= magnitude)) largest = magnitude;
+            if (std::isfinite(r) && magnitude > largest) largest = magnitude;
         } else {
             math[i] = r / fixedScale + fixedOffset;
         }
@@ -122,9 +123,12 @@ void ComputeMath(Capture& capture, const MathSettings& settings)
     double offset = fixedOffset;
     if (autoScale) {
         // The largest magnitude lands three divisions from the zero line with 8 divisions.
-        scale = largest == 0 || std::isnan(largest)
-                    ? 1
-                    : largest * 2 / (capture.vDivisions * 3.0 / 4.0);
+        // m / (vDivisions x 3/8) is the same quotient as m x 2 / (vDivisions x 3/4), both
+        // divisors being exact, but cannot overflow for the largest finite results.
+        scale = largest == 0 ? 1 : largest / (capture.vDivisions * 3.0 / 8.0);
+        // A largest magnitude so small that a third of it is no longer a positive double:
+        // dividing by 0 would turn every result into an infinity or NaN.
+        if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
         offset = 0;
         for (int32_t i = 0; i < n; ++i)
             math[i] = math[i] / scale + offset;

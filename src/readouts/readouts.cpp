@@ -1,5 +1,6 @@
 #include "readouts/readouts.h"
 
+#include "capture/sample_sum.h"
 #include "text/format_text.h"
 
 #include <cmath>
@@ -57,11 +58,32 @@ QString FormatWithText(const char16_t* templateText, const QString& text)
     return FormatText(QStringView(templateText), KindText, &text);
 }
 
+// a x b - product exactly, for a product that did not overflow (Dekker's splitting: each
+// factor into two halves of 26 bits whose products are exact).
+double ProductError(double a, double b, double product)
+{
+    constexpr double Split = 134217729.0; // 2^27 + 1
+    const double aBig = a * Split;
+    const double aHigh = aBig - (aBig - a);
+    const double aLow = a - aHigh;
+    const double bBig = b * Split;
+    const double bHigh = bBig - (bBig - b);
+    const double bLow = b - bHigh;
+    return ((aHigh * bHigh - product) + aHigh * bLow + aLow * bHigh) + aLow * bLow;
+}
+
+// A value with its unit, "{0Sd5}V". The template gives NaN the sign of a negative value
+// ("-NaN V"); a math result that is not a number has no sign, and reads "NaN V".
+QString VoltText(double value)
+{
+    if (std::isnan(value)) return QStringLiteral("NaN V");
+    return FormatFloat(u"{0Sd5}V", value);
+}
+
 // "{name}: {value}V", the line of one slot in every readout.
 QString SlotLine(int32_t slot, double value)
 {
-    const QString name = ChannelName(slot);
-    return FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &value);
+    return ChannelName(slot) + QStringLiteral(": ") + VoltText(value);
 }
 
 // Whether the slot's samples can be read: present and backed by the sample block.
@@ -165,7 +187,7 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
     const int32_t index2 = ClampIndex(capture, cursor2);
     const int32_t a = index1 < index2 ? index1 : index2;
     const int32_t b = index1 < index2 ? index2 : index1;
-    const double n = static_cast<double>(b - a + 1);
+    const int32_t n = b - a + 1;
 
     QString text = QString::fromUtf16(headings[mode]);
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
@@ -183,18 +205,30 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
                     maximum = v;
             }
             const double peakToPeak = maximum - minimum;
-            text += FormatText(u"{0}: {1Sd5}V, {2Sd5}V, {3Sd5}V", KindText, &name, KindFloat64,
-                               &minimum, KindFloat64, &maximum, KindFloat64, &peakToPeak);
+            text += name + QStringLiteral(": ") + VoltText(minimum) + QStringLiteral(", ") +
+                    VoltText(maximum) + QStringLiteral(", ") + VoltText(peakToPeak);
             continue;
         }
-        // Each term is divided by n before it is added, so the sum stays in the range of
-        // the values themselves.
-        double sum = 0;
+        // Summed exactly and divided once, so that values which cancel read 0 V and every
+        // mean is the correctly rounded one. A square is added as its rounded product, and
+        // the products' rounding errors, each below half a unit of its square, are summed
+        // apart and added last: that leaves the mean square within a hair of correctly
+        // rounded, and the RMS within one unit in the last place.
+        SampleSum sum;
+        double squareErrors = 0;
         for (int32_t i = a; i <= b; ++i) {
             const double v = SampleValue(capture, slot, i);
-            sum += mode == MeasureRms ? v * v / n : v / n;
+            if (mode == MeasureRms) {
+                const double square = v * v;
+                sum.Add(square);
+                if (std::isfinite(square)) squareErrors += ProductError(v, v, square);
+            } else {
+                sum.Add(v);
+            }
         }
-        text += SlotLine(slot, mode == MeasureRms ? std::sqrt(sum) : sum);
+        sum.Add(squareErrors);
+        const double mean = sum.Quotient(static_cast<uint32_t>(n));
+        text += SlotLine(slot, mode == MeasureRms ? std::sqrt(mean) : mean);
     }
     return text;
 }

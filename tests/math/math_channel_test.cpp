@@ -139,17 +139,33 @@ TEST(ComputeMath, AutoAndFixedScale)
          0.5,
          1,
          {3, 0}},
-        // A NaN takes over the running maximum, and the next sample takes over from it.
+        // Results that are not finite stay as they are but leave the scale to the finite
+        // ones (1 when there are none).
         {"NaN then 1", {-1, 1}, {0, 0}, Settings(MathSquareRoot, 0, 0), 2.0 / 6, 0, {nan, 3}},
-        {"1 then NaN", {1, -1}, {0, 0}, Settings(MathSquareRoot, 0, 0), 1, 0, {1, nan}},
-        // An infinite largest magnitude: every finite result lands on 0 DIV.
+        {"1 then NaN", {1, -1}, {0, 0}, Settings(MathSquareRoot, 0, 0), 2.0 / 6, 0, {3, nan}},
         {"1/x through 0",
          {0.5, 0, -2},
          {0, 0, 0},
          Settings(MathReciprocal, 0, 1),
-         kInf,
+         2.0 / 3,
          0,
-         {0, nan, 0}},
+         {3, kInf, -0.75}},
+        {"only infinities and NaN", {0, 0}, {0, 1}, Settings(MathDivide, 1, 0), 1, 0, {nan, kInf}},
+        // The largest doubles: a third of them, not an overflow on the way.
+        {"largest finite results",
+         {1.5e308, -1.5e308},
+         {0, 0},
+         Settings(MathNegate, 0, 1),
+         0.5e308,
+         0,
+         {-3, 3}},
+        {"fixed scale keeps 1/x of 0 infinite",
+         {0, 0.5},
+         {0, 0},
+         Settings(MathReciprocal, 0, 1, 0.5, 1),
+         0.5,
+         1,
+         {kInf, 5}},
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(testCase.name);
@@ -172,6 +188,13 @@ TEST(ComputeMath, ResultReadsBackThroughSampleValue)
     EXPECT_DOUBLE_EQ(SampleValue(capture, SlotMath, 0), 0.5);
     EXPECT_DOUBLE_EQ(SampleValue(capture, SlotMath, 1), 2.5);
     EXPECT_DOUBLE_EQ(capture.samples[SlotMath][1], 6);
+
+    // Auto with an infinite result: the finite ones still read back as they are.
+    Capture reciprocal = MakeCapture({0.5, 0, -2}, {0, 0, 0});
+    ComputeMath(reciprocal, Settings(MathReciprocal, 0, 1));
+    EXPECT_DOUBLE_EQ(SampleValue(reciprocal, SlotMath, 0), 2);
+    EXPECT_EQ(SampleValue(reciprocal, SlotMath, 1), kInf);
+    EXPECT_DOUBLE_EQ(SampleValue(reciprocal, SlotMath, 2), -0.5);
 }
 
 // "-x" of the MATH slot itself negates the previous trace, read with its previous scale

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <numbers>
 
 namespace {
 
@@ -255,9 +256,9 @@ TEST(Measure, HeadingStandsAloneWithoutPresentSlots)
     EXPECT_TRUE(MeasureText(capture, 0, 1, 3).isEmpty());
 }
 
-// Each term is divided by n before it is added: values near the largest double still
-// give a finite mean, where summing first would overflow to infinity.
-TEST(Measure, MeanDividesEachTermBeforeAdding)
+// Values near the largest double still give a finite mean, though their plain sum would
+// overflow to infinity.
+TEST(Measure, MeanOfTheLargestValuesStaysFinite)
 {
     Capture capture = MakeCapture(3, {SlotMath});
     capture.voltsPerDiv[SlotMath] = 1e308;
@@ -268,6 +269,68 @@ TEST(Measure, MeanDividesEachTermBeforeAdding)
     const QString name = ChannelName(SlotMath);
     const QString line = FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &mean);
     EXPECT_EQ(MeasureText(capture, 0, 2, MeasureMean), Q(u"Mittelwerte\r\n") + line);
+}
+
+// Sums are exact: values that cancel read 0 V, not a few attovolts of rounding.
+TEST(Measure, ValuesThatCancelReadZero)
+{
+    struct Case {
+        const char* name;
+        int32_t n;
+        double voltsPerDiv;
+        int32_t mode;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        // Three periods of a sine in whole counts of 1/25 DIV that add up to 0; summing
+        // terms of v / n read "-9.1073 aV" here.
+        {"sine mean", 100, 0.5, MeasureMean, u"Mittelwerte\r\nKanal 1: 0 V"},
+        {"sine rms", 100, 0.5, MeasureRms, u"Effektivwerte\r\nKanal 1: 1.4142 V"},
+        {"long sine mean", 2500, 7.0, MeasureMean, u"Mittelwerte\r\nKanal 1: 0 V"},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        Capture capture = MakeCapture(testCase.n, {SlotCh1});
+        capture.voltsPerDiv[SlotCh1] = testCase.voltsPerDiv;
+        int64_t counts = 0;
+        for (int32_t i = 0; i < testCase.n; ++i) {
+            const double count = std::round(100 * std::sin(6 * std::numbers::pi * i / testCase.n));
+            capture.samples[SlotCh1][i] = count / 25;
+            counts += static_cast<int64_t>(count);
+        }
+        ASSERT_EQ(counts, 0);
+        EXPECT_EQ(MeasureText(capture, 0, testCase.n - 1, testCase.mode), Q(testCase.text));
+    }
+}
+
+// A math trace may hold infinities and NaN: they read as such, NaN without a sign.
+TEST(Readouts, NonFiniteValuesReadAsTheirNames)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    Capture capture = MakeCapture(4, {SlotMath});
+    Fill(capture, SlotMath, {inf, -inf, std::nan(""), 1});
+    struct Case {
+        int32_t cursor1;
+        int32_t cursor2;
+        QString text;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {0, 1, CursorReadoutTexts(capture, 0, 1).first, u"Math: +Infinity V\r\nZeit: 0 s"},
+        {0, 1, CursorReadoutTexts(capture, 0, 1).second, u"Math: -Infinity V\r\nZeit: 3 ms"},
+        {2, 3, CursorReadoutTexts(capture, 2, 3).first, u"Math: NaN V\r\nZeit: 6 ms"},
+        {2, 3, CursorReadoutTexts(capture, 2, 3).difference,
+         u"Math: NaN V\r\nZeit: -3 ms\r\nFrq.: 333.33 Hz"},
+        {0, 3, MeasureText(capture, 0, 3, MeasurePeak),
+         u"Spitzenwerte (Minimum, Maximum, Spitze-Spitze)\r\n"
+         u"Math: -Infinity V, +Infinity V, +Infinity V"},
+        {0, 3, MeasureText(capture, 0, 3, MeasureMean), u"Mittelwerte\r\nMath: NaN V"},
+        {0, 0, MeasureText(capture, 0, 0, MeasureRms), u"Effektivwerte\r\nMath: +Infinity V"},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testing::Message() << testCase.cursor1 << "," << testCase.cursor2);
+        EXPECT_EQ(testCase.text, Q(testCase.expected));
+    }
 }
 
 // Indices outside the record are held to its ends instead of reading past the samples.
