@@ -362,16 +362,14 @@ TEST_F(AppTest, WindowMenuListsTheOpenWindows)
     EXPECT_EQ(ActiveTitle(frame->MdiArea()), u"b&c.sav"_s);
 }
 
-TEST_F(AppTest, TileAndCascadeKeepTheWindowSize)
+TEST_F(AppTest, CascadeKeepsTheWindowSize)
 {
     const QString a = WriteCapture(u"a.sav"_s);
     Start({a, a, a});
     const QSize size = Window().window->size();
-    for (int32_t id : {CommandTileVertical, CommandTileHorizontal, CommandCascade}) {
-        frame->RunCommand(id);
-        for (const auto& w : App().captureWindows)
-            EXPECT_EQ(w->window->size(), size);
-    }
+    frame->RunCommand(CommandCascade);
+    for (const auto& w : App().captureWindows)
+        EXPECT_EQ(w->window->size(), size);
 }
 
 TEST(FileRequesters, FilterPatternsBecomeTheDialogsFilterList)
