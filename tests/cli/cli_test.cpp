@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -78,6 +79,12 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("cursors"), a, QStringLiteral("--math"), QStringLiteral("x%y:ch1:ch2")},
         {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
         {QStringLiteral("csv"), a, QStringLiteral("-o"), QString()},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("239x160")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("240x159")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("16385x400")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("600x16385")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("600")},
+        {QStringLiteral("csv"), a, QStringLiteral("--size"), QStringLiteral("600x400")},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -217,6 +224,35 @@ TEST_F(Cli, TextCommandsPrintWhatTheWindowShows)
         measure.out.startsWith(QStringLiteral("==> ") + a + QStringLiteral(" <==\n") + expected))
         << measure.out.toStdString();
     EXPECT_TRUE(measure.out.contains(QStringLiteral("Kanal 2: 500 mV\n==> ") + b));
+}
+
+// The default is the window's own 600 x 400, byte for byte; other sizes are the picture a
+// window's screen of that size exports.
+TEST_F(Cli, PngSizeIsTheWindowScreensSize)
+{
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(1000)));
+    const QString plain = dir.filePath(QStringLiteral("plain.png"));
+    ASSERT_EQ(RunCli({QStringLiteral("png"), a, QStringLiteral("-o"), plain}).status, 0);
+    QFile plainFile(plain);
+    ASSERT_TRUE(plainFile.open(QIODevice::ReadOnly));
+    const QByteArray plainBytes = plainFile.readAll();
+    struct Case {
+        const char* size;
+        QSize expected;
+    } const cases[] = {
+        {"600x400", {600, 400}}, {"240x160", {240, 160}}, {"1900x1000", {1900, 1000}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        const QString out = dir.filePath(QStringLiteral("sized.png"));
+        const Result result = RunCli({QStringLiteral("png"), a, QStringLiteral("--size"),
+                                      QString::fromLatin1(c.size), QStringLiteral("-o"), out});
+        ASSERT_EQ(result.status, 0) << result.err.toStdString();
+        const QImage image(out);
+        EXPECT_EQ(image.size(), c.expected);
+        QFile file(out);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll() == plainBytes, c.expected == QSize(600, 400));
+    }
 }
 
 TEST_F(Cli, MathOptionsApplyInOrder)
