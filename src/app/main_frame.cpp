@@ -380,8 +380,8 @@ std::vector<QRect> TileGeometry(int32_t count, QSize area, QSize minimum, int32_
     const auto t = static_cast<int32_t>(tiles.size());
     for (int32_t i = 0; i < count; ++i) {
         const QRect& tile = tiles[static_cast<size_t>(i % t)];
-        const int32_t level = i / t;
         const int32_t stack = (count - 1 - i % t) / t + 1;
+        const int32_t level = stack - 1 - i / t;
         const QSize size = (tile.size() - QSize(stack - 1, stack - 1) * step).expandedTo(minimum);
         places.push_back(QRect(tile.topLeft() + QPoint(level, level) * step, size));
     }
@@ -423,7 +423,7 @@ void MainFrame::TileSubWindows(bool sideBySide)
     const std::vector<QRect> places =
         TileGeometry(static_cast<int32_t>(windows.size()), mdiArea->viewport()->size(), minimum,
                      TitleStep(windows.front()), sideBySide);
-    for (qsizetype i = 0; i < windows.size(); ++i) {
+    for (qsizetype i = windows.size() - 1; i >= 0; --i) {
         windows.at(i)->setGeometry(places[static_cast<size_t>(i)]);
         windows.at(i)->raise();
     }

@@ -70,8 +70,9 @@ class MainFrame : public QMainWindow {
 // windows a grid whose columns and rows follow the area's shape. When tiles that small
 // could not hold a window of `minimum` size, fewer tiles are used and the windows left
 // over are stacked in them, each `step` (a title bar) lower and further right than the one
-// before, so that every title bar stays visible. Entry i is the place of window i; window
-// i lies on top of every window before it in the same tile.
+// behind it, so that every title bar stays visible. Entry i is the place of window i; in
+// a stack, window i must lie on top of every later window of its tile (the first window,
+// the front one, lowest and on top).
 std::vector<QRect> TileGeometry(int32_t count, QSize area, QSize minimum, int32_t step,
                                 bool sideBySide);
 
