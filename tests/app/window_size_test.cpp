@@ -119,12 +119,15 @@ TEST_F(AppTest, MaximiseFillsTheAreaAndRestoreGivesTheSizeBack)
         w.showCursorsBox->setChecked(cursors);
         const QRect normal = w.window->geometry();
         const QImage before = w.screenImage->Image();
+        const int32_t renders = w.counts.renders;
         w.window->showMaximized();
+        EXPECT_EQ(w.counts.renders, renders + 1);
         EXPECT_EQ(w.window->geometry(), frame->MdiArea()->viewport()->rect());
         EXPECT_EQ(w.view.imageWidth, w.client->width() - 215);
         EXPECT_GT(w.view.imageWidth * w.view.imageHeight, 600 * 400);
         EXPECT_EQ(w.screenImage->size(), QSize(w.view.imageWidth, w.view.imageHeight));
         w.window->showNormal();
+        EXPECT_EQ(w.counts.renders, renders + 2);
         EXPECT_EQ(w.window->geometry(), normal);
         EXPECT_EQ(w.screenImage->Image(), before);
     }
