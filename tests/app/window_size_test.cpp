@@ -5,8 +5,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
@@ -20,8 +18,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Sizes the window from outside, as a drag of its frame would, so that the client area
-// becomes `client`.
+// Sizes the window from outside, as a drag of its frame would.
 void ResizeClient(CaptureWindow& w, QSize client)
 {
     w.window->resize(client + (w.window->size() - w.client->size()));
@@ -36,21 +33,17 @@ void Press(QWidget* target, double x, Qt::MouseButton button)
 
 } // namespace
 
-// Extra width and height go to the screen; the right column keeps to the right edge with
-// the tree taking the height, the cursor section keeps to the bottom with the results box
-// taking the width. The view stays and each step draws once.
+// Extra room goes to the screen; the right column keeps to the right edge (the tree takes
+// the height), the cursor section to the bottom (the results box takes the width). The view
+// stays, each step draws once, and the minimum holds a 240 x 160 screen.
 TEST_F(AppTest, ResizeGivesTheScreenTheRoomAndAnchorsTheControls)
 {
     Start({WriteCapture(u"a.sav"_s)});
     CaptureWindow& w = Window();
     w.zoomSlider->setValue(3);
     w.scrollBar->setValue(120);
-    w.showCursorsBox->setChecked(true);
-    Press(w.screenImage, 100, Qt::LeftButton);
     const CaptureView view = w.view;
-
-    // The default place of each control, and how it follows a change of dx, dy: moved with
-    // the right or bottom edge, or grown.
+    // Default place, and whether it moves with dx, dy or grows by them.
     struct Control {
         QWidget* widget;
         QRect place;
@@ -59,31 +52,21 @@ TEST_F(AppTest, ResizeGivesTheScreenTheRoomAndAnchorsTheControls)
         {w.screenImage, {5, 5, 600, 400}, 0, 0, 1, 1},
         {w.scrollBar, {5, 410, 600, 30}, 0, 1, 1, 0},
         {w.settingsTree, {610, 5, 200, 350}, 1, 0, 0, 1},
-        {w.showCursorsBox, {610, 360, 200, 20}, 1, 1, 0, 0},
-        {w.zoomLabel, {610, 385, 200, 20}, 1, 1, 0, 0},
         {w.zoomSlider, {610, 410, 200, 30}, 1, 1, 0, 0},
-        {w.cursor1Frame, {5, 445, 140, 95}, 0, 1, 0, 0},
-        {w.cursor1Box, {10, 460, 130, 75}, 0, 1, 0, 0},
-        {w.cursor2Box, {155, 460, 130, 75}, 0, 1, 0, 0},
-        {w.deltaBox, {300, 460, 130, 75}, 0, 1, 0, 0},
         {w.selectAllButton, {440, 445, 100, 20}, 0, 1, 0, 0},
-        {w.mathButton, {440, 495, 100, 20}, 0, 1, 0, 0},
-        {w.mathLabel, {435, 520, 110, 20}, 0, 1, 0, 0},
-        {w.resultsFrame, {545, 445, 265, 95}, 0, 1, 1, 0},
         {w.resultsBox, {550, 460, 255, 75}, 0, 1, 1, 0},
     };
     struct Case {
         bool cursors;
-        QSize asked;
-        QSize client; // the minimum holds a 240 x 160 screen, a 100-pixel tree
+        QSize asked, client;
     } const cases[] = {
-        {true, {1115, 745}, {1115, 745}},  {true, {300, 100}, {815, 305}},
-        {false, {1300, 500}, {1300, 500}}, {false, {300, 100}, {455, 205}},
-        {true, {900, 700}, {900, 700}},    {false, {815, 445}, {815, 445}},
+        {true, {1115, 745}, {1115, 745}},
+        {true, {300, 100}, {815, 305}},
+        {false, {300, 100}, {455, 205}},
+        {false, {815, 445}, {815, 445}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.asked.width()) + "x" + std::to_string(c.asked.height()) +
-                     (c.cursors ? " with cursors" : ""));
+        SCOPED_TRACE(std::to_string(c.asked.width()) + (c.cursors ? " with cursors" : ""));
         w.showCursorsBox->setChecked(c.cursors);
         const int32_t renders = w.counts.renders;
         ResizeClient(w, c.asked);
@@ -91,20 +74,13 @@ TEST_F(AppTest, ResizeGivesTheScreenTheRoomAndAnchorsTheControls)
         ASSERT_EQ(w.client->size(), c.client);
         const int dx = c.client.width() - ClientWidth;
         const int dy = c.client.height() - (c.cursors ? ClientHeightCursors : ClientHeightPlain);
-        for (const Control& control : controls) {
-            SCOPED_TRACE(control.place.x() * 1000 + control.place.y());
-            const QRect expected = control.place.translated(dx * control.moveX, dy * control.moveY)
-                                       .adjusted(0, 0, dx * control.growX, dy * control.growY);
-            EXPECT_EQ(control.widget->geometry(), expected);
-        }
-        const QSize screen(600 + dx, 400 + dy);
-        EXPECT_EQ(QSize(w.view.imageWidth, w.view.imageHeight), screen);
-        EXPECT_EQ(w.screenImage->Image().deviceIndependentSize(), QSizeF(screen));
-        EXPECT_EQ(w.view.firstSample, view.firstSample);
-        EXPECT_EQ(w.view.visibleCount, view.visibleCount);
-        EXPECT_EQ(w.view.cursor1, view.cursor1);
-        EXPECT_EQ(w.view.cursor2, view.cursor2);
-        EXPECT_EQ(w.staleBits, 0);
+        for (const Control& control : controls)
+            EXPECT_EQ(control.widget->geometry(),
+                      control.place.translated(dx * control.moveX, dy * control.moveY)
+                          .adjusted(0, 0, dx * control.growX, dy * control.growY));
+        EXPECT_EQ(w.screenImage->Image().deviceIndependentSize(), QSizeF(600 + dx, 400 + dy));
+        EXPECT_EQ(std::tie(w.view.firstSample, w.view.visibleCount),
+                  std::tie(view.firstSample, view.visibleCount));
     }
 }
 
@@ -121,11 +97,9 @@ TEST_F(AppTest, MaximiseFillsTheAreaAndRestoreGivesTheSizeBack)
         const QImage before = w.screenImage->Image();
         const int32_t renders = w.counts.renders;
         w.window->showMaximized();
-        EXPECT_EQ(w.counts.renders, renders + 1);
         EXPECT_EQ(w.window->geometry(), frame->MdiArea()->viewport()->rect());
         EXPECT_EQ(w.view.imageWidth, w.client->width() - 215);
-        EXPECT_GT(w.view.imageWidth * w.view.imageHeight, 600 * 400);
-        EXPECT_EQ(w.screenImage->size(), QSize(w.view.imageWidth, w.view.imageHeight));
+        EXPECT_GT(w.view.imageHeight, 600);
         w.window->showNormal();
         EXPECT_EQ(w.counts.renders, renders + 2);
         EXPECT_EQ(w.window->geometry(), normal);
@@ -133,8 +107,8 @@ TEST_F(AppTest, MaximiseFillsTheAreaAndRestoreGivesTheSizeBack)
     }
 }
 
-// At the display's ratio r the press lands on the device column under the pointer; these
-// positions give the same samples at r = 1 and r = 2 (ctest runs this also at r = 2).
+// A press lands on the device column under the pointer; these positions give the same
+// samples at ratio 1 and 2 (ctest runs this also with QT_SCALE_FACTOR=2).
 TEST_F(AppTest, PressMapsToTheSampleUnderThePointerAtAnySizeAndRatio)
 {
     Start({WriteCapture(u"a.sav"_s)});
@@ -142,27 +116,24 @@ TEST_F(AppTest, PressMapsToTheSampleUnderThePointerAtAnySizeAndRatio)
     w.showCursorsBox->setChecked(true);
     w.zoomSlider->setValue(1); // samples 100 .. 899
     struct Case {
-        QSize client;
+        int clientWidth;
         double x;
         int32_t sample;
-    } const cases[] = {
-        {{815, 545}, 0, 100},    {{815, 545}, 599, 898},  {{815, 545}, 300, 500},
-        {{1115, 545}, 450, 500}, {{1115, 545}, 899, 899}, {{1115, 545}, 1, 100},
-    };
+    } const cases[] = {{815, 0, 100},  {815, 599, 898},  {815, 300, 500},
+                       {1115, 1, 100}, {1115, 450, 500}, {1115, 899, 899}};
     const double ratio = ScreenPixelRatio(w);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.client.width()) + " x=" + std::to_string(c.x));
-        ResizeClient(w, c.client);
-        const QSize screen(w.view.imageWidth, w.view.imageHeight);
-        EXPECT_EQ(w.screenImage->Image().size(), screen * ratio);
-        EXPECT_EQ(w.screenImage->Image().devicePixelRatio(), ratio);
+        SCOPED_TRACE(std::to_string(c.clientWidth) + " x=" + std::to_string(c.x));
+        ResizeClient(w, QSize(c.clientWidth, 545));
+        EXPECT_EQ(w.screenImage->Image().size(),
+                  QSize(w.view.imageWidth, w.view.imageHeight) * ratio);
         Press(w.screenImage, c.x, Qt::RightButton);
         EXPECT_EQ(w.view.cursor2, c.sample);
     }
 }
 
-// On a 1600 x 1000 frame: the windows are sized to tiles that do not overlap; when the
-// area cannot hold them all, every title bar still shows.
+// On a 1600 x 1000 frame the windows fill tiles that do not overlap; when the area cannot
+// hold them all, every title bar still shows.
 TEST_F(AppTest, TileCommandsShowEveryWindow)
 {
     const QString a = WriteCapture(u"a.sav"_s);
@@ -177,22 +148,18 @@ TEST_F(AppTest, TileCommandsShowEveryWindow)
             const QList<QMdiSubWindow*> stack =
                 frame->MdiArea()->subWindowList(QMdiArea::StackingOrder);
             ASSERT_EQ(stack.size(), count);
-            for (qsizetype i = 0; i < stack.size(); ++i) {
+            EXPECT_TRUE(count > 1 || stack.at(0)->geometry() == area);
+            for (qsizetype i = 0; i < count; ++i) {
                 const QRect place = stack.at(i)->geometry();
                 EXPECT_TRUE(area.contains(place)) << i;
                 const QRect title(place.topLeft(),
                                   QSize(place.width(), stack.at(i)->widget()->y()));
-                QRect screen = stack.at(i)->widget()->findChild<ScreenCanvas*>()->geometry();
-                screen.translate(place.topLeft() + stack.at(i)->widget()->pos());
-                for (qsizetype above = i + 1; above < stack.size(); ++above) {
+                for (qsizetype above = i + 1; above < count; ++above) {
                     const QRect other = stack.at(above)->geometry();
                     EXPECT_FALSE(other.intersects(title)) << i << " under " << above;
-                    // Three windows fit in their tiles: no overlap at all.
                     EXPECT_TRUE(count > 3 || !other.intersects(place)) << i << " " << above;
                 }
-                EXPECT_TRUE(count > 3 || area.contains(screen));
             }
-            EXPECT_TRUE(count > 1 || stack.at(0)->geometry() == area);
         }
         delete frame;
         frame = nullptr;
@@ -200,7 +167,7 @@ TEST_F(AppTest, TileCommandsShowEveryWindow)
     }
 }
 
-// Whatever a dialog or box does with the focus, the widget that had it gets it back.
+// Whatever a dialog or box did with the focus, the widget that had it gets it back.
 TEST_F(AppTest, FocusReturnsAfterEveryModalBox)
 {
     Start({WriteCapture(u"a.sav"_s)});
@@ -215,25 +182,12 @@ TEST_F(AppTest, FocusReturnsAfterEveryModalBox)
         lose();
         return saveAnswer;
     };
-    Platform().openDialog = [&](QWidget*, const FileDialogRequest&) {
-        lose();
-        return QStringList();
-    };
-    struct Case {
-        const char* what;
-        int32_t command;
-        QString answer;
-    } const cases[] = {
-        {"save dialog cancelled", CommandExportCsv, QString()},
-        {"error box", CommandExportCsv, folder.filePath(u"missing/x.csv"_s)},
-        {"open dialog cancelled", CommandOpen, QString()},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const QString& answer : {QString(), folder.filePath(u"missing/x.csv"_s)}) {
+        SCOPED_TRACE(answer.isEmpty() ? "save dialog cancelled" : "error box");
         w.zoomSlider->setFocus();
         ASSERT_EQ(QApplication::focusWidget(), w.zoomSlider);
-        saveAnswer = c.answer;
-        frame->RunCommand(c.command);
+        saveAnswer = answer;
+        frame->RunCommand(CommandExportCsv);
         QCoreApplication::processEvents();
         EXPECT_EQ(QApplication::focusWidget(), w.zoomSlider);
     }
