@@ -46,11 +46,16 @@ void ScreenCanvas::SetImage(QImage newImage)
     update();
 }
 
+double ScreenCanvas::PixelRatio() const
+{
+    return std::max(1.0, devicePixelRatioF());
+}
+
 void ScreenCanvas::paintEvent(QPaintEvent*)
 {
     // On a screen with another ratio the image would be shown scaled: draw it afresh, after
     // this paint, and show the old one until then.
-    if (!image.isNull() && image.devicePixelRatio() != devicePixelRatioF() && onRatioChange)
+    if (!image.isNull() && image.devicePixelRatio() != PixelRatio() && onRatioChange)
         QMetaObject::invokeMethod(this, onRatioChange, Qt::QueuedConnection);
     QPainter painter(this);
     if (image.isNull())
@@ -66,7 +71,7 @@ void ScreenCanvas::mousePressEvent(QMouseEvent* event)
         type = ControlEventLeftPress;
     else if (event->button() == Qt::RightButton)
         type = ControlEventRightPress;
-    const double column = std::floor(event->position().x() * devicePixelRatioF());
+    const double column = std::floor(event->position().x() * PixelRatio());
     if (onPress) onPress(type, static_cast<int32_t>(std::clamp(column, -1e9, 1e9)));
 }
 
@@ -640,7 +645,7 @@ void Measure(CaptureWindow& window, int32_t mode)
 
 double ScreenPixelRatio(const CaptureWindow& window)
 {
-    return window.screenImage ? window.screenImage->devicePixelRatioF() : 1.0;
+    return window.screenImage ? window.screenImage->PixelRatio() : 1.0;
 }
 
 QString BoxText(const QString& text)

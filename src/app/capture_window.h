@@ -84,6 +84,9 @@ class ScreenCanvas : public QWidget {
     explicit ScreenCanvas(QWidget* parent);
     void SetImage(QImage image);
     const QImage& Image() const { return image; }
+    // Device pixels per logical pixel the image is drawn with: the display's ratio, but
+    // never below 1, where the image would lose detail rather than gain it.
+    double PixelRatio() const;
     // x is the device pixel column under the pointer (the logical x times the display's
     // device pixel ratio), the column of the image the renderer drew there.
     std::function<void(int32_t eventType, int32_t x)> onPress;
