@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "app/main_frame.h"
 #include "app/math_dialog.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
@@ -30,6 +31,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -44,8 +46,17 @@ void ScreenCanvas::SetImage(QImage newImage)
     update();
 }
 
+double ScreenCanvas::PixelRatio() const
+{
+    return std::max(1.0, devicePixelRatioF());
+}
+
 void ScreenCanvas::paintEvent(QPaintEvent*)
 {
+    // On a screen with another ratio the image would be shown scaled: draw it afresh, after
+    // this paint, and show the old one until then.
+    if (!image.isNull() && image.devicePixelRatio() != PixelRatio() && onRatioChange)
+        QMetaObject::invokeMethod(this, onRatioChange, Qt::QueuedConnection);
     QPainter painter(this);
     if (image.isNull())
         painter.fillRect(rect(), Qt::black);
@@ -60,7 +71,8 @@ void ScreenCanvas::mousePressEvent(QMouseEvent* event)
         type = ControlEventLeftPress;
     else if (event->button() == Qt::RightButton)
         type = ControlEventRightPress;
-    if (onPress) onPress(type, static_cast<int32_t>(event->position().x()));
+    const double column = std::floor(event->position().x() * PixelRatio());
+    if (onPress) onPress(type, static_cast<int32_t>(std::clamp(column, -1e9, 1e9)));
 }
 
 // The second press of a double click arrives as a double click; it still places a cursor.
@@ -78,14 +90,97 @@ void CaptureSubWindow::closeEvent(QCloseEvent* event)
     if (FindCaptureWindow(this)) CloseCaptureWindow();
 }
 
-// The client area of a capture window: a fixed size that the subwindow wraps exactly.
+// The client area of a capture window. Its size hint is the size the window asks for (the
+// default, or the cursor section added or taken away), which the subwindow wraps exactly;
+// the user's sizing and maximising go through resizeEvent.
 namespace {
 class CaptureClient : public QWidget {
   public:
     using QWidget::QWidget;
-    QSize sizeHint() const override { return minimumSize(); }
+    QSize sizeHint() const override { return wanted; }
+    QSize wanted{ClientWidth, ClientHeightPlain};
+    std::function<void()> onResize;
+
+  protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (onResize) onResize();
+    }
 };
 } // namespace
+
+// Width of the column right of the screen (gap, settings tree, margin) and the rows under
+// the screen (gap, scroll bar, gap) in the default layout, and the cursor section's height.
+constexpr int32_t RightColumn = ClientWidth - 600 - 5;
+constexpr int32_t BelowScreen = ClientHeightPlain - 400 - 5;
+constexpr int32_t CursorSectionHeight = ClientHeightCursors - ClientHeightPlain;
+
+QSize MinimumClientSize(bool cursorsShown)
+{
+    const int32_t top = std::max(5 + MinScreenHeight + BelowScreen,
+                                 5 + MinTreeHeight + (ClientHeightPlain - 5 - 350));
+    // The cursor section's boxes and buttons keep their size; only the results box grows.
+    const int32_t width = cursorsShown ? ClientWidth : 5 + MinScreenWidth + RightColumn;
+    return QSize(width, top + (cursorsShown ? CursorSectionHeight : 0));
+}
+
+// Places every control for the client's size: extra width and height go to the screen and
+// its scroll bar, the right column keeps to the right edge with the tree taking the extra
+// height, and the cursor section keeps to the bottom with the extra width in the results
+// box. Without cursors the section lies just below the client edge, hidden. True when the
+// screen image changed size.
+static bool LayOutControls(CaptureWindow& w)
+{
+    const bool shown = w.view.cursorsShown != 0;
+    const QSize size = w.client->size().expandedTo(MinimumClientSize(shown));
+    const int32_t width = size.width();
+    const int32_t top = size.height() - (shown ? CursorSectionHeight : 0);
+    const int32_t screenWidth = width - 5 - RightColumn;
+    const int32_t screenHeight = top - 5 - BelowScreen;
+    const int32_t right = width - 205;
+    w.screenImage->setGeometry(5, 5, screenWidth, screenHeight);
+    w.scrollBar->setGeometry(5, top - 35, screenWidth, 30);
+    w.settingsTree->setGeometry(right, 5, 200, top - 95);
+    w.showCursorsBox->setGeometry(right, top - 85, 200, 20);
+    w.zoomLabel->setGeometry(right, top - 60, 200, 20);
+    w.zoomSlider->setGeometry(right, top - 35, 200, 30);
+    const int32_t section = top;
+    w.cursor1Frame->setGeometry(5, section, 140, 95);
+    w.cursor1Box->setGeometry(10, section + 15, 130, 75);
+    w.cursor2Frame->setGeometry(150, section, 140, 95);
+    w.cursor2Box->setGeometry(155, section + 15, 130, 75);
+    w.deltaFrame->setGeometry(295, section, 140, 95);
+    w.deltaBox->setGeometry(300, section + 15, 130, 75);
+    w.selectAllButton->setGeometry(440, section, 100, 20);
+    w.measureButton->setGeometry(440, section + 25, 100, 20);
+    w.mathButton->setGeometry(440, section + 50, 100, 20);
+    w.mathLabel->setGeometry(435, section + 75, 110, 20);
+    w.resultsFrame->setGeometry(545, section, width - 550, 95);
+    w.resultsBox->setGeometry(550, section + 15, width - 560, 75);
+    ++w.counts.layouts;
+    CaptureView& v = w.view;
+    const bool changed = v.imageWidth != screenWidth || v.imageHeight != screenHeight;
+    v.imageWidth = screenWidth;
+    v.imageHeight = screenHeight;
+    return changed;
+}
+
+// One step of the user's sizing (or maximising, restoring, tiling): the controls move and
+// the screen is drawn once at its new size.
+static void CaptureClientResized(const QWidget* sub)
+{
+    AppState& app = App();
+    CaptureWindow* const previous = app.currentWindow;
+    if (FindCaptureWindow(sub)) {
+        CaptureWindow& w = *app.currentWindow;
+        // Before the first refresh there is nothing to draw; the load draws at this size.
+        if (LayOutControls(w) && w.view.visibleCount > 0) {
+            w.staleBits |= StaleImageSize;
+            if (!w.refreshing) RefreshCaptureWindow();
+        }
+    }
+    app.currentWindow = previous;
+}
 
 static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t type, int32_t x)
 {
@@ -174,11 +269,21 @@ static QGroupBox* MakeFrame(QWidget* parent, const QString& title, int32_t x, in
     return frame;
 }
 
-// Sizes the subwindow so that its client area is exactly `height` high.
-static void SetClientHeight(CaptureWindow& window, int32_t height)
+// Sizes the subwindow so that its client area is `size` (at least the minimum for the
+// cursor section's state); a maximised window goes on filling the area.
+static void SetClientSize(CaptureWindow& w, QSize size)
 {
-    window.client->setFixedSize(ClientWidth, height);
-    window.window->setFixedSize(window.window->sizeHint());
+    auto* client = static_cast<CaptureClient*>(w.client);
+    const QSize minimum = MinimumClientSize(w.view.cursorsShown != 0);
+    client->wanted = size.expandedTo(minimum);
+    client->setMinimumSize(minimum);
+    QMdiSubWindow* const sub = w.window;
+    const QSize decoration = sub->sizeHint() - client->wanted;
+    sub->setMinimumSize(minimum + decoration);
+    if (sub->isMaximized()) return;
+    sub->resize(client->wanted + decoration);
+    // A hidden window lays its client out only when shown; the refresh needs the size now.
+    client->resize(client->wanted);
 }
 
 bool CreateCaptureWindow()
@@ -190,19 +295,29 @@ bool CreateCaptureWindow()
 
     auto* sub = new CaptureSubWindow(nullptr);
     sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                        Qt::WindowCloseButtonHint);
+                        Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     sub->setWindowIcon(ProgramIcon());
     sub->setOption(QMdiSubWindow::RubberBandMove, false);
-    // The window can neither be sized, minimised nor maximised: its system menu offers
-    // only closing.
+    // The window can be sized and maximised but not minimised: its system menu offers
+    // restoring, maximising and closing.
     auto* systemMenu = new QMenu(sub);
+    QAction* restore = systemMenu->addAction(u"&Wiederherstellen"_s);
+    QAction* maximise = systemMenu->addAction(u"Ma&ximieren"_s);
+    systemMenu->addSeparator();
+    QObject::connect(restore, &QAction::triggered, sub, [sub] { sub->showNormal(); });
+    QObject::connect(maximise, &QAction::triggered, sub, [sub] { sub->showMaximized(); });
+    QObject::connect(systemMenu, &QMenu::aboutToShow, sub, [sub, restore, maximise] {
+        restore->setEnabled(sub->isMaximized());
+        maximise->setEnabled(!sub->isMaximized());
+    });
     QObject::connect(systemMenu->addAction(u"&Schließen"_s), &QAction::triggered, sub,
                      [sub] { sub->close(); });
     sub->setSystemMenu(systemMenu);
     w.window = sub;
 
-    QWidget* c = new CaptureClient;
+    auto* c = new CaptureClient;
     w.client = c;
+    c->onResize = [sub] { CaptureClientResized(sub); };
     // The fixed layout was drawn for a compact dialog font: "Alles auswählen" has to fit
     // a 100-pixel button.
     QFont compact = c->font();
@@ -213,6 +328,11 @@ bool CreateCaptureWindow()
     w.screenImage->setGeometry(5, 5, 600, 400);
     w.screenImage->onPress = [sub](int32_t type, int32_t x) {
         DispatchControlEvent(sub, ControlScreenImage, type, x);
+    };
+    w.screenImage->onRatioChange = [sub] {
+        if (!FindCaptureWindow(sub)) return;
+        App().currentWindow->staleBits |= StaleImageSize;
+        RefreshCaptureWindow();
     };
 
     w.scrollBar = new QScrollBar(Qt::Horizontal, c);
@@ -297,7 +417,8 @@ bool CreateCaptureWindow()
     w.resultsBox->resize(255, 75);
 
     sub->setWidget(c);
-    SetClientHeight(w, ClientHeightPlain);
+    SetClientSize(w, QSize(ClientWidth, ClientHeightPlain));
+    LayOutControls(w);
     // New windows cascade from the top-left corner, each one title bar lower and further
     // right, and start over after eight.
     const auto placed = static_cast<int32_t>(app.mdiArea->subWindowList().size());
@@ -349,7 +470,10 @@ static void UpdateCursorReadouts(CaptureWindow& w)
 static void ApplyCursorMode(CaptureWindow& w)
 {
     const bool shown = w.view.cursorsShown != 0;
-    SetClientHeight(w, shown ? ClientHeightCursors : ClientHeightPlain);
+    // The screen keeps its size: the window grows or shrinks by the cursor section.
+    const int32_t top = w.view.imageHeight + 5 + BelowScreen;
+    SetClientSize(w, QSize(w.client->width(), top + (shown ? CursorSectionHeight : 0)));
+    if (LayOutControls(w)) w.staleBits |= StaleImageSize;
     w.screenImage->setCursor(shown ? Qt::CrossCursor : Qt::ArrowCursor);
     QWidget* const section[] = {w.cursor1Box,    w.cursor2Box, w.deltaBox,  w.selectAllButton,
                                 w.measureButton, w.resultsBox, w.mathButton};
@@ -371,6 +495,7 @@ void RefreshCaptureWindow()
     const QSignalBlocker blockScroll(w.scrollBar);
     const QSignalBlocker blockZoom(w.zoomSlider);
     const QSignalBlocker blockBox(w.showCursorsBox);
+    w.refreshing = true;
 
     if (bits & StaleScrolled) {
         ScrollView(v, n, w.scrollBar->value());
@@ -391,12 +516,10 @@ void RefreshCaptureWindow()
         bits |= StaleCursors;
     }
     if (bits & StaleNew) {
-        ScreenImageSize(c, v.imageWidth, v.imageHeight);
+        // The screen fills the space the window gives it: 600 x 400 in a new window.
+        LayOutControls(w);
         bits |= StaleImageSize;
     }
-    if (bits & StaleImageSize)
-        w.screenImage->setGeometry((600 - v.imageWidth) / 2 + 5, (400 - v.imageHeight) / 2 + 5,
-                                   v.imageWidth, v.imageHeight);
     if (bits & (StaleVisibleCount | StaleNew)) {
         // The toolkit's scroll bar counts positions, not the end of the page: its maximum
         // is the last first sample, N - visibleCount.
@@ -425,10 +548,11 @@ void RefreshCaptureWindow()
         ++w.counts.mathLabels;
     }
     if (bits & StaleRedrawMask) {
-        w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v)));
+        w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v), ScreenPixelRatio(w)));
         ++w.counts.renders;
     }
     bits = 0;
+    w.refreshing = false;
 }
 
 void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
@@ -440,9 +564,9 @@ void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
     case ControlScreenImage: {
         if (w.view.cursorsShown != 1) return;
         if (eventType != ControlEventLeftPress && eventType != ControlEventRightPress) return;
-        // A press on the canvas edge may report a column just outside it.
-        const int32_t column = std::clamp(x, 0, std::max(w.view.imageWidth - 1, 0));
-        const int32_t sample = SampleAtColumn(w.view, column);
+        // A press on the canvas edge may report a column just outside it; the sample
+        // follows the device columns the image was drawn with.
+        const int32_t sample = SampleAtDeviceColumn(w.view, x, ScreenPixelRatio(w));
         if (eventType == ControlEventLeftPress)
             w.view.cursor1 = sample;
         else
@@ -472,13 +596,15 @@ void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
     case ControlMeasureButton:
         ShowPopupMenuBelow(App().popupMenu, w.window, w.measureButton);
         return;
-    case ControlMathButton:
+    case ControlMathButton: {
+        const FocusReturn focusReturn;
         if (ShowMathDialog(App().mainFrame, w.capture)) {
             App().currentWindow = &w; // the modal dialog ran its own event loop
             w.staleBits |= StaleMath;
             RefreshCaptureWindow();
         }
         return;
+    }
     default:
         return;
     }
@@ -515,6 +641,11 @@ void Measure(CaptureWindow& window, int32_t mode)
 {
     window.resultsBox->setPlainText(
         BoxText(MeasureText(window.capture, window.view.cursor1, window.view.cursor2, mode)));
+}
+
+double ScreenPixelRatio(const CaptureWindow& window)
+{
+    return window.screenImage ? window.screenImage->PixelRatio() : 1.0;
 }
 
 QString BoxText(const QString& text)

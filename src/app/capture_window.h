@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QMdiSubWindow>
+#include <QSize>
 #include <QWidget>
 
 #include <cstdint>
@@ -68,6 +69,14 @@ enum : int32_t { ControlEventOther = 0, ControlEventLeftPress = 1, ControlEventR
 constexpr int32_t ClientWidth = 815;
 constexpr int32_t ClientHeightPlain = 445;
 constexpr int32_t ClientHeightCursors = 545;
+// The user may make a window smaller than that, down to a screen of 240 x 160 and a
+// settings tree 100 pixels high; the other controls keep their own size.
+constexpr int32_t MinScreenWidth = 240;
+constexpr int32_t MinScreenHeight = 160;
+constexpr int32_t MinTreeHeight = 100;
+
+// The smallest client area of a window with or without the cursor section.
+QSize MinimumClientSize(bool cursorsShown);
 
 // The screen picture of a capture window; reports button presses with the pointer's x.
 class ScreenCanvas : public QWidget {
@@ -75,7 +84,14 @@ class ScreenCanvas : public QWidget {
     explicit ScreenCanvas(QWidget* parent);
     void SetImage(QImage image);
     const QImage& Image() const { return image; }
+    // Device pixels per logical pixel the image is drawn with: the display's ratio, but
+    // never below 1, where the image would lose detail rather than gain it.
+    double PixelRatio() const;
+    // x is the device pixel column under the pointer (the logical x times the display's
+    // device pixel ratio), the column of the image the renderer drew there.
     std::function<void(int32_t eventType, int32_t x)> onPress;
+    // The display's ratio no longer matches the image's (moved to another screen).
+    std::function<void()> onRatioChange;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -103,6 +119,7 @@ struct RefreshCounts {
     int32_t zoomLabels;
     int32_t cursorReadouts;
     int32_t mathLabels;
+    int32_t layouts; // control placements after a resize or a cursor section change
 };
 
 // Create zero-filled: every field the window does not set reads 0.
@@ -133,6 +150,7 @@ struct CaptureWindow {
     QPlainTextEdit* resultsBox;
 
     Capture capture;
+    bool refreshing; // inside RefreshCaptureWindow: a resize only marks the image stale
 };
 
 // A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.
@@ -154,6 +172,9 @@ void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control);
 // Runs a measurement (MeasurePeak, MeasureRms, MeasureMean) between the cursors of
 // `window` into its results box.
 void Measure(CaptureWindow& window, int32_t mode);
+
+// The window's display ratio: device pixels per logical pixel of its screen image.
+double ScreenPixelRatio(const CaptureWindow& window);
 
 // Text for a read-only box: the readouts end lines with CR LF, the text box wants LF.
 QString BoxText(const QString& text);

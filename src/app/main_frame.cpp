@@ -26,8 +26,12 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QStyle>
 #include <QTranslator>
 #include <QUrl>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -213,8 +217,8 @@ void MainFrame::CreateActionsAndMenus()
     helpMenu->addAction(makeAction({CommandWebsite, u"&Website öffnen..."}));
 }
 
-// Below the four commands: the titles of the open capture windows; choosing one
-// activates it.
+// Below the four commands: the titles of the open capture windows, the active one ticked
+// as in the window system's own list; choosing one activates it.
 void MainFrame::RebuildWindowMenu()
 {
     const QList<QAction*> actions = windowMenu->actions();
@@ -234,6 +238,8 @@ void MainFrame::RebuildWindowMenu()
         const QString text =
             number < 10 ? u"&%1 %2"_s.arg(number).arg(title) : u"%1 %2"_s.arg(number).arg(title);
         QAction* action = windowMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(sub == mdiArea->activeSubWindow());
         connect(action, &QAction::triggered, this,
                 [this, sub] { mdiArea->setActiveSubWindow(sub); });
     }
@@ -242,6 +248,8 @@ void MainFrame::RebuildWindowMenu()
 void MainFrame::RunCommand(int32_t id)
 {
     AppState& app = App();
+    // Most commands run a dialog or may end in an error box.
+    const FocusReturn focusReturn;
     switch (id) {
     case CommandPeakValues:
     case CommandRmsValues:
@@ -295,7 +303,7 @@ void MainFrame::RunCommand(int32_t id)
         TileSubWindows(false);
         return;
     case CommandCascade:
-        mdiArea->cascadeSubWindows();
+        CascadeSubWindows();
         return;
     case CommandCloseAll:
         while (!app.captureWindows.empty()) {
@@ -308,24 +316,157 @@ void MainFrame::RunCommand(int32_t id)
     }
 }
 
-// Side by side: one column per window; one above the other: one row per window. The
-// capture windows keep their fixed size, so tiling places them without stretching.
-void MainFrame::TileSubWindows(bool sideBySide)
+namespace {
+
+struct GridShape {
+    int32_t columns;
+    int32_t rows; // of the fullest column or row
+};
+
+// Up to three tiles make one row or column; more make a grid about as many tiles across
+// as the area's width holds of a square tile.
+GridShape ShapeFor(int32_t tiles, QSize area, bool sideBySide)
+{
+    if (tiles <= 3) return sideBySide ? GridShape{tiles, 1} : GridShape{1, tiles};
+    const double across = std::sqrt(double(tiles) * area.width() / std::max(area.height(), 1));
+    const double down = std::sqrt(double(tiles) * area.height() / std::max(area.width(), 1));
+    if (sideBySide) {
+        const int32_t columns = std::clamp(int32_t(std::lround(across)), 1, tiles);
+        return GridShape{columns, (tiles + columns - 1) / columns};
+    }
+    const int32_t rows = std::clamp(int32_t(std::lround(down)), 1, tiles);
+    return GridShape{(tiles + rows - 1) / rows, rows};
+}
+
+// The tiles of one shape: side by side fills column after column, one above the other row
+// after row, and the last column or row, holding fewer, gives its tiles the extra room.
+std::vector<QRect> TilesFor(int32_t tiles, QSize area, bool sideBySide)
+{
+    const GridShape shape = ShapeFor(tiles, area, sideBySide);
+    const int32_t lines = sideBySide ? shape.columns : shape.rows;
+    const int32_t perLine = sideBySide ? shape.rows : shape.columns;
+    const int32_t across = sideBySide ? area.width() : area.height();
+    const int32_t along = sideBySide ? area.height() : area.width();
+    std::vector<QRect> result;
+    for (int32_t line = 0; line < lines; ++line) {
+        const int32_t inLine = std::min(perLine, tiles - line * perLine);
+        if (inLine <= 0) break;
+        const int32_t a0 = across * line / lines;
+        const int32_t a1 = across * (line + 1) / lines;
+        for (int32_t k = 0; k < inLine; ++k) {
+            const int32_t b0 = along * k / inLine;
+            const int32_t b1 = along * (k + 1) / inLine;
+            result.push_back(sideBySide ? QRect(a0, b0, a1 - a0, b1 - b0)
+                                        : QRect(b0, a0, b1 - b0, a1 - a0));
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<QRect> TileGeometry(int32_t count, QSize area, QSize minimum, int32_t step,
+                                bool sideBySide)
+{
+    std::vector<QRect> places;
+    if (count <= 0) return places;
+    // The most tiles whose smallest can hold its stack of windows at the minimum size.
+    std::vector<QRect> tiles;
+    for (int32_t t = count; t >= 1; --t) {
+        tiles = TilesFor(t, area, sideBySide);
+        const int32_t stack = (count + t - 1) / t;
+        const QSize need = minimum + QSize(stack - 1, stack - 1) * step;
+        const bool fits = std::all_of(tiles.begin(), tiles.end(), [&](const QRect& tile) {
+            return tile.width() >= need.width() && tile.height() >= need.height();
+        });
+        if (fits) break;
+    }
+    const auto t = static_cast<int32_t>(tiles.size());
+    for (int32_t i = 0; i < count; ++i) {
+        const QRect& tile = tiles[static_cast<size_t>(i % t)];
+        const int32_t stack = (count - 1 - i % t) / t + 1;
+        const int32_t level = stack - 1 - i / t;
+        const QSize size = (tile.size() - QSize(stack - 1, stack - 1) * step).expandedTo(minimum);
+        places.push_back(QRect(tile.topLeft() + QPoint(level, level) * step, size));
+    }
+    return places;
+}
+
+// The capture windows the tile and cascade commands arrange, the front one first.
+static QList<QMdiSubWindow*> ArrangedWindows(QMdiArea* area)
 {
     QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::StackingOrder))
-        if (sub->isVisible() && !sub->isMinimized()) windows.append(sub);
-    const auto count = static_cast<int32_t>(windows.size());
-    const QSize area = mdiArea->viewport()->size();
-    for (int32_t i = 0; i < count; ++i) {
-        QMdiSubWindow* sub = windows.at(count - 1 - i);
-        const QRect cell =
-            sideBySide ? QRect(i * area.width() / count, 0, area.width() / count, area.height())
-                       : QRect(0, i * area.height() / count, area.width(), area.height() / count);
-        sub->setGeometry(
-            QRect(cell.topLeft(),
-                  cell.size().expandedTo(sub->minimumSize()).boundedTo(sub->maximumSize())));
+    const QList<QMdiSubWindow*> stacking = area->subWindowList(QMdiArea::StackingOrder);
+    for (qsizetype i = stacking.size() - 1; i >= 0; --i) {
+        QMdiSubWindow* sub = stacking.at(i);
+        if (!sub->isVisible() || sub->isMinimized()) continue;
+        // A maximised window takes part at its normal size.
+        if (sub->isMaximized()) sub->showNormal();
+        windows.append(sub);
     }
+    return windows;
+}
+
+// The distance from a window's top edge to its client area: its title bar and border.
+static int32_t TitleStep(QMdiSubWindow* sub)
+{
+    const int32_t titleBar = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    const int32_t client = sub->widget() ? sub->widget()->y() : 0;
+    return std::max(titleBar, client) + 1;
+}
+
+// Each window is sized to its tile, which no two windows share unless the area is too
+// small for all of them; then the title bars of a tile's stack stay visible.
+void MainFrame::TileSubWindows(bool sideBySide)
+{
+    const QList<QMdiSubWindow*> windows = ArrangedWindows(mdiArea);
+    if (windows.isEmpty()) return;
+    QSize minimum(0, 0);
+    for (QMdiSubWindow* sub : windows)
+        minimum = minimum.expandedTo(sub->minimumSize().expandedTo(sub->minimumSizeHint()));
+    const std::vector<QRect> places =
+        TileGeometry(static_cast<int32_t>(windows.size()), mdiArea->viewport()->size(), minimum,
+                     TitleStep(windows.front()), sideBySide);
+    for (qsizetype i = windows.size() - 1; i >= 0; --i) {
+        windows.at(i)->setGeometry(places[static_cast<size_t>(i)]);
+        windows.at(i)->raise();
+    }
+}
+
+// Each window keeps its size; they step down and right by a title bar from the top-left
+// corner, starting over at the top when a window would reach below the area, with the
+// front window last, on top.
+void MainFrame::CascadeSubWindows()
+{
+    QList<QMdiSubWindow*> windows = ArrangedWindows(mdiArea);
+    if (windows.isEmpty()) return;
+    const int32_t step = TitleStep(windows.front());
+    const int32_t height = mdiArea->viewport()->height();
+    int32_t level = 0;
+    for (qsizetype i = windows.size() - 1; i >= 0; --i) {
+        QMdiSubWindow* sub = windows.at(i);
+        if (level > 0 && level * step + sub->height() > height) level = 0;
+        sub->move(level * step, level * step);
+        sub->raise();
+        ++level;
+    }
+}
+
+FocusReturn::FocusReturn() : widget(QApplication::focusWidget()) {}
+
+FocusReturn::~FocusReturn()
+{
+    AppState& app = App();
+    QWidget* frame = app.mainFrame;
+    // While an outer box is still open, the focus is its own; it returns when that closes.
+    if (!frame || !frame->isVisible() || QApplication::activeModalWidget()) return;
+    QMdiSubWindow* active = app.mdiArea ? app.mdiArea->activeSubWindow() : nullptr;
+    QWidget* target = active;
+    if (widget && widget->isVisible() && widget->window() == frame &&
+        (!active || active->isAncestorOf(widget)))
+        target = widget;
+    if (!frame->isActiveWindow()) frame->activateWindow();
+    if (target && !target->hasFocus()) target->setFocus(Qt::OtherFocusReason);
 }
 
 void MainFrame::OpenPaths(const QStringList& paths)
@@ -383,6 +524,8 @@ void MainFrame::dropEvent(QDropEvent* event)
         paths.append(LocalFileName(url));
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    // A file that cannot be read ends in an error box.
+    const FocusReturn focusReturn;
     OpenPaths(paths);
 }
 

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QRect>
 #include <QStringList>
 
 #include <cstdint>
+#include <vector>
 
 class QMdiArea;
 class QMenu;
@@ -55,10 +58,38 @@ class MainFrame : public QMainWindow {
     void CreateActionsAndMenus();
     void RebuildWindowMenu();
     void TileSubWindows(bool sideBySide);
+    void CascadeSubWindows();
 
     QMdiArea* mdiArea = nullptr;
     QMenu* windowMenu = nullptr;
     int32_t fixedWindowItems = 0;
+};
+
+// Where the tile commands put `count` windows in an area: tiles that do not overlap and
+// together cover it, columns side by side or rows one above the other, and beyond three
+// windows a grid whose columns and rows follow the area's shape. When tiles that small
+// could not hold a window of `minimum` size, fewer tiles are used and the windows left
+// over are stacked in them, each `step` (a title bar) lower and further right than the one
+// behind it, so that every title bar stays visible. Entry i is the place of window i; in
+// a stack, window i must lie on top of every later window of its tile (the first window,
+// the front one, lowest and on top).
+std::vector<QRect> TileGeometry(int32_t count, QSize area, QSize minimum, int32_t step,
+                                bool sideBySide);
+
+// While alive, remembers the widget with the keyboard focus; when it goes, after a modal
+// box or dialog has closed, the frame is made active again and the focus goes back there
+// (or to the active capture window, if that one is gone or no longer active). Under a
+// window manager the frame does not always get the focus back by itself, and the next
+// shortcut would go nowhere.
+class FocusReturn {
+  public:
+    FocusReturn();
+    ~FocusReturn();
+    FocusReturn(const FocusReturn&) = delete;
+    FocusReturn& operator=(const FocusReturn&) = delete;
+
+  private:
+    QPointer<QWidget> widget;
 };
 
 // What the program needs before its first window: the stored pictures compiled into the

@@ -37,8 +37,8 @@ const char UsageText[] =
     "  kurvex-cli info    FILE.sav...\n"
     "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
-    "  kurvex-cli png     FILE.sav... [-o OUT] [--zoom Z] [--scroll S] [--cursors A,B] "
-    "[--math SPEC]...\n"
+    "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
+    "[--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli --help | --version\n"
@@ -46,6 +46,8 @@ const char UsageText[] =
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
     "                 beside its input with the extension replaced); -o - writes csv\n"
     "                 and raw to standard output\n"
+    "  --size WxH     picture size in pixels, as a window's screen of that size exports it\n"
+    "                 (default 600x400, from 240x160 up to 16384 each way)\n"
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
     "  --scroll S     first visible sample, clamped as the window clamps it\n"
     "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
@@ -64,6 +66,7 @@ struct Options {
     int32_t measureMode;
     QStringList files;
     QString output;
+    std::optional<std::pair<int32_t, int32_t>> size;
     std::optional<int32_t> zoom;
     std::optional<int32_t> scroll;
     std::optional<std::pair<int32_t, int32_t>> cursors;
@@ -146,6 +149,17 @@ QString ParseArguments(const QStringList& args, Options& options)
             if (QString why = needs(takesOutput); !why.isEmpty()) return why;
             options.output = args[++i];
             if (options.output.isEmpty()) return QStringLiteral("-o needs a file name");
+        } else if (arg == u"--size") {
+            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            // The smallest screen a window can be given, and a picture that an encoder
+            // and a viewer can still hold.
+            const QStringList parts = args[++i].split(u'x');
+            int32_t width = 0;
+            int32_t height = 0;
+            if (parts.size() != 2 || !ParseInt(parts[0], width) || !ParseInt(parts[1], height) ||
+                width < 240 || height < 160 || width > 16384 || height > 16384)
+                return QStringLiteral("--size takes WxH from 240x160 up to 16384x16384");
+            options.size = std::make_pair(width, height);
         } else if (arg == u"--zoom") {
             if (QString why = needs(takesView); !why.isEmpty()) return why;
             int32_t zoom = 0;
@@ -279,6 +293,7 @@ bool WriteOutput(const Options& options, const Capture& capture, const QString& 
         return ExportRaw(capture, path);
     case Command::Png: {
         CaptureView view = NewCaptureView(capture);
+        if (options.size) std::tie(view.imageWidth, view.imageHeight) = *options.size;
         if (options.zoom) ZoomView(view, capture.samplesPerChannel, *options.zoom);
         if (options.scroll) ScrollView(view, capture.samplesPerChannel, *options.scroll);
         if (options.cursors) {

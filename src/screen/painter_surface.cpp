@@ -58,7 +58,7 @@ bool PainterSurface::BeginDrawing()
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setBackgroundMode(Qt::TransparentMode);
     painter->setBrush(Qt::NoBrush);
-    currentFont = QGuiApplication::font();
+    currentFont = DefaultFont();
     painter->setFont(currentFont);
     selectedPen = QPen();
     painter->setPen(selectedPen);
@@ -276,9 +276,25 @@ void PainterSurface::SelectFont(FontHandle font)
     if (drawing) painter->setFont(currentFont);
 }
 
+void PainterSurface::SetTextScale(double scale)
+{
+    textScale = scale > 0.0 ? scale : 1.0;
+}
+
+QFont PainterSurface::DefaultFont() const
+{
+    QFont font = QGuiApplication::font();
+    if (textScale == 1.0) return font;
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * textScale);
+    else if (font.pixelSize() > 0)
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * textScale))));
+    return font;
+}
+
 void PainterSurface::SelectDefaultFont()
 {
-    currentFont = QGuiApplication::font();
+    currentFont = DefaultFont();
     if (drawing) painter->setFont(currentFont);
 }
 

@@ -30,6 +30,10 @@ class PainterSurface final : public DrawingSurface {
     PainterSurface(const PainterSurface&) = delete;
     PainterSurface& operator=(const PainterSurface&) = delete;
 
+    // The default label font at `scale` times its size: an image drawn in device pixels
+    // for a display with that device pixel ratio keeps the labels' apparent size.
+    void SetTextScale(double scale);
+
     bool BeginDrawing() override;
     void EndDrawing() override;
     int32_t SurfaceWidth() const override;
@@ -78,7 +82,10 @@ class PainterSurface final : public DrawingSurface {
     bool drawing;
     std::vector<PenSlot> pens; // handle = index + 1
     std::vector<FontSlot> fonts;
+    QFont DefaultFont() const;
+
     QFont currentFont;
+    double textScale = 1.0;
     QPen selectedPen;    // restored after text, which draws in its own colour
     DirectTarget direct; // bits is null when every line goes through the painter
     bool directPen;      // the selected pen is one pixel wide and solid

@@ -1,6 +1,7 @@
 #include "screen/screen_renderer.h"
 
 #include "screen/painter_surface.h"
+#include "screen/view.h"
 #include "text/format_text.h"
 
 #include <QFileInfo>
@@ -391,5 +392,24 @@ QImage RenderScreenImage(const Capture& capture, const RenderRequest& request)
     image.fill(Qt::black);
     PainterSurface surface(&image);
     ScreenRenderer(capture, surface, request);
+    return image;
+}
+
+QImage RenderScreenImage(const Capture& capture, const RenderRequest& request, double ratio)
+{
+    if (!(ratio > 1.0)) return RenderScreenImage(capture, request);
+    const RenderRequest device = AtPixelRatio(request, ratio);
+    if (device.width < 1 || device.height < 1) return QImage();
+    QImage image(device.width, device.height, QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    image.fill(Qt::black);
+    {
+        // The ratio is set afterwards: drawing must not go through a scaled painter, which
+        // would widen every one-pixel pen to r device pixels.
+        PainterSurface surface(&image);
+        surface.SetTextScale(ratio);
+        ScreenRenderer(capture, surface, device);
+    }
+    image.setDevicePixelRatio(ratio);
     return image;
 }

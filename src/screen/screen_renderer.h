@@ -16,6 +16,12 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
 // cleared to black first. A null image when it cannot be created.
 QImage RenderScreenImage(const Capture& capture, const RenderRequest& request);
 
+// The same for a display with `ratio` device pixels per logical pixel: the request's
+// W x H are logical, the image has W·r x H·r device pixels with one-pixel pens one device
+// pixel wide and the labels at their apparent size at r = 1, and it carries the ratio so
+// that it is shown at W x H without scaling. A ratio of 1 or less gives the plain image.
+QImage RenderScreenImage(const Capture& capture, const RenderRequest& request, double ratio);
+
 // The pieces of the trace arithmetic, shared with the tests and the benchmark.
 
 // Column of a sample `offset` samples right of the first visible one: width x offset div

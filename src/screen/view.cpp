@@ -1,6 +1,7 @@
 #include "screen/view.h"
 
 #include <algorithm>
+#include <cmath>
 
 void ScreenImageSize(const Capture& capture, int32_t& width, int32_t& height)
 {
@@ -64,9 +65,22 @@ void ZoomView(CaptureView& view, int32_t samplesPerChannel, int32_t position)
 
 int32_t SampleAtColumn(const CaptureView& view, int32_t x)
 {
-    if (view.imageWidth <= 0)
-        return view.firstSample;
+    if (view.imageWidth <= 0) return view.firstSample;
     return view.firstSample + x * view.visibleCount / view.imageWidth;
+}
+
+int32_t DevicePixels(int32_t logical, double ratio)
+{
+    if (!(ratio > 1.0)) return logical;
+    return static_cast<int32_t>(std::lround(logical * ratio));
+}
+
+int32_t SampleAtDeviceColumn(const CaptureView& view, int32_t x, double ratio)
+{
+    const int32_t columns = DevicePixels(view.imageWidth, ratio);
+    if (columns <= 0) return view.firstSample;
+    const int32_t column = std::clamp(x, 0, columns - 1);
+    return view.firstSample + static_cast<int32_t>(int64_t{column} * view.visibleCount / columns);
 }
 
 static RenderRequest BaseRequest(const CaptureView& view)
@@ -86,6 +100,13 @@ RenderRequest WindowRenderRequest(const CaptureView& view)
     RenderRequest request = BaseRequest(view);
     request.showTrigger = true;
     request.showCursors = view.cursorsShown != 0;
+    return request;
+}
+
+RenderRequest AtPixelRatio(RenderRequest request, double ratio)
+{
+    request.width = DevicePixels(request.width, ratio);
+    request.height = DevicePixels(request.height, ratio);
     return request;
 }
 

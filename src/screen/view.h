@@ -54,8 +54,19 @@ void ZoomView(CaptureView& view, int32_t samplesPerChannel, int32_t position);
 // The sample under pixel column x of the screen image (truncating, 32-bit).
 int32_t SampleAtColumn(const CaptureView& view, int32_t x);
 
+// Device pixels for `logical` pixels at a display's device pixel ratio, rounded to the
+// nearest; a ratio below 1 (or none) counts as 1.
+int32_t DevicePixels(int32_t logical, double ratio);
+
+// The sample under device pixel column x of the image drawn at `ratio`: the rule of
+// SampleAtColumn over the DevicePixels(imageWidth) columns the renderer drew, so that a
+// press lands on the sample drawn under the pointer. x is clamped into the image.
+int32_t SampleAtDeviceColumn(const CaptureView& view, int32_t x, double ratio);
+
 // The window's own screen image.
 RenderRequest WindowRenderRequest(const CaptureView& view);
+// The same request in device pixels: width and height times the ratio (rounded).
+RenderRequest AtPixelRatio(RenderRequest request, double ratio);
 // PNG file and clipboard: channel scales and the TIME label, cursors as the window shows them.
 RenderRequest ImageRenderRequest(const CaptureView& view);
 // Printed page and print preview: paper style, scales, TIME, file name; no trigger, no cursors.

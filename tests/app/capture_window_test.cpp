@@ -64,10 +64,10 @@ TEST_F(AppTest, NewWindowShowsTheWholeRecord)
     EXPECT_EQ(w.counts.settingsFills, 1);
     EXPECT_FALSE(w.resultsBox->isEnabled());
     EXPECT_TRUE(w.cursor1Box->toPlainText().isEmpty());
-    // No sizing border, no minimise or maximise box.
+    // A sizing border and a maximise box, but no minimise box.
     EXPECT_FALSE(w.window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(w.window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
+    EXPECT_TRUE(w.window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_NE(w.window->minimumSize(), w.window->maximumSize());
 }
 
 // The worked examples with N = 1000: zoom in and out, the smallest zoom step, and zooming

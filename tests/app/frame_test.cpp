@@ -357,21 +357,23 @@ TEST_F(AppTest, WindowMenuListsTheOpenWindows)
         EXPECT_TRUE(items.at(4)->isSeparator());
         EXPECT_EQ(items.at(5)->text(), u"&1 b&&c.sav"_s);
         EXPECT_EQ(items.at(6)->text(), u"&2 a.sav"_s);
+        // The active window, a's (in front after opening), is ticked; after choosing b's
+        // entry, b's.
+        EXPECT_EQ(items.at(5)->isChecked(), round == 1);
+        EXPECT_EQ(items.at(6)->isChecked(), round == 0);
+        if (round == 0) Q_EMIT items.at(5)->trigger();
     }
-    Q_EMIT frame->WindowMenu()->actions().at(5)->trigger();
     EXPECT_EQ(ActiveTitle(frame->MdiArea()), u"b&c.sav"_s);
 }
 
-TEST_F(AppTest, TileAndCascadeKeepTheWindowSize)
+TEST_F(AppTest, CascadeKeepsTheWindowSize)
 {
     const QString a = WriteCapture(u"a.sav"_s);
     Start({a, a, a});
     const QSize size = Window().window->size();
-    for (int32_t id : {CommandTileVertical, CommandTileHorizontal, CommandCascade}) {
-        frame->RunCommand(id);
-        for (const auto& w : App().captureWindows)
-            EXPECT_EQ(w->window->size(), size);
-    }
+    frame->RunCommand(CommandCascade);
+    for (const auto& w : App().captureWindows)
+        EXPECT_EQ(w->window->size(), size);
 }
 
 TEST(FileRequesters, FilterPatternsBecomeTheDialogsFilterList)

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -99,6 +100,12 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("csv"), a, QStringLiteral("--bogus")},
         {QStringLiteral("csv"), a, QStringLiteral("-o"), QString()},
         {u"png"_s, a, u"-o"_s, u"-"_s},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("239x160")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("240x159")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("16385x400")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("600x16385")},
+        {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("600")},
+        {QStringLiteral("csv"), a, QStringLiteral("--size"), QStringLiteral("600x400")},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -238,6 +245,24 @@ TEST_F(Cli, TextCommandsPrintWhatTheWindowShows)
         measure.out.startsWith(QStringLiteral("==> ") + a + QStringLiteral(" <==\n") + expected))
         << measure.out.toStdString();
     EXPECT_TRUE(measure.out.contains(QStringLiteral("Kanal 2: 500 mV\n==> ") + b));
+}
+
+// The picture a window's screen of that size exports; 600x400 is the default, byte for byte.
+TEST_F(Cli, PngSizeIsTheWindowScreensSize)
+{
+    const QString a = Write(QStringLiteral("a.sav"), BuildSav(TwoChannels(1000)));
+    const auto png = [&](const QStringList& size) {
+        const QString out = dir.filePath(QStringLiteral("out.png"));
+        EXPECT_EQ(
+            RunCli(QStringList{QStringLiteral("png"), a, QStringLiteral("-o"), out} + size).status,
+            0);
+        QFile file(out);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray plain = png({});
+    EXPECT_EQ(png({QStringLiteral("--size"), QStringLiteral("600x400")}), plain);
+    const QByteArray large = png({QStringLiteral("--size"), QStringLiteral("1900x1000")});
+    EXPECT_EQ(QImage::fromData(large).size(), QSize(1900, 1000));
 }
 
 TEST_F(Cli, MathOptionsApplyInOrder)

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -260,5 +261,36 @@ TEST(PainterSurface, SlopedLinesAreThinExactAndClippedConsistently)
         EXPECT_EQ(lit, std::max(std::abs(dx), std::abs(dy)) + 1);
         EXPECT_NE(Pixel(large, x1 + 320, y1 + 320), 0u);
         EXPECT_NE(Pixel(large, x2 + 320, y2 + 320), 0u);
+    }
+}
+
+// At a display's device pixel ratio r the image has r times the pixels each way, pens stay
+// one device pixel wide and the CH1 label keeps its apparent size.
+TEST(PainterSurface, PixelRatioGivesDevicePixelsAndKeepsLabelSize)
+{
+    Capture capture = MakeCapture(600, 1.0);
+    const auto labelHeight = [](const QImage& image) {
+        QRect box;
+        for (int y = 0; y < image.height() / 10; ++y)
+            for (int x = 0; x < image.width() / 6; ++x)
+                if (Pixel(image, x, y) == 0x00FFFF) box |= QRect(x, y, 1, 1);
+        return box.height();
+    };
+    const int plainLabel = labelHeight(RenderScreenImage(capture, Request(600, 400, 600)));
+    for (double ratio : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(ratio);
+        const QImage image = RenderScreenImage(capture, Request(600, 400, 600), ratio);
+        ASSERT_EQ(image.size(), QSize(600, 400) * ratio);
+        EXPECT_EQ(image.devicePixelRatio(), ratio);
+        // A grid line (column) and the trace at +1 division (row): one device pixel each.
+        const int gridX = image.width() / 12, y = image.height() / 16;
+        const int traceY = image.height() * 3 / 8, x = image.width() / 24;
+        EXPECT_EQ(std::vector<QRgb>({Pixel(image, gridX - 1, y), Pixel(image, gridX, y),
+                                     Pixel(image, gridX + 1, y)}),
+                  std::vector<QRgb>({0, 0x404040, 0}));
+        EXPECT_EQ(std::vector<QRgb>({Pixel(image, x, traceY - 1), Pixel(image, x, traceY),
+                                     Pixel(image, x, traceY + 1)}),
+                  std::vector<QRgb>({0, 0x00FFFF, 0}));
+        EXPECT_NEAR(labelHeight(image), plainLabel * ratio, 0.25 * plainLabel * ratio);
     }
 }
