@@ -174,7 +174,13 @@ std::optional<double> ClearMode(const std::vector<int32_t>& bins, size_t lo, siz
         bandCount += bins[k];
         bandSum += bins[k] * (minimum + static_cast<double>(k) * binWidth);
     }
-    if (partCount == 0 || 2 * bandCount < partCount) return std::nullopt;
+    // Half of the part, and twice what an even spread over the part would put there: in a
+    // part only a few steps wide, the band holds half of anything.
+    const auto partBins = static_cast<int64_t>(hi - lo);
+    const auto bandBins = static_cast<int64_t>(to - from);
+    if (partCount == 0 || 2 * bandCount < partCount ||
+        bandCount * partBins < 2 * bandBins * partCount)
+        return std::nullopt;
     return bandSum / static_cast<double>(bandCount);
 }
 

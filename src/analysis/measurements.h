@@ -7,8 +7,10 @@
 // one bin per sample step (1/25 division of the channel's scale; at most 65536 bins, wider
 // when a math trace spans more). The bins at or above the middle of the range form the
 // upper part, the others the lower part. In each part the fullest bin is its mode. The mode
-// is clear when the bins within two steps of it hold at least half of that part's samples:
-// the level is then the mean of the samples in those bins. Otherwise the part has no state
+// is clear when the bins within two steps of it hold at least half of that part's samples,
+// and at least twice the share that an even spread over the part would give them (in a part
+// only a few steps wide, five bins hold half of anything): the level is then the mean of
+// the samples in those bins. Otherwise the part has no state
 // (a sine, a triangle, a ramp spread their samples over the whole part) and the level is
 // the maximum (upper) or the minimum (lower). Each part is judged on its own, so a pulse
 // that settles at its base but not at its top still gets its base from the histogram.

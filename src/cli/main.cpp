@@ -102,9 +102,10 @@ QString ParseArguments(const QStringList& args, Options& options)
 
     qsizetype i = 1;
     if (options.command == Command::Measure) {
-        static const std::pair<const char16_t*, int32_t> modes[] = {
-            {u"peak", MeasurePeak}, {u"rms", MeasureRms}, {u"mean", MeasureMean},
-            {u"all", MeasureAllMode}};
+        static const std::pair<const char16_t*, int32_t> modes[] = {{u"peak", MeasurePeak},
+                                                                    {u"rms", MeasureRms},
+                                                                    {u"mean", MeasureMean},
+                                                                    {u"all", MeasureAllMode}};
         const auto mode =
             i < args.size()
                 ? std::find_if(std::begin(modes), std::end(modes),
