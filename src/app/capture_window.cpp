@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/math_dialog.h"
+#include "app/measurements_window.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -428,6 +429,7 @@ void RefreshCaptureWindow()
         w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v)));
         ++w.counts.renders;
     }
+    RefreshMeasurementsWindow(w, bits);
     bits = 0;
 }
 
@@ -490,6 +492,7 @@ void CloseCaptureWindow()
     CaptureWindow* current = app.currentWindow;
     if (!current) return;
     app.currentWindow = nullptr;
+    CloseMeasurementsWindow(*current);
     FreeSamples(current->capture);
     QMdiSubWindow* sub = current->window;
     auto found = std::find_if(app.captureWindows.begin(), app.captureWindows.end(),

@@ -16,6 +16,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class MeasurementsWindow;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -133,6 +134,7 @@ struct CaptureWindow {
     QPlainTextEdit* resultsBox;
 
     Capture capture;
+    MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
 };
 
 // A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.
