@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -28,13 +29,16 @@ static void CopyTable(const MeasurementsWindow* window)
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(window->text);
 }
 
-MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+// A dialog in the window system's eyes: it stays above the frame it belongs to, but it is
+// never modal.
+MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog)
 {
     table = new QTableWidget(MeasurementCount, 0, this);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setAlternatingRowColors(true);
+    table->setWordWrap(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     for (int32_t key = 0; key < MeasurementCount; ++key) {
         const MeasurementRow& row = MeasurementRowOf(key);
         auto* header = new QTableWidgetItem(QString::fromUtf16(row.label));
@@ -51,7 +55,6 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Wi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table);
     layout->addLayout(buttons);
-    resize(420, 640);
 }
 
 // Ctrl+C in the table copies all of it, not just the current cell as the table would.
@@ -110,18 +113,47 @@ static void UpdateMeasurements(CaptureWindow& window)
     FillTable(m, window.capture);
 }
 
+// Large enough for every row and value, so that the first view needs no scrolling.
+static QSize FittingSize(const MeasurementsWindow& m)
+{
+    // The view's own measure of a column is public only on its base.
+    const QAbstractItemView* view = m.table;
+    const QTableWidget* t = m.table;
+    int32_t width = t->verticalHeader()->sizeHint().width() + 2 * t->frameWidth();
+    for (int32_t column = 0; column < t->columnCount(); ++column)
+        width += std::max(view->sizeHintForColumn(column), 90) + 12;
+    const int32_t height = t->horizontalHeader()->sizeHint().height() +
+                           t->verticalHeader()->length() + 2 * t->frameWidth();
+    const QMargins margins = m.layout()->contentsMargins();
+    return {std::max(width, 360) + margins.left() + margins.right(),
+            height + m.layout()->spacing() + m.copyButton->sizeHint().height() + margins.top() +
+                margins.bottom()};
+}
+
 void ShowMeasurementsWindow(CaptureWindow& window)
 {
-    if (!window.measurementsWindow) {
-        window.measurementsWindow = new MeasurementsWindow(App().mainFrame);
-        window.measurementsWindow->setWindowTitle(u"Messungen - "_s +
-                                                  QFileInfo(window.capture.filePath).fileName());
-    }
     MeasurementsWindow* m = window.measurementsWindow;
+    const bool created = !m;
+    if (created) {
+        m = window.measurementsWindow = new MeasurementsWindow(App().mainFrame);
+        m->setWindowTitle(u"Messungen - "_s + QFileInfo(window.capture.filePath).fileName());
+    }
     m->show();
+    UpdateMeasurements(window);
+    if (created) {
+        // Beside its capture window, where both can be read at once, as far as the screen
+        // allows.
+        m->resize(FittingSize(*m));
+        const QRect beside(window.window->mapToGlobal(QPoint(window.window->width() + 8, 0)),
+                           m->frameGeometry().size());
+        const QRect screen = m->screen()->availableGeometry();
+        m->move(std::clamp(beside.x(), screen.left(),
+                           std::max(screen.left(), screen.right() - beside.width())),
+                std::clamp(beside.y(), screen.top(),
+                           std::max(screen.top(), screen.bottom() - beside.height())));
+    }
     m->raise();
     m->activateWindow();
-    UpdateMeasurements(window);
 }
 
 void RefreshMeasurementsWindow(CaptureWindow& window, int32_t staleBits)
