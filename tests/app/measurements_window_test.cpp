@@ -21,18 +21,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-CaptureWindow& WindowTitled(const QString& title)
-{
-    for (const auto& entry : App().captureWindows)
-        if (entry->window->windowTitle() == title) return *entry;
-    ADD_FAILURE() << title.toStdString();
-    return *App().captureWindows.front();
-}
-
-} // namespace
-
 TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
 {
     Start();
@@ -51,33 +39,23 @@ TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
     frame->OpenPaths({WriteCapture(u"a.sav"_s), WriteCapture(u"b.sav"_s, 1000, 1)});
     Q_EMIT analysis->aboutToShow();
     EXPECT_TRUE(item->isEnabled());
-    CaptureWindow& a = WindowTitled(u"a.sav"_s);
-    CaptureWindow& b = WindowTitled(u"b.sav"_s);
-    frame->MdiArea()->setActiveSubWindow(a.window);
-    frame->RunCommand(CommandMeasurements);
-    QPointer<MeasurementsWindow> m = a.measurementsWindow;
-    ASSERT_TRUE(m);
-    EXPECT_TRUE(m->isVisible());
-    EXPECT_EQ(m->windowTitle(), u"Messungen - a.sav"_s);
-    ASSERT_EQ(m->table->columnCount(), 2);
-    EXPECT_EQ(m->table->horizontalHeaderItem(1)->text(), u"Kanal 2"_s);
-    EXPECT_EQ(m->table->verticalHeaderItem(MeasurementFrequency)->text(), u"Frequenz"_s);
-    for (int32_t key = 0; key < MeasurementCount; ++key)
-        EXPECT_FALSE(m->table->item(key, 0)->toolTip().isEmpty());
-    m->close();
-    frame->RunCommand(CommandMeasurements);
-    EXPECT_EQ(a.measurementsWindow, m.data()); // the same window, shown again
-    EXPECT_TRUE(m->isVisible());
-
-    frame->MdiArea()->setActiveSubWindow(b.window);
-    frame->RunCommand(CommandMeasurements);
-    ASSERT_TRUE(b.measurementsWindow);
-    EXPECT_NE(b.measurementsWindow, m.data());
-    EXPECT_EQ(b.measurementsWindow->table->columnCount(), 1);
-
-    ASSERT_TRUE(FindCaptureWindow(a.window));
+    QPointer<MeasurementsWindow> shown[2];
+    for (int32_t pass = 0; pass < 3; ++pass) { // a, b, a again: the same window
+        CaptureWindow& w = Window(pass % 2);
+        frame->MdiArea()->setActiveSubWindow(w.window);
+        frame->RunCommand(CommandMeasurements);
+        ASSERT_TRUE(w.measurementsWindow && w.measurementsWindow->isVisible());
+        if (pass < 2) shown[pass] = w.measurementsWindow;
+        EXPECT_EQ(w.measurementsWindow, shown[pass % 2].data());
+        EXPECT_EQ(w.measurementsWindow->windowTitle(), u"Messungen - "_s + w.window->windowTitle());
+        EXPECT_EQ(w.measurementsWindow->table->columnCount(), pass % 2 ? 2 : 1);
+        w.measurementsWindow->close();
+    }
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_FALSE(shown[0]->table->item(MeasurementRise, 0)->toolTip().isEmpty());
+    ASSERT_TRUE(FindCaptureWindow(Window(0).window));
     CloseCaptureWindow();
-    EXPECT_TRUE(m.isNull());
+    EXPECT_TRUE(shown[0].isNull());
 }
 
 TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)

@@ -11,59 +11,46 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(MeasureAllCli, PrintsTheWindowsTableOverTheCursorRange)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    SavFile file{};
+    const QString path = dir.filePath(QStringLiteral("a.sav"));
+    SavFile sav{};
     for (int32_t c = 0; c < 2; ++c) {
         SavChannel channel{};
         channel.scaleMicroVolts = 500000;
         channel.sampleIntervalPs = 12000000;
         for (int32_t i = 0; i < 1000; ++i)
-            channel.raw.push_back(static_cast<uint16_t>((i + 30 * c) / 40 % 2 ? 178 : 78));
-        file.channels.push_back(channel);
+            channel.raw.push_back((i + 30 * c) / 40 % 2 ? 178 : 78);
+        sav.channels.push_back(channel);
     }
-    const QString path = dir.filePath(QStringLiteral("a.sav"));
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(BuildSav(file));
-    out.close();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(BuildSav(sav)) > 0);
+    file.close();
     Capture capture{};
-    ASSERT_EQ(ReadCapture(capture, path), ReadOk);
     MathSettings math{};
-    ASSERT_TRUE(ParseMathSpec(u"x-y:ch1:ch2", math));
+    ASSERT_TRUE(ReadCapture(capture, path) == ReadOk && ParseMathSpec(u"x-y:ch1:ch2", math));
     ComputeMath(capture, math);
     const MeasurementTable table = MeasureAll(capture, 900, 100);
+    EXPECT_TRUE(
+        MeasurementTableText(table, false).startsWith(u"Messung\tKanal 1\tKanal 2\tMath\n"));
 
-    struct Case {
-        QStringList args;
-        int status;
-        QString out;
-    };
-    const QStringList common = {
+    const QStringList args = {
         QStringLiteral("measure"),    QStringLiteral("all"),     path,
         QStringLiteral("--cursors"),  QStringLiteral("900,100"), QStringLiteral("--math"),
         QStringLiteral("x-y:ch1:ch2")};
-    const Case cases[] = {
-        {common, 0, MeasurementTableText(table, false)},
-        {common + QStringList{QStringLiteral("--numbers")}, 0, MeasurementTableText(table, true)},
+    const std::tuple<QStringList, int, QString> cases[] = {
+        {args, 0, MeasurementTableText(table, false)},
+        {args + QStringList{QStringLiteral("--numbers")}, 0, MeasurementTableText(table, true)},
         {{QStringLiteral("measure"), QStringLiteral("peak"), path, QStringLiteral("--numbers")},
          64,
          QString()},
-        {{QStringLiteral("cursors"), path, QStringLiteral("--numbers")}, 64, QString()},
     };
-    for (const Case& c : cases) {
+    for (const auto& [arguments, status, out] : cases) {
         QProcess process;
-        process.start(QStringLiteral(KURVEX_CLI_PATH), c.args);
+        process.start(QStringLiteral(KURVEX_CLI_PATH), arguments);
         ASSERT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitCode(), c.status) << c.args.join(u' ').toStdString();
-        EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), c.out);
+        EXPECT_EQ(process.exitCode(), status) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), out);
     }
-    EXPECT_TRUE(
-        MeasurementTableText(table, false).startsWith(u"Messung\tKanal 1\tKanal 2\tMath\n"));
 }
-
-} // namespace
