@@ -188,10 +188,12 @@ StateLevels FindStateLevels(const std::vector<double>& v, double minimum, double
                             double voltsPerDiv)
 {
     const double range = maximum - minimum;
-    if (!(range > 0)) return {maximum, minimum};
+    // A range beyond the doubles (a math trace near +-1e308) has no bins to count in.
+    if (!(range > 0) || !std::isfinite(range)) return {maximum, minimum};
     double binWidth = std::fabs(voltsPerDiv) / StepsPerDivision;
     if (!(binWidth > 0) || !std::isfinite(binWidth) || range / binWidth > MaxBins - 1)
         binWidth = range / (MaxBins - 1);
+    if (!(binWidth > 0)) return {maximum, minimum}; // a range too small to divide
     const auto binCount = static_cast<size_t>(range / binWidth + 0.5) + 1;
     std::vector<int32_t> bins(binCount);
     for (const double x : v) {

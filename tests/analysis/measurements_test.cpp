@@ -177,6 +177,8 @@ TEST(MeasurementsTest, WhatCannotBeMeasuredHasNoValue)
         {"single edge", [](int32_t i) { return i < 500 ? -1.0 : 2.0; }, 0, 999, edge},
         {"two samples", [](int32_t i) { return i % 2 ? 1.0 : -1.0; }, 10, 11, edge},
         {"one sample", [](int32_t i) { return i * 0.01; }, 5, 5, levels},
+        {"beyond the doubles", [](int32_t i) { return i % 2 ? 1e308 : -1e308; }, 0, 999,
+         QStringLiteral("max min top base mean edges")},
         {"all NaN", [](int32_t) { return double(NAN); }, 0, 999, QString()},
         {"infinite spikes",
          [](int32_t i) { return i % 397 == 0 ? INFINITY : (i / 50 % 2 ? 1.0 : -1.0); }, 0, 999,
