@@ -4,6 +4,7 @@
 #include "app/artwork.h"
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
+#include "app/measurements_window.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -551,6 +552,7 @@ void RefreshCaptureWindow()
         w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v), ScreenPixelRatio(w)));
         ++w.counts.renders;
     }
+    RefreshMeasurementsWindow(w, bits);
     bits = 0;
     w.refreshing = false;
 }
@@ -616,6 +618,7 @@ void CloseCaptureWindow()
     CaptureWindow* current = app.currentWindow;
     if (!current) return;
     app.currentWindow = nullptr;
+    CloseMeasurementsWindow(*current);
     FreeSamples(current->capture);
     QMdiSubWindow* sub = current->window;
     auto found = std::find_if(app.captureWindows.begin(), app.captureWindows.end(),

@@ -17,6 +17,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class MeasurementsWindow;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -151,6 +152,7 @@ struct CaptureWindow {
 
     Capture capture;
     bool refreshing; // inside RefreshCaptureWindow: a resize only marks the image stale
+    MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
 };
 
 // A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.

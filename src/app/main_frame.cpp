@@ -5,6 +5,7 @@
 #include "app/artwork.h"
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
+#include "app/measurements_window.h"
 #include "app/print_preview.h"
 #include "capture/file_name.h"
 #include "output/csv_export.h"
@@ -73,6 +74,8 @@ int32_t CommandForKey(int key, Qt::KeyboardModifiers modifiers)
         return CommandExportCsv;
     case Qt::Key_L:
         return CommandExportRaw;
+    case Qt::Key_M:
+        return CommandMeasurements;
     default:
         return -1;
     }
@@ -202,6 +205,16 @@ void MainFrame::CreateActionsAndMenus()
     fileMenu->addSeparator();
     fileMenu->addAction(makeAction({CommandQuit, u"&Beenden"}));
 
+    // Analyses of the active capture window; nothing to analyse while no window is open.
+    QMenu* analysisMenu = menuBar()->addMenu(u"&Analyse"_s);
+    analysisMenu->addAction(makeAction({CommandMeasurements, u"&Messungen...\tStrg+M"}));
+    const auto enableAnalyses = [analysisMenu] {
+        for (QAction* action : analysisMenu->actions())
+            action->setEnabled(!App().captureWindows.empty());
+    };
+    enableAnalyses();
+    connect(analysisMenu, &QMenu::aboutToShow, this, enableAnalyses);
+
     windowMenu = menuBar()->addMenu(u"&Fenster"_s);
     windowMenu->addAction(makeAction({CommandTileVertical, u"&Nebeneinander"}));
     windowMenu->addAction(makeAction({CommandTileHorizontal, u"&Übereinander"}));
@@ -282,6 +295,10 @@ void MainFrame::RunCommand(int32_t id)
     case CommandExportRaw:
         ExportFlow(u"LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"_s, u"raw"_s,
                    WriteRawExport);
+        return;
+    case CommandMeasurements:
+        if (FindCaptureWindow(mdiArea->currentSubWindow()))
+            ShowMeasurementsWindow(*app.currentWindow);
         return;
     case CommandQuit:
         app.quitRequested = true;

@@ -32,6 +32,8 @@ enum : int32_t {
     CommandTileHorizontal = 14,
     CommandCascade = 15,
     CommandCloseAll = 16,
+    // The window list of "&Fenster" counts from 17 upward; the analysis commands keep clear.
+    CommandMeasurements = 100,
 };
 
 class MainFrame : public QMainWindow {

@@ -2,6 +2,7 @@
 // formatted by the same code as in the window, so the tool prints what the window shows.
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
+#include "cli/measure_all.h"
 #include "math/math_channel.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
@@ -40,6 +41,7 @@ const char UsageText[] =
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
     "[--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
+    "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math SPEC]... [--numbers]\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli --help | --version\n"
     "\n"
@@ -54,6 +56,7 @@ const char UsageText[] =
     "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
     "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
+    "  --numbers      measure all: row keys and plain numbers (V, s, Hz, %, degrees)\n"
     "  --             ends the options: every word after it is a file\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
@@ -64,6 +67,7 @@ enum class Command { Info, Csv, Raw, Png, Measure, Cursors };
 struct Options {
     Command command;
     int32_t measureMode;
+    bool numbers;
     QStringList files;
     QString output;
     std::optional<std::pair<int32_t, int32_t>> size;
@@ -110,14 +114,16 @@ QString ParseArguments(const QStringList& args, Options& options)
 
     qsizetype i = 1;
     if (options.command == Command::Measure) {
-        static const std::pair<const char16_t*, int32_t> modes[] = {
-            {u"peak", MeasurePeak}, {u"rms", MeasureRms}, {u"mean", MeasureMean}};
+        static const std::pair<const char16_t*, int32_t> modes[] = {{u"peak", MeasurePeak},
+                                                                    {u"rms", MeasureRms},
+                                                                    {u"mean", MeasureMean},
+                                                                    {u"all", MeasureAllMode}};
         const auto mode =
             i < args.size()
                 ? std::find_if(std::begin(modes), std::end(modes),
                                [&](const auto& entry) { return args[i] == entry.first; })
                 : std::end(modes);
-        if (mode == std::end(modes)) return QStringLiteral("measure needs peak, rms or mean");
+        if (mode == std::end(modes)) return QStringLiteral("measure needs peak, rms, mean or all");
         options.measureMode = mode->second;
         ++i;
     }
@@ -186,6 +192,10 @@ QString ParseArguments(const QStringList& args, Options& options)
             if (!ParseMathSpec(args[++i], settings))
                 return QStringLiteral("cannot read --math \"%1\"").arg(args[i]);
             options.math.push_back(settings);
+        } else if (arg == u"--numbers") {
+            if (options.command != Command::Measure || options.measureMode != MeasureAllMode)
+                return QStringLiteral("option --numbers goes with measure all only");
+            options.numbers = true;
         } else if (arg.size() > 1 && arg.startsWith(u'-')) {
             return QStringLiteral("unknown option %1").arg(arg);
         } else {
@@ -314,6 +324,8 @@ QString TextOutput(const Options& options, const Capture& capture)
     case Command::Info:
         return SettingsTreeText(capture);
     case Command::Measure:
+        if (options.measureMode == MeasureAllMode)
+            return MeasureAllText(capture, cursor1, cursor2, options.numbers);
         return WithNewlines(MeasureText(capture, cursor1, cursor2, options.measureMode)) + u'\n';
     case Command::Cursors: {
         const CursorTexts texts = CursorReadoutTexts(capture, cursor1, cursor2);

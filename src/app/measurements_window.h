@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The "Messungen" window of a capture window: every automatic measurement of every present
+// channel over the cursor range (or the visible view while the cursors are hidden). It
+// belongs to its capture window, follows that window's refresh and closes with it.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QPushButton;
+class QTableWidget;
+struct CaptureWindow;
+
+class MeasurementsWindow : public QWidget {
+  public:
+    explicit MeasurementsWindow(QWidget* parent);
+
+    QTableWidget* table;
+    QPushButton* copyButton;
+    int32_t recomputations = 0; // lets tests hold the window to one per relevant change
+    // The range and capture state the table shows; stale when the window was hidden.
+    int32_t first = -1;
+    int32_t last = -1;
+    bool stale = true;
+    QString text; // the table as tab-separated lines, for the clipboard
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// "&Messungen...": opens the window of `window`, or brings it to the front.
+void ShowMeasurementsWindow(CaptureWindow& window);
+
+// Part of RefreshCaptureWindow, with the stale bits of that refresh: recomputes the table
+// when its range or the math trace changed, and only then.
+void RefreshMeasurementsWindow(CaptureWindow& window, int32_t staleBits);
+
+// Closes the window with its capture window.
+void CloseMeasurementsWindow(CaptureWindow& window);

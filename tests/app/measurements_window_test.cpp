@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/measurements.h"
+#include "app/measurements_window.h"
+#include "math/math_channel.h"
+
+#include "app_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTableWidget>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
+{
+    Start();
+    QStringList menus;
+    for (QAction* menu : frame->menuBar()->actions())
+        menus.append(menu->text());
+    EXPECT_EQ(menus, (QStringList{u"&Datei"_s, u"&Analyse"_s, u"&Fenster"_s, u"&?"_s}));
+    QMenu* analysis = frame->menuBar()->actions().at(1)->menu();
+    QAction* item = analysis->actions().at(0);
+    EXPECT_EQ(item->text(), u"&Messungen...\tStrg+M"_s);
+    EXPECT_EQ(CommandForKey(Qt::Key_M, Qt::ControlModifier), CommandMeasurements);
+    Q_EMIT analysis->aboutToShow();
+    EXPECT_FALSE(item->isEnabled());
+    frame->RunCommand(CommandMeasurements); // no window: nothing
+
+    frame->OpenPaths({WriteCapture(u"a.sav"_s), WriteCapture(u"b.sav"_s, 1000, 1)});
+    Q_EMIT analysis->aboutToShow();
+    EXPECT_TRUE(item->isEnabled());
+    QPointer<MeasurementsWindow> shown[2];
+    for (int32_t pass = 0; pass < 3; ++pass) { // a, b, a again: the same window
+        CaptureWindow& w = Window(pass % 2);
+        frame->MdiArea()->setActiveSubWindow(w.window);
+        frame->RunCommand(CommandMeasurements);
+        ASSERT_TRUE(w.measurementsWindow && w.measurementsWindow->isVisible());
+        if (pass < 2) shown[pass] = w.measurementsWindow;
+        EXPECT_EQ(w.measurementsWindow, shown[pass % 2].data());
+        EXPECT_EQ(w.measurementsWindow->windowTitle(), u"Messungen - "_s + w.window->windowTitle());
+        EXPECT_EQ(w.measurementsWindow->table->columnCount(), pass % 2 ? 2 : 1);
+        w.measurementsWindow->close();
+    }
+    EXPECT_NE(shown[0], shown[1]);
+    EXPECT_FALSE(shown[0]->table->item(MeasurementRise, 0)->toolTip().isEmpty());
+    ASSERT_TRUE(FindCaptureWindow(Window(0).window));
+    CloseCaptureWindow();
+    EXPECT_TRUE(shown[0].isNull());
+}
+
+TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    CaptureWindow& w = Window();
+    frame->RunCommand(CommandMeasurements);
+    MeasurementsWindow& m = *w.measurementsWindow;
+    EXPECT_EQ(m.recomputations, 1);
+
+    const auto mathChange = [&] {
+        MathSettings settings{};
+        ASSERT_TRUE(ParseMathSpec(u"x*y:ch1:ch2", settings));
+        ComputeMath(w.capture, settings);
+        w.staleBits |= StaleMath;
+        ASSERT_TRUE(FindCaptureWindow(w.window));
+        RefreshCaptureWindow();
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int32_t recomputations; // in this step
+        int32_t first;
+        int32_t last;
+    };
+    const Step steps[] = {
+        {"zoom 80 %", [&] { w.zoomSlider->setValue(1); }, 1, 100, 899},
+        {"scroll", [&] { w.scrollBar->setValue(50); }, 1, 50, 849},
+        {"cursors on", [&] { w.showCursorsBox->setChecked(true); }, 1, 0, 999},
+        {"scroll under the cursors", [&] { w.scrollBar->setValue(0); }, 0, 0, 999},
+        {"cursor 1", [&] { Control(w, ControlScreenImage, ControlEventLeftPress, 300); }, 1, 400,
+         999},
+        {"same cursor again", [&] { Control(w, ControlScreenImage, ControlEventLeftPress, 300); },
+         0, 400, 999},
+        {"math", mathChange, 1, 400, 999},
+        {"hidden", [&] { m.hide(), w.showCursorsBox->setChecked(false); }, 0, 400, 999},
+        {"shown again", [&] { ShowMeasurementsWindow(w); }, 1, 0, 799},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const int32_t before = m.recomputations;
+        step.act();
+        EXPECT_EQ(m.recomputations - before, step.recomputations);
+        EXPECT_EQ(m.first, step.first);
+        EXPECT_EQ(m.last, step.last);
+    }
+    const QString expected = MeasurementTableText(MeasureAll(w.capture, 0, 799), false);
+    EXPECT_EQ(m.text, expected);
+    EXPECT_EQ(m.table->columnCount(), 3);
+
+    // "Kopieren" and Ctrl+C in the table put the whole table on the clipboard.
+    QClipboard* board = QGuiApplication::clipboard();
+    board->clear();
+    m.copyButton->click();
+    EXPECT_EQ(board->text(), expected);
+    board->clear();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+    QApplication::sendEvent(m.table, &press);
+    EXPECT_EQ(board->text(), expected);
+}
