@@ -258,24 +258,32 @@ void FindPeaks(Spectrum& spectrum)
         spectrum.peaks.push_back(RefinePeak(spectrum, maxima[i]));
 }
 
-// Harmonic k is the strongest bin within one bin of k times the fundamental's frequency.
+// Harmonic k is the local maximum within one bin of k times the fundamental's frequency.
+// Where there is none, the harmonic is below the noise: its level is that of the bin nearest
+// to the place where it would be, so that THD still counts what is there.
 void FindHarmonics(Spectrum& spectrum)
 {
     if (spectrum.peaks.empty()) return;
     spectrum.periodic = true;
     spectrum.fundamental = spectrum.peaks.front();
     const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
+    const std::vector<double>& rms = spectrum.rms;
     const double fundamentalBins = spectrum.fundamental.frequency / spectrum.binWidth;
     SampleSum power;
     for (int32_t k = 2; k <= HighestHarmonic; ++k) {
         const double place = k * fundamentalBins;
         if (place > last + 0.5) break;
-        const auto centre = static_cast<int32_t>(std::lround(place));
-        int32_t best = std::clamp(centre, 1, last);
+        const int32_t centre = std::clamp(static_cast<int32_t>(std::lround(place)), 1, last);
+        int32_t best = centre;
         for (int32_t bin = std::max(1, centre - 1); bin <= std::min(last, centre + 1); ++bin)
-            if (spectrum.rms[bin] > spectrum.rms[best]) best = bin;
-        SpectrumPeak harmonic = RefinePeak(spectrum, best);
-        if (!(spectrum.rms[best] > 0)) harmonic.frequency = k * spectrum.fundamental.frequency;
+            if (rms[bin] > rms[best]) best = bin;
+        const bool localMaximum =
+            rms[best] > rms[best - 1] && (best == last || rms[best] >= rms[best + 1]);
+        SpectrumPeak harmonic = RefinePeak(spectrum, localMaximum ? best : centre);
+        if (!localMaximum || std::fabs(harmonic.frequency / spectrum.binWidth - place) > 1.0) {
+            harmonic = SpectrumPeak{centre, k * spectrum.fundamental.frequency, rms[centre],
+                                    spectrum.dbv[centre]};
+        }
         spectrum.harmonics[k - 2] = harmonic;
         spectrum.harmonicCount = k - 1;
         power.Add(harmonic.rms * harmonic.rms);

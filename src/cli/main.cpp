@@ -1,6 +1,7 @@
 // kurvex-cli: the viewer's core routines for scripts and batch work. Every number is
 // formatted by the same code as in the window, so the tool prints what the window shows.
 #include "capture/sav_reader.h"
+#include "cli/spectrum_command.h"
 #include "math/math_channel.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
@@ -35,6 +36,7 @@ const char UsageText[] =
     "[--math SPEC]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
+    KURVEX_SPECTRUM_USAGE_COMMAND
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -45,6 +47,7 @@ const char UsageText[] =
     "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
     "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
+    KURVEX_SPECTRUM_USAGE_OPTIONS
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
     "64 usage error.\n";
@@ -305,6 +308,7 @@ int main(int argc, char** argv)
         std::puts("kurvex-cli " KURVEX_VERSION_TEXT);
         return 0;
     }
+    if (!args.isEmpty() && args[0] == u"spectrum") return RunSpectrumCommand(args);
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
     return Run(options);
