@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/math_dialog.h"
+#include "app/spectrum_window.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -428,6 +429,7 @@ void RefreshCaptureWindow()
         w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v)));
         ++w.counts.renders;
     }
+    FollowSpectrumWindow(w, bits);
     bits = 0;
 }
 

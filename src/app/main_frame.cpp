@@ -6,6 +6,7 @@
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
 #include "app/print_preview.h"
+#include "app/spectrum_window.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
@@ -68,6 +69,8 @@ int32_t CommandForKey(int key, Qt::KeyboardModifiers modifiers)
         return CommandExportCsv;
     case Qt::Key_L:
         return CommandExportRaw;
+    case Qt::Key_K:
+        return CommandSpectrum;
     default:
         return -1;
     }
@@ -194,6 +197,9 @@ void MainFrame::CreateActionsAndMenus()
     fileMenu->addSeparator();
     fileMenu->addAction(makeAction({CommandQuit, u"&Beenden"}));
 
+    QMenu* analysisMenu = menuBar()->addMenu(u"&Analyse"_s);
+    analysisMenu->addAction(makeAction({CommandSpectrum, u"&Spektrum...\tStrg+K"}));
+
     windowMenu = menuBar()->addMenu(u"&Fenster"_s);
     windowMenu->addAction(makeAction({CommandTileVertical, u"&Nebeneinander"}));
     windowMenu->addAction(makeAction({CommandTileHorizontal, u"&Übereinander"}));
@@ -270,6 +276,9 @@ void MainFrame::RunCommand(int32_t id)
     case CommandExportRaw:
         ExportFlow(u"LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"_s, u"raw"_s,
                    WriteRawExport);
+        return;
+    case CommandSpectrum:
+        if (FindCaptureWindow(mdiArea->currentSubWindow())) OpenSpectrumWindow(*app.currentWindow);
         return;
     case CommandQuit:
         app.quitRequested = true;

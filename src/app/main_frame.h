@@ -29,6 +29,7 @@ enum : int32_t {
     CommandTileHorizontal = 14,
     CommandCascade = 15,
     CommandCloseAll = 16,
+    CommandSpectrum = 18,
 };
 
 class MainFrame : public QMainWindow {
