@@ -377,7 +377,9 @@ void ComputeSpectrum(Spectrum& spectrum, const double* samples, int32_t count,
     spectrum.rms.resize(static_cast<size_t>(bins));
     spectrum.dbv.resize(static_cast<size_t>(bins));
     for (int32_t k = 0; k < bins; ++k) {
-        const double magnitude = std::hypot(scratch.output[k][0], scratch.output[k][1]) * scale;
+        const double re = scratch.output[k][0];
+        const double im = scratch.output[k][1];
+        const double magnitude = std::sqrt(re * re + im * im) * scale;
         const bool single = k == 0 || (count % 2 == 0 && k == count / 2);
         const double rms = single ? magnitude : magnitude * std::numbers::sqrt2;
         spectrum.rms[static_cast<size_t>(k)] = rms;
