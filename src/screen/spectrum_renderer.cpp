@@ -278,6 +278,18 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
     batch.Flush();
 
     if (drawn) {
+        // A linear axis labels every n-th line, n as small as lets the widest label fit, so
+        // that the labels keep an even rhythm.
+        if (!request.logFrequency && frequencies.size() > 1) {
+            int32_t widest = 0;
+            for (double f : frequencies)
+                widest = std::max(widest, surface.TextWidth(FrequencyText(f)));
+            const int32_t spacing =
+                std::max(1, map.Column(frequencies[1]) - map.Column(frequencies[0]));
+            const int32_t stride = (widest + 2 * surface.TextWidth(u" "_s) + spacing - 1) / spacing;
+            for (size_t i = 0; i < labelled.size(); ++i)
+                labelled[i] = i % static_cast<size_t>(std::max(stride, 1)) == 0;
+        }
         int32_t labelEnd = std::numeric_limits<int32_t>::min();
         for (size_t i = 0; i < frequencies.size(); ++i) {
             if (!labelled[i]) continue;
