@@ -174,9 +174,9 @@ double ToneOffset(int32_t kind, int32_t n, double neighbourRatioDb, double guess
     if (!(fLo < 0 && fHi > 0)) return guess;
     double offset = guess;
     int32_t side = 0;
-    for (int32_t iteration = 0; iteration < 30; ++iteration) {
+    for (int32_t iteration = 0; iteration < 20; ++iteration) {
         const double f = mismatch(offset);
-        if (std::fabs(f) < 1e-9) break;
+        if (std::fabs(f) < 1e-6) break;
         if (f < 0) {
             lo = offset;
             fLo = f;

@@ -36,7 +36,8 @@ const char UsageText[] =
     "[--math SPEC]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
-    KURVEX_SPECTRUM_USAGE_COMMAND
+    "  kurvex-cli spectrum FILE.sav... [--channel C] [--window W] [--cursors A,B]\n"
+    "                 [--math SPEC]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -47,7 +48,13 @@ const char UsageText[] =
     "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
     "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
-    KURVEX_SPECTRUM_USAGE_OPTIONS
+    "  --channel C    spectrum: ch1, ch2 or math (default: the first present one)\n"
+    "  --window W     spectrum: rect, hann (default), blackman-harris or flattop\n"
+    "  --size WxH     spectrum: size of the PNG plot (default 600x400)\n"
+    "  --peaks        spectrum: print peaks, fundamental, harmonics and THD, write no file\n"
+    "                 spectrum writes NAME.spectrum.csv (Hz,V RMS,dBV per bin from 0 Hz\n"
+    "                 to Nyquist) unless -o names a .csv or .png file; the range is the\n"
+    "                 whole record, or cursor 1 to cursor 2 with --cursors\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
     "64 usage error.\n";
