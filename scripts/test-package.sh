@@ -47,7 +47,8 @@ echo "package: $(basename "$deb") ($(du -h "$deb" | cut -f1))"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in libqt6widgets6 libqt6gui6 libqt6core6 libpng16-16 qt6-qpa-plugins xdg-utils; do
+for needed in libqt6widgets6 libqt6gui6 libqt6core6 libpng16-16 libfftw3-double3 qt6-qpa-plugins \
+  xdg-utils; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 

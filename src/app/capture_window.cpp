@@ -5,6 +5,7 @@
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
 #include "app/measurements_window.h"
+#include "app/spectrum_window.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -553,6 +554,7 @@ void RefreshCaptureWindow()
         ++w.counts.renders;
     }
     RefreshMeasurementsWindow(w, bits);
+    FollowSpectrumWindow(w, bits);
     bits = 0;
     w.refreshing = false;
 }

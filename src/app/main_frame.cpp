@@ -8,6 +8,7 @@
 #include "app/measurements_window.h"
 #include "app/print_preview.h"
 #include "capture/file_name.h"
+#include "app/spectrum_window.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
@@ -76,6 +77,8 @@ int32_t CommandForKey(int key, Qt::KeyboardModifiers modifiers)
         return CommandExportRaw;
     case Qt::Key_M:
         return CommandMeasurements;
+    case Qt::Key_K:
+        return CommandSpectrum;
     default:
         return -1;
     }
@@ -208,6 +211,7 @@ void MainFrame::CreateActionsAndMenus()
     // Analyses of the active capture window; nothing to analyse while no window is open.
     QMenu* analysisMenu = menuBar()->addMenu(u"&Analyse"_s);
     analysisMenu->addAction(makeAction({CommandMeasurements, u"&Messungen...\tStrg+M"}));
+    analysisMenu->addAction(makeAction({CommandSpectrum, u"&Spektrum...\tStrg+K"}));
     const auto enableAnalyses = [analysisMenu] {
         for (QAction* action : analysisMenu->actions())
             action->setEnabled(!App().captureWindows.empty());
@@ -299,6 +303,8 @@ void MainFrame::RunCommand(int32_t id)
     case CommandMeasurements:
         if (FindCaptureWindow(mdiArea->currentSubWindow()))
             ShowMeasurementsWindow(*app.currentWindow);
+    case CommandSpectrum:
+        if (FindCaptureWindow(mdiArea->currentSubWindow())) OpenSpectrumWindow(*app.currentWindow);
         return;
     case CommandQuit:
         app.quitRequested = true;

@@ -34,6 +34,7 @@ enum : int32_t {
     CommandCloseAll = 16,
     // The window list of "&Fenster" counts from 17 upward; the analysis commands keep clear.
     CommandMeasurements = 100,
+    CommandSpectrum = 101,
 };
 
 class MainFrame : public QMainWindow {

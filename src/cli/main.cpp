@@ -3,6 +3,7 @@
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
 #include "cli/measure_all.h"
+#include "cli/spectrum_command.h"
 #include "math/math_channel.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
@@ -43,6 +44,8 @@ const char UsageText[] =
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math SPEC]... [--numbers]\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
+    "  kurvex-cli spectrum FILE.sav... [--channel C] [--window W] [--cursors A,B]\n"
+    "                 [--math SPEC]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -56,6 +59,12 @@ const char UsageText[] =
     "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
     "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
+    "  --channel C    spectrum: ch1, ch2 or math (default: the first present one)\n"
+    "  --window W     spectrum: rect, hann (default), blackman-harris or flattop\n"
+    "  --peaks        spectrum: print peaks, fundamental, harmonics and THD, write no file\n"
+    "                 spectrum writes NAME.spectrum.csv (Hz,V RMS,dBV per bin from 0 Hz\n"
+    "                 to Nyquist) unless -o names a .csv or .png file; the range is the\n"
+    "                 whole record, or cursor 1 to cursor 2 with --cursors\n"
     "  --numbers      measure all: row keys and plain numbers (V, s, Hz, %, degrees)\n"
     "  --             ends the options: every word after it is a file\n"
     "\n"
@@ -415,6 +424,7 @@ int main(int argc, char** argv)
         std::puts("kurvex-cli " KURVEX_VERSION_TEXT);
         return 0;
     }
+    if (!args.isEmpty() && args[0] == u"spectrum") return RunSpectrumCommand(args);
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
     if (const QString why = CollidingOutputs(options); !why.isEmpty()) return UsageError(why);
