@@ -303,6 +303,7 @@ void MainFrame::RunCommand(int32_t id)
     case CommandMeasurements:
         if (FindCaptureWindow(mdiArea->currentSubWindow()))
             ShowMeasurementsWindow(*app.currentWindow);
+        return;
     case CommandSpectrum:
         if (FindCaptureWindow(mdiArea->currentSubWindow())) OpenSpectrumWindow(*app.currentWindow);
         return;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/measurements.h"
 #include "app/measurements_window.h"
+#include "app/spectrum_window.h"
 #include "math/math_channel.h"
 
 #include "app_fixture.h"
@@ -45,6 +46,7 @@ TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
         frame->MdiArea()->setActiveSubWindow(w.window);
         frame->RunCommand(CommandMeasurements);
         ASSERT_TRUE(w.measurementsWindow && w.measurementsWindow->isVisible());
+        EXPECT_EQ(FindSpectrumWindow(w), nullptr); // only the command's own window opens
         if (pass < 2) shown[pass] = w.measurementsWindow;
         EXPECT_EQ(w.measurementsWindow, shown[pass % 2].data());
         EXPECT_EQ(w.measurementsWindow->windowTitle(), u"Messungen - "_s + w.window->windowTitle());
