@@ -277,8 +277,9 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     w.markerBin = -1;
 
     // A child of the capture window's frame, so that it goes when that one is deleted, but
-    // a window of its own: it can be moved beside the frame and sized freely.
-    auto* widget = new QWidget(owner.window, Qt::Window);
+    // a window of its own: it can be moved beside the frame and sized freely. As a dialog
+    // it stays above the main window, which would otherwise cover it at the first click.
+    auto* widget = new QWidget(owner.window, Qt::Dialog | Qt::WindowMinMaxButtonsHint);
     w.widget = widget;
     widget->setAttribute(Qt::WA_DeleteOnClose);
     widget->setWindowTitle(u"Spektrum - "_s + QFileInfo(owner.capture.filePath).fileName());
