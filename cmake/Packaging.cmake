@@ -72,7 +72,8 @@ set(CPACK_PACKAGE_CONTACT "Kurvex developers <kurvex@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer for saved oscilloscope waveforms (.sav)")
 set(CPACK_PACKAGE_DESCRIPTION
   "Shows the waveform files (.sav) of the UTD2052CEL, UTD2102CEL and UTD2025CL\n\
-oscilloscopes: zoom, cursors, measurements, a math trace, and export to PNG,\n\
+oscilloscopes: zoom, cursors, measurements, automatic measurements, a spectrum\n\
+with harmonics and THD, a math trace, and export to PNG,\n\
 clipboard, paper, CSV and LTspice RAW. Includes kurvex-cli for batch work.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://kurvex.example.org/")
