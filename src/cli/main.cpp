@@ -1,5 +1,6 @@
 // kurvex-cli: the viewer's core routines for scripts and batch work. Every number is
 // formatted by the same code as in the window, so the tool prints what the window shows.
+#include "analysis/spectrum.h"
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
 #include "cli/measure_all.h"
@@ -49,8 +50,8 @@ const char UsageText[] =
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
-    "                 beside its input with the extension replaced); -o - writes csv\n"
-    "                 and raw to standard output\n"
+    "                 beside its input with the extension replaced); -o - writes csv,\n"
+    "                 raw and the spectrum table to standard output\n"
     "  --size WxH     picture size in pixels, as a window's screen of that size exports it\n"
     "                 (default 600x400, from 240x160 up to 16384 each way)\n"
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
@@ -71,7 +72,7 @@ const char UsageText[] =
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
     "64 usage error (also: two inputs whose outputs would be the same file).\n";
 
-enum class Command { Info, Csv, Raw, Png, Measure, Cursors };
+enum class Command { Info, Csv, Raw, Png, Measure, Cursors, Spectrum };
 
 struct Options {
     Command command;
@@ -84,6 +85,9 @@ struct Options {
     std::optional<int32_t> scroll;
     std::optional<std::pair<int32_t, int32_t>> cursors;
     std::vector<MathSettings> math;
+    std::optional<int32_t> channel; // spectrum: a ChannelSlot
+    std::optional<int32_t> window;  // spectrum: a SpectrumWindowKind
+    bool peaks;
 };
 
 // Everything printed passes here: bytes of file names that are not text read "\xHH".
@@ -108,18 +112,29 @@ bool ParseInt(const QString& text, int32_t& value)
     return ok;
 }
 
+// The value that `table` gives `word`; false when the word is none of its names.
+template <typename Table, typename Value>
+bool FindName(const Table& table, const QString& word, Value& value)
+{
+    const auto found = std::find_if(std::begin(table), std::end(table),
+                                    [&](const auto& entry) { return word == entry.first; });
+    if (found == std::end(table)) return false;
+    value = found->second;
+    return true;
+}
+
 // Parses everything after the program name; an error text when the words are off.
 QString ParseArguments(const QStringList& args, Options& options)
 {
     static const std::pair<const char16_t*, Command> commands[] = {
-        {u"info", Command::Info}, {u"csv", Command::Csv},         {u"raw", Command::Raw},
-        {u"png", Command::Png},   {u"measure", Command::Measure}, {u"cursors", Command::Cursors},
+        {u"info", Command::Info},         {u"csv", Command::Csv},
+        {u"raw", Command::Raw},           {u"png", Command::Png},
+        {u"measure", Command::Measure},   {u"cursors", Command::Cursors},
+        {u"spectrum", Command::Spectrum},
     };
     if (args.isEmpty()) return QStringLiteral("no command given");
-    const auto found = std::find_if(std::begin(commands), std::end(commands),
-                                    [&](const auto& entry) { return args[0] == entry.first; });
-    if (found == std::end(commands)) return QStringLiteral("unknown command \"%1\"").arg(args[0]);
-    options.command = found->second;
+    if (!FindName(commands, args[0], options.command))
+        return QStringLiteral("unknown command \"%1\"").arg(args[0]);
 
     qsizetype i = 1;
     if (options.command == Command::Measure) {
@@ -127,22 +142,26 @@ QString ParseArguments(const QStringList& args, Options& options)
                                                                     {u"rms", MeasureRms},
                                                                     {u"mean", MeasureMean},
                                                                     {u"all", MeasureAllMode}};
-        const auto mode =
-            i < args.size()
-                ? std::find_if(std::begin(modes), std::end(modes),
-                               [&](const auto& entry) { return args[i] == entry.first; })
-                : std::end(modes);
-        if (mode == std::end(modes)) return QStringLiteral("measure needs peak, rms, mean or all");
-        options.measureMode = mode->second;
+        if (i >= args.size() || !FindName(modes, args[i], options.measureMode))
+            return QStringLiteral("measure needs peak, rms, mean or all");
         ++i;
     }
+    static const std::pair<const char16_t*, int32_t> channels[] = {
+        {u"ch1", SlotCh1}, {u"ch2", SlotCh2}, {u"math", SlotMath}};
+    static const std::pair<const char16_t*, int32_t> windows[] = {
+        {u"rect", WindowRect},
+        {u"hann", WindowHann},
+        {u"blackman-harris", WindowBlackmanHarris},
+        {u"flattop", WindowFlatTop}};
 
+    const bool spectrum = options.command == Command::Spectrum;
     const bool takesOutput = options.command == Command::Csv || options.command == Command::Raw ||
-                             options.command == Command::Png;
+                             options.command == Command::Png || spectrum;
     const bool takesView = options.command == Command::Png;
+    const bool takesSize = takesView || spectrum;
     const bool takesCursorsAndMath = options.command == Command::Png ||
                                      options.command == Command::Measure ||
-                                     options.command == Command::Cursors;
+                                     options.command == Command::Cursors || spectrum;
     bool optionsEnded = false;
     for (; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -165,7 +184,7 @@ QString ParseArguments(const QStringList& args, Options& options)
             options.output = args[++i];
             if (options.output.isEmpty()) return QStringLiteral("-o needs a file name");
         } else if (arg == u"--size") {
-            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            if (QString why = needs(takesSize); !why.isEmpty()) return why;
             // The smallest screen a window can be given, and a picture that an encoder
             // and a viewer can still hold.
             const QStringList parts = args[++i].split(u'x');
@@ -205,6 +224,18 @@ QString ParseArguments(const QStringList& args, Options& options)
             if (options.command != Command::Measure || options.measureMode != MeasureAllMode)
                 return QStringLiteral("option --numbers goes with measure all only");
             options.numbers = true;
+        } else if (arg == u"--channel") {
+            if (QString why = needs(spectrum); !why.isEmpty()) return why;
+            if (!FindName(channels, args[++i], options.channel.emplace()))
+                return QStringLiteral("--channel takes ch1, ch2 or math");
+        } else if (arg == u"--window") {
+            if (QString why = needs(spectrum); !why.isEmpty()) return why;
+            if (!FindName(windows, args[++i], options.window.emplace()))
+                return QStringLiteral("--window takes rect, hann, blackman-harris or flattop");
+        } else if (arg == u"--peaks") {
+            if (!spectrum)
+                return QStringLiteral("option %1 does not go with this command").arg(arg);
+            options.peaks = true;
         } else if (arg.size() > 1 && arg.startsWith(u'-')) {
             return QStringLiteral("unknown option %1").arg(arg);
         } else {
@@ -212,6 +243,8 @@ QString ParseArguments(const QStringList& args, Options& options)
         }
     }
     if (options.files.isEmpty()) return QStringLiteral("no input file given");
+    if (options.peaks && !options.output.isEmpty())
+        return QStringLiteral("--peaks writes no file; drop -o");
     if (!options.output.isEmpty() && options.files.size() > 1)
         return QStringLiteral("-o goes with a single input file only");
     // A picture is no text for a terminal or a text pipe.
@@ -232,9 +265,10 @@ QString OutputPathFor(const QString& input, const QString& extension)
 // Where the command writes the input's output; empty for the commands that print.
 QString OutputPathOf(const Options& options, const QString& input)
 {
-    static const char16_t* const extensions[] = {u"", u"csv", u"raw", u"png", u"", u""};
+    static const char16_t* const extensions[] = {u"", u"csv", u"raw",         u"png",
+                                                 u"", u"",    u"spectrum.csv"};
     const QString extension = QString::fromUtf16(extensions[static_cast<int>(options.command)]);
-    if (extension.isEmpty()) return QString();
+    if (extension.isEmpty() || options.peaks) return QString();
     if (options.output == u"-") return QString::fromUtf16(StandardOutputPath);
     return options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
 }
@@ -303,7 +337,19 @@ std::pair<int32_t, int32_t> CursorsFor(const Options& options, const Capture& ca
             std::clamp(options.cursors->second, 0, last)};
 }
 
-bool WriteOutput(const Options& options, const Capture& capture, const QString& path)
+// A table, plot or peak list without a spectrum would pass for one: says why there is none.
+bool ReportMissingSpectrum(const Options& options, const ChannelSpectrum& spectrum,
+                           const QString& input)
+{
+    if (options.command != Command::Spectrum || spectrum.spectrum.status == SpectrumOk)
+        return false;
+    Print(stderr, QStringLiteral("kurvex-cli: %1: ").arg(input) +
+                      SpectrumStatusText(spectrum.spectrum.status) + u'\n');
+    return true;
+}
+
+bool WriteOutput(const Options& options, const Capture& capture, const ChannelSpectrum& spectrum,
+                 const QString& path)
 {
     switch (options.command) {
     case Command::Csv:
@@ -321,12 +367,16 @@ bool WriteOutput(const Options& options, const Capture& capture, const QString& 
         }
         return SaveScreenAsPng(capture, view, path);
     }
+    case Command::Spectrum:
+        if (IsSpectrumPlotPath(path))
+            return WritePng(SpectrumPlotImage(spectrum, options.size), path);
+        return ExportSpectrumCsv(spectrum.spectrum, path);
     default:
         return false;
     }
 }
 
-QString TextOutput(const Options& options, const Capture& capture)
+QString TextOutput(const Options& options, const Capture& capture, const ChannelSpectrum& spectrum)
 {
     const auto [cursor1, cursor2] = CursorsFor(options, capture);
     switch (options.command) {
@@ -341,6 +391,8 @@ QString TextOutput(const Options& options, const Capture& capture)
         return WithNewlines(texts.first) + QStringLiteral("\n\n") + WithNewlines(texts.second) +
                QStringLiteral("\n\n") + WithNewlines(texts.difference) + u'\n';
     }
+    case Command::Spectrum:
+        return SpectrumPeaksText(spectrum.spectrum);
     default:
         return QString();
     }
@@ -360,13 +412,26 @@ int Run(const Options& options)
         }
         for (const MathSettings& settings : options.math)
             ComputeMath(*capture, settings);
+        ChannelSpectrum spectrum{};
+        if (options.command == Command::Spectrum) {
+            const auto [first, last] = CursorsFor(options, *capture);
+            ComputeChannelSpectrum(spectrum, *capture, options.channel, first, last,
+                                   options.window.value_or(WindowHann));
+            if (spectrum.slot < 0) {
+                Print(stderr,
+                      QStringLiteral("kurvex-cli: %1: the channel is not present\n").arg(input));
+                status = std::max(status, ExitUsage);
+                continue;
+            }
+        }
 
         if (const QString path = OutputPathOf(options, input); !path.isEmpty()) {
             // Writing over the capture itself would destroy the very file just read, e.g. a
             // capture saved as "x.csv" whose CSV goes beside it under the same name.
             const bool toStandardOutput = options.output == u"-";
             const bool overInput = !toStandardOutput && SameFile(path, input);
-            if (overInput || !WriteOutput(options, *capture, path)) {
+            const bool missing = ReportMissingSpectrum(options, spectrum, input);
+            if (overInput || missing || !WriteOutput(options, *capture, spectrum, path)) {
                 Print(stderr, toStandardOutput
                                   ? QStringLiteral("kurvex-cli: cannot write to standard output\n")
                                   : FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!",
@@ -377,7 +442,11 @@ int Run(const Options& options)
             continue;
         }
         if (several) Print(stdout, QStringLiteral("==> ") + input + QStringLiteral(" <==\n"));
-        Print(stdout, TextOutput(options, *capture));
+        if (ReportMissingSpectrum(options, spectrum, input)) {
+            status = std::max(status, ExitCannotWrite);
+            continue;
+        }
+        Print(stdout, TextOutput(options, *capture, spectrum));
     }
     // The text commands' output is standard output: when it cannot take the text (a full
     // disk, a closed descriptor) that output was not written, whatever the files said.
@@ -424,7 +493,6 @@ int main(int argc, char** argv)
         std::puts("kurvex-cli " KURVEX_VERSION_TEXT);
         return 0;
     }
-    if (!args.isEmpty() && args[0] == u"spectrum") return RunSpectrumCommand(args);
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
     if (const QString why = CollidingOutputs(options); !why.isEmpty()) return UsageError(why);

@@ -3,22 +3,57 @@
 #include "output/text_file.h"
 #include "text/number_text.h"
 
-bool ExportCsv(const Capture& capture, const QString& path)
+#include <array>
+
+namespace {
+
+// `count` lines of three numbers, 15 significant digits each, CR LF after every line;
+// `fields(i)` gives line i's.
+template <typename Fields>
+bool ExportTable(int64_t count, Fields fields, const QString& path)
 {
-    const int32_t n = capture.samplesPerChannel;
-    if (n > 0 && !capture.sampleBlock) return false;
     ExportFile file{};
     if (!OpenExportFile(file, path)) return false;
     std::string& text = file.pending;
-    for (int32_t i = 0; i < n; ++i) {
-        AppendNumberText(text, SampleTime(capture, i), 15, true);
+    for (int64_t i = 0; i < count; ++i) {
+        const std::array<double, 3> values = fields(i);
+        AppendNumberText(text, values[0], 15, true);
         text += ',';
-        AppendNumberText(text, SampleValue(capture, SlotCh1, i), 15, true);
+        AppendNumberText(text, values[1], 15, true);
         text += ',';
-        // An absent channel 2 reads 0 everywhere, so the third field is always there.
-        AppendNumberText(text, SampleValue(capture, SlotCh2, i), 15, true);
+        AppendNumberText(text, values[2], 15, true);
         text += "\r\n";
         if (text.size() >= ExportChunkBytes) FlushExportFile(file);
     }
     return CommitExportFile(file);
+}
+
+} // namespace
+
+bool ExportCsv(const Capture& capture, const QString& path)
+{
+    const int32_t n = capture.samplesPerChannel;
+    if (n > 0 && !capture.sampleBlock) return false;
+    return ExportTable(
+        n,
+        [&](int64_t i) {
+            const auto sample = static_cast<int32_t>(i);
+            // An absent channel 2 reads 0 everywhere, so the third field is always there.
+            return std::array<double, 3>{SampleTime(capture, sample),
+                                         SampleValue(capture, SlotCh1, sample),
+                                         SampleValue(capture, SlotCh2, sample)};
+        },
+        path);
+}
+
+bool ExportSpectrumCsv(const Spectrum& spectrum, const QString& path)
+{
+    return ExportTable(
+        static_cast<int64_t>(spectrum.rms.size()),
+        [&](int64_t bin) {
+            return std::array<double, 3>{BinFrequency(spectrum, static_cast<int32_t>(bin)),
+                                         spectrum.rms[static_cast<size_t>(bin)],
+                                         spectrum.dbv[static_cast<size_t>(bin)]};
+        },
+        path);
 }

@@ -1,6 +1,8 @@
-// The capture as a CSV table: time, CH1 and CH2 in volts, one CR LF line per sample.
+// The capture as a CSV table: time, CH1 and CH2 in volts, one CR LF line per sample; and a
+// spectrum as the same kind of table.
 #pragma once
 
+#include "analysis/spectrum.h"
 #include "capture/capture.h"
 
 #include <QString>
@@ -8,3 +10,7 @@
 // True when the whole file was written. The file appears only complete: an existing
 // target is replaced after everything was written, and left untouched on failure.
 bool ExportCsv(const Capture& capture, const QString& path);
+
+// One line per bin from 0 Hz to the Nyquist frequency: frequency in Hz, magnitude in V RMS
+// and in dBV ("-Infinity" for a bin of 0 V), written as ExportCsv writes.
+bool ExportSpectrumCsv(const Spectrum& spectrum, const QString& path);

@@ -106,6 +106,7 @@ TEST_F(Cli, UsageErrors)
         {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("600x16385")},
         {QStringLiteral("png"), a, QStringLiteral("--size"), QStringLiteral("600")},
         {QStringLiteral("csv"), a, QStringLiteral("--size"), QStringLiteral("600x400")},
+        {u"png"_s, a, u"--peaks"_s},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -298,6 +299,8 @@ TEST_F(Cli, DashOWritesTextExportsToStandardOutputAndDoubleDashEndsTheOptions)
     const Result beside = RunCli({u"csv"_s, u"--"_s, u"-a.sav"_s, u"-o"_s}, dir.path());
     EXPECT_EQ(beside.status, 1); // "-o" is a file after "--", and there is none
     EXPECT_TRUE(QFile::exists(dir.filePath(u"-a.csv"_s)));
+    EXPECT_EQ(RunCli({u"spectrum"_s, u"--"_s, u"-a.sav"_s}, dir.path()).status, 0);
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"-a.spectrum.csv"_s)));
     EXPECT_EQ(RunCli({u"info"_s, u"--"_s, u"-platform"_s}, dir.path()).status, 1);
 }
 
@@ -320,6 +323,10 @@ TEST_F(Cli, CollidingOutputsAreAUsageErrorBeforeAnythingIsWritten)
          u"sub/x.sav"_s,
          u"link/x.sav"_s,
          u"sub/x.png"_s},
+        {{u"spectrum"_s, u"col.sav"_s, u"col.dat"_s},
+         u"col.sav"_s,
+         u"col.dat"_s,
+         u"col.spectrum.csv"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());

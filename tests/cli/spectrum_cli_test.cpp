@@ -59,6 +59,7 @@ TEST_F(SpectrumCli, CsvBesideTheInputAndPngPlots)
     // 60 ms of record: bins 16.67 Hz apart, the fundamental in bin 3.
     EXPECT_TRUE(lines[0].startsWith("0,")) << lines[0].toStdString();
     EXPECT_TRUE(lines[3].startsWith("50,")) << lines[3].toStdString();
+    EXPECT_EQ(RunSpectrum({mains, u"-o"_s, u"-"_s}).out.toLatin1(), text);
 
     struct Case {
         QStringList extra;
@@ -105,6 +106,8 @@ TEST_F(SpectrumCli, RefusedRequests)
         {{u"--channel"_s, u"math"_s}, 64}, // no math trace
         {{u"--peaks"_s, u"-o"_s, u"x.csv"_s}, 64},
         {{u"--size"_s, u"0x10"_s, u"-o"_s, u"x.png"_s}, 64},
+        {{u"--size"_s, u"300x159"_s, u"-o"_s, u"x.png"_s}, 64},        // smaller than png's
+        {{u"--zoom"_s, u"2"_s}, 64},                                   // png's alone
         {{u"--math"_s, u"x/y:ch1:0"_s, u"--channel"_s, u"math"_s}, 5}, // infinite samples
     };
     for (const Case& c : cases) {
