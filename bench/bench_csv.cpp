@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export of a full two-channel capture (65535 samples) against a plain writer that
 // prints the same numbers with snprintf("%.15g"). Prints the ratio of the two times.
 #include "capture/capture.h"

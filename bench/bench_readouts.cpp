@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measurements and the math trace over a full record of three slots, against a baseline
 // that only reads the same samples once: each should stay within a small factor of it.
 #include "math/math_channel.h"

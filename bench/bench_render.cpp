@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A full redraw of the 600 x 400 window image with three 65535-sample traces, against a
 // naive renderer (every sample one polyline point on the same QPainter) and against the
 // floor of one plain pass over the same samples; and the same redraw of a maximised

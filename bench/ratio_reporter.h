@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A console reporter that also keeps each benchmark's time per iteration, so that a
 // benchmark program can print its ratios against a baseline measured in the same run.
 // Both wall and CPU time: on a shared machine the wall time also counts waiting.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up time of the viewer, from launch to the first painted capture window with a
 # 65535-sample capture, against a bare Qt program showing an empty main window; both under
 # the same Xvfb in the same run, taking turns. Prints the medians, the best runs (less

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation layout, the help page beside the program in the build tree, the desktop
 # checks and the Debian package.
 #
@@ -51,6 +52,9 @@ if(KURVEX_BUILD_TESTS)
   add_test(NAME mime_type COMMAND ${PROJECT_SOURCE_DIR}/tests/package/check-mime-type.sh
            ${PROJECT_SOURCE_DIR}/data/kurvex-sav.xml ${PROJECT_SOURCE_DIR}/examples)
   set_tests_properties(desktop_entry mime_type PROPERTIES SKIP_RETURN_CODE 77 LABELS desktop)
+  add_test(NAME license_headers COMMAND ${PROJECT_SOURCE_DIR}/tests/package/check-license.sh
+           ${PROJECT_SOURCE_DIR})
+  set_tests_properties(license_headers PROPERTIES SKIP_RETURN_CODE 77)
   if(TARGET kurvex)
     # F1 from the build tree finds the page and every picture it shows.
     add_test(NAME help_beside_viewer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the bundled example captures: realistic signals as the three oscilloscope models
 // would have saved them, for trying the viewer and as seeds for the reader's fuzzer.
 // Usage: kurvex-make-examples [output folder, default "."]

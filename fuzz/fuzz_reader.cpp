@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the .sav parser: any bytes must give a result code, never a crash,
 // and the Capture must keep its invariants whatever the code.
 //

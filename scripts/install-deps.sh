@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, running and testing Kurvex need,
 # but only those that are missing, so that a second run costs nothing.
 set -euo pipefail

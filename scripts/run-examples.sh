@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make run`: shows the bundled example captures in the viewer when a display is
 # available; otherwise converts them with kurvex-cli and says where the results are.
 set -euo pipefail

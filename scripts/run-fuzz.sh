@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the reader's fuzz target for the given number of seconds (default 60).
 set -euo pipefail
 seconds=${1:-60}

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build tree, unpacks it into a scratch root and checks what
 # a user would get: the layout (help page beside the real program, link in bin), the
 # dependencies, the desktop files, and the programs themselves running from the unpacked tree.

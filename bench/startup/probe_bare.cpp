@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The baseline of the start-up measurement: a bare Qt program showing an empty maximised
 // main window, ended at its first paint. Prints the wall-clock time of that paint in ns.
 #include <QApplication>

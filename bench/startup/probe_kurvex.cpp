@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up probe of the viewer: the program's own start-up with one capture on the command
 // line, ended at the first paint of a capture window's screen. Prints the wall-clock time
 // of that paint in nanoseconds. "--write FILE" writes a three-trace 65535-sample capture.

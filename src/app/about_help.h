@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "&?" menu of the frame: the About box, the help page that lies beside the program and
 // the product's website. The box and the browser go through replaceable hooks so that tests
 // can read what would be shown or opened.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one application state of the viewer: the open capture windows, the window that the
 // event being handled acts on, the last Open requester's paths and the stored pictures.
 #pragma once

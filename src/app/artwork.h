@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures stored in the program: the background tile of the multi-document area,
 // the 32 icons of the settings tree and the program icon.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document window of one loaded capture: its view state, its 18 controls, and the
 // refresh protocol through which every control event changes what the window shows.
 // Handlers only mark what became stale; RefreshCaptureWindow recomputes exactly that.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modal Open and Save file dialogs, with filters in the "description|pattern|..." form
 // and a flag word saying how the dialog behaves.
 #pragma once

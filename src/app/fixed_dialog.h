@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the math dialog and the print preview share: a fixed client size laid out for a
 // compact font, a place in the middle of the screen, and an end only through their own
 // buttons or the close box, never through Enter or Escape.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the viewer: the frame, the files named on the command line, the one
 // event loop. The exit code is 0 however the program ends.
 #include "app/main_frame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The top-level window of the viewer: menus, shortcuts, the multi-document area with the
 // capture windows, file drops, and the commands of the menus.
 #pragma once

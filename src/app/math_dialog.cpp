@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/math_dialog.h"
 
 #include "app/fixed_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Mathematik" dialog: operands, operation, scale and offset of the math trace of one
 // capture. It always opens with the same defaults, writes the program-wide MathSettings
 // and computes the trace when the user confirms.

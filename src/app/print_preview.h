@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printing the scope screen of a capture window on one page: the printer dialog, the
 // "Druckvorschau" in which the user sets the size and place of the screen on the page,
 // and the printed page in the paper style.

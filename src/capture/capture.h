@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory form of one loaded .sav file: the instrument's settings as small codes,
 // and three channel slots (CH1, CH2, MATH) whose samples are vertical screen positions
 // in divisions. Volts and seconds are derived on demand by SampleValue and SampleTime;

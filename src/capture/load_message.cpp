@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/sav_reader.h"
 
 #include "capture/file_name.h"

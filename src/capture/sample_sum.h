@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An exact running sum of sample values. Plain float addition of thousands of volts loses
 // the low bits of every term, so a signal whose values cancel exactly would read as a tiny
 // offset (attovolts instead of 0 V). Every finite double is an integer multiple of 2^-1074,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the .sav files of the three supported oscilloscope models into a Capture.
 // The parser works on bytes; ReadCapture is the thin wrapper that opens the file.
 #pragma once

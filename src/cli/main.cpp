@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kurvex-cli: the viewer's core routines for scripts and batch work. Every number is
 // formatted by the same code as in the window, so the tool prints what the window shows.
 #include "analysis/spectrum.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "math/math_channel.h"
 
 #include "text/format_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The math trace: a function of two operands (channels or constants) computed into the
 // Capture's MATH slot, and the rules by which the math dialog turns its fields into settings.
 #pragma once

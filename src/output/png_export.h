@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's view as a 24-bit RGB PNG file, encoded with libpng.
 #pragma once
 

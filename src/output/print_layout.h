@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The geometry of one print run: where the scope screen sits on the printer page and how
 // big it is, the small picture of the page that the preview shows, and the scroll bars
 // that move the screen around. Integer arithmetic only, kept free of widgets so that the

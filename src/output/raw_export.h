@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture as an LTspice RAW file in the ASCII form: a transient analysis with "time"
 // and one voltage per present channel.
 #pragma once

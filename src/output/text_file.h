@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing an export file safely. An ordinary file of the user's, in a folder the user may
 // write, is replaced all or nothing: the bytes go to a temporary file beside it, which
 // takes the target's place only once every byte was written and is on disk, so a failure

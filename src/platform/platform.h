@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thin layer between the viewer and the desktop: modal message boxes, the open and
 // save file dialogs and the clipboard. Each goes through a replaceable hook so that tests
 // can answer the dialogs without a person at the keyboard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printer dialog behind a replaceable hook, so that tests can choose a PDF file in
 // place of a printer without a person at the keyboard.
 #pragma once

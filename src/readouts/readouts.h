@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a capture window shows beside its screen, as pure functions over a Capture and the
 // window's cursor indices: the settings tree, measurements and cursor readouts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing operations that a window canvas, an off-screen image and a printer page all
 // offer. The renderer draws only through these, so one implementation on QPainter serves
 // every real output and a recording one lets tests read what was drawn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DrawingSurface on QPainter: one implementation for every real output, an off-screen
 // QImage, a widget being painted and a printer page. Antialiasing of lines is off so that
 // the screen image is pixel-exact.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inputs of one ScreenRenderer call besides the Capture and the surface.
 #pragma once
 

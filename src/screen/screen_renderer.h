@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the oscilloscope screen of a Capture into a rectangle of a drawing surface, in the
 // screen style (window, PNG, clipboard) or the paper style (printed page, preview).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arithmetic of a capture window's view (zoom, scroll position, cursors, image size)
 // and the render requests built from it, kept free of widgets so that the window and the
 // command-line tool show the same view for the same steps.

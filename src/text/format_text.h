@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The template formatter through which every displayed number and every message passes:
 // "{0Sd5}V/DIV" with 0.5 gives "500 mV/DIV".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Floats as exact decimal text, the decimal exponent of a value, and reading typed numbers.
 // The decimal mark is "." in both directions, whatever the user's locale.
 #pragma once

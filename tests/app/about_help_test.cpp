@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "&?" menu: the About box's text, the help page beside the program (found, missing, a
 // folder of that name, unusual directory names) and the website.
 #include "app/about_help.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A running frame for the viewer's tests: the platform's dialogs, message boxes and
 // clipboard answered by the test, and captures written with the .sav builder.
 #pragma once

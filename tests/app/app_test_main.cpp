@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the viewer's tests: a full QApplication on the offscreen platform unless
 // the caller chose another, with the program's pictures and German toolkit texts.
 #include "app/main_frame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture window's refresh protocol with the view arithmetic it drives: zoom, scroll,
 // cursor clicks, the cursor section, the settings tree and the measurement popup.
 #include "app_fixture.h"

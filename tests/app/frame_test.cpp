@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame as the user meets it: files from the command line and from drops, the menu
 // commands with and without a document, shortcuts, exports and the file requesters.
 #include "app/capture_loading.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Mathematik" dialog driven as a user would: its defaults, its fields, typed
 // constants, and what "OK", "Deaktivieren" and "Abbrechen" leave in the window.
 #include "app/math_dialog.h"

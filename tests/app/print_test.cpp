@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printing end to end: the printer dialog answered with a PDF file of a known page size,
 // the preview driven through its controls, and the printed page turned back into pixels
 // to see where the screen landed.

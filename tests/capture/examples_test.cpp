@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundled example captures load, and show what their names promise.
 #include "capture/sav_reader.h"
 

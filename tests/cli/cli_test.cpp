@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kurvex-cli as scripts use it: run as a separate process, checked by exit status, stdout,
 // stderr and the files it writes.
 #include "support/sav_builder.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the bad-file corpus in tests/data/bad: damaged or odd .sav files, each named
 code<N>_<what>.sav after the result code the reader must give it. Written independently of
 the C++ test builder, so that the two encodings of the layout check each other.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The math trace over captures built in memory, the math dialog's rules and the
 // command-line form of a math definition.
 #include "math/math_channel.h"

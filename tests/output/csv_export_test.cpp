@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV table byte for byte, and how both exporters fail: never half a file, never an
 // existing file spoiled.
 #include "output/csv_export.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Captures built in memory for the CSV and RAW export tests, and file helpers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG files decoded back with libpng, and what a failed export leaves behind.
 #include "output/png_export.h"
 #include "screen/screen_renderer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the printed screen lands: preview size, largest screen, zoom with its scroll bars,
 // scrolling and the preview's scaled rectangle, on portrait, landscape and odd pages.
 #include "output/print_layout.h"

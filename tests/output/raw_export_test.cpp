@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LTspice RAW file byte for byte, its header lines, and a real reader (ngspice)
 // loading it.
 #include "output/raw_export.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Validates a desktop entry with desktop-file-validate; exit 77 (skipped) without the tool.
 set -eu
 entry=$1

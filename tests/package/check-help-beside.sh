@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that a program directory holds the help page and every picture the page shows.
 set -eu
 dir=$1

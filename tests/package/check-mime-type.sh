@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the shared MIME type of captures with the desktop's own database tools: each of the
 # three model identifiers at byte 10 is recognised, with or without the .sav extension, and
 # other files (including other programs' .sav files) are not. Exit 77 (skipped) without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings tree, measurements and cursor readouts over captures built in memory.
 #include "readouts/readouts.h"
 #include "support/test_capture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The QPainter surface: real pixels of rendered images.
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"

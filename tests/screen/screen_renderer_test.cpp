@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the renderer draws, read back through the recording surface.
 #include "screen/screen_renderer.h"
 #include "support/recording_surface.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view arithmetic that a capture window and kurvex-cli share.
 #include "screen/view.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A DrawingSurface that draws nothing and logs every operation, so that tests can read
 // exactly which lines, boxes and texts the renderer produced, with which pen and font.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test-only writer of .sav bytes in the instruments' layout, so that tests, the fuzz seeds
 // and the bundled examples are made by us. The viewer itself never writes .sav files.
 #pragma once

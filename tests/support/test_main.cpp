@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry point shared by every suite: a QGuiApplication exists for the suites that
 // draw or use fonts, on the offscreen platform unless the caller chose another.
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The template formatter: worked examples, template scanning and every argument kind.
 #include "text/format_text.h"
 

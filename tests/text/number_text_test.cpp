@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number text against an exact decimal expansion of the binary value, the worked
 // examples, and reading typed numbers.
 #include "text/format_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the viewer's stored pictures: the 144 x 144 background tile of the multi-document
 // area, the 32 icons (16 x 16) of the settings tree in one strip and the program icon in 16,
 // 32 and 48 pixels. Run by draw_artwork.sh; the PNGs it writes are committed beside it.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Redraws the stored pictures of the viewer into this folder (needs Qt 6 development files).
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
