@@ -236,7 +236,7 @@ SlotAnalysis AnalyseSlot(const Capture& capture, int32_t slot, int32_t first, in
     }
     if (count == 0) return result;
     const double n = static_cast<double>(count);
-    const double mean = sum.Total() / n;
+    const double mean = sum.Quotient(static_cast<uint32_t>(count));
     out[MeasurementMax] = maximum;
     out[MeasurementMin] = minimum;
     out[MeasurementPeakToPeak] = maximum - minimum;
@@ -318,7 +318,7 @@ SlotAnalysis AnalyseSlot(const Capture& capture, int32_t slot, int32_t first, in
             ++cycleCount;
         }
         if (cycleCount > 0) {
-            out[MeasurementCycleMean] = cycleSum.Total() / static_cast<double>(cycleCount);
+            out[MeasurementCycleMean] = cycleSum.Quotient(static_cast<uint32_t>(cycleCount));
             out[MeasurementCycleRms] =
                 std::sqrt(cycleSquares.Total() / static_cast<double>(cycleCount));
         }
