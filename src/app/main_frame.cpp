@@ -6,6 +6,7 @@
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
 #include "app/print_preview.h"
+#include "app/standard_icon_style.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
@@ -411,6 +412,7 @@ void StartApplicationServices()
     // up to its limit of 10 MB of pixels (some 20 MB of memory). What the windows draw from
     // the cache again and again, the style's frames and the tree's icons, fits in far less.
     QPixmapCache::setCacheLimit(PixmapCacheKilobytes);
+    InstallStandardIconStyle();
     // The interface is German; so are the toolkit's own dialogs and menus, where installed.
     static QTranslator toolkitTexts;
     if (toolkitTexts.isEmpty() &&
