@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test deps build bench fuzz package clean
+.PHONY: run test deps build bench fuzz package clean soak
 
 deps:
 	@scripts/install-deps.sh
@@ -16,15 +16,22 @@ build: deps
 run: build
 	@scripts/run-examples.sh $(BUILD)
 
-# The core once more under AddressSanitizer and UndefinedBehaviorSanitizer (no windows:
-# the toolkit's own libraries are not instrumented), then a minute of fuzzing the reader.
+# Everything once more under AddressSanitizer and UndefinedBehaviorSanitizer, the viewer
+# with a soak of 2,000 random user events (the toolkit's own libraries are not
+# instrumented, but our code that they call back is), then a minute of fuzzing the reader.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DKURVEX_SANITIZE=ON \
-	  -DKURVEX_BUILD_GUI=OFF -DKURVEX_BUILD_BENCH=OFF
+	  -DKURVEX_BUILD_GUI=ON -DKURVEX_BUILD_BENCH=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
-	ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
+	KURVEX_SOAK_EVENTS=2000 ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
 	@scripts/run-fuzz.sh 60
+
+# 100,000 random user events on the viewer, the resident memory sampled every 1,000; fails
+# when it grows by more than 10 % after the first 10,000.
+soak: build
+	KURVEX_SOAK_EVENTS=100000 QT_QPA_PLATFORM=offscreen \
+	  $(BUILD)/tests/kurvex_app_tests --gtest_filter='SoakTest.*'
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)

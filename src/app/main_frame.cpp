@@ -8,8 +8,9 @@
 #include "app/file_requesters.h"
 #include "app/measurements_window.h"
 #include "app/print_preview.h"
-#include "capture/file_name.h"
 #include "app/spectrum_window.h"
+#include "app/standard_icon_style.h"
+#include "capture/file_name.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
@@ -29,6 +30,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPixmapCache>
 #include <QStyle>
 #include <QTranslator>
 #include <QUrl>
@@ -576,12 +578,20 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+constexpr int PixmapCacheKilobytes = 2048;
+
 void StartApplicationServices()
 {
     Q_INIT_RESOURCE(kurvex);
     // The menus belong in the frame, beside the capture windows they act on, not in a
     // desktop-wide menu bar; asking the desktop for one also costs start-up time.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    // Each file dialog, message box and capture window makes its icons afresh, and the
+    // pixmap cache keeps every copy drawn from them under a key that no later one asks for,
+    // up to its limit of 10 MB of pixels (some 20 MB of memory). What the windows draw from
+    // the cache again and again, the style's frames and the tree's icons, fits in far less.
+    QPixmapCache::setCacheLimit(PixmapCacheKilobytes);
+    InstallStandardIconStyle();
     // The interface is German; so are the toolkit's own dialogs and menus, where installed.
     static QTranslator toolkitTexts;
     if (toolkitTexts.isEmpty() &&

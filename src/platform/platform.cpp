@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QMessageBox>
 
 static PlatformHooks DefaultHooks()
@@ -116,8 +117,14 @@ class SaveFileDialog : public QFileDialog {
             const QStringList patterns =
                 filter.mid(open + 1).chopped(1).split(u' ', Qt::SkipEmptyParts);
             const QFileInfo chosen(files.first());
-            if (!chosen.isDir() && !QDir::match(patterns, chosen.fileName()))
-                selectFile(chosen.filePath() + u'.' + defaultSuffix());
+            if (!chosen.isDir() && !QDir::match(patterns, chosen.fileName())) {
+                const QString named = chosen.filePath() + u'.' + defaultSuffix();
+                // selectFile leaves the name field alone while it has the focus, as it has
+                // when the user typed the name: the field itself gets the full name.
+                if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    field->setText(named);
+                selectFile(named);
+            }
         }
         QFileDialog::accept();
     }

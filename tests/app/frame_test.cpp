@@ -22,6 +22,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -438,8 +439,14 @@ TEST_F(AppTest, RealSaveDialogAppendsTheDefaultExtension)
             shownFilters = dialog->nameFilters();
             shownFilters.prepend(dialog->selectedNameFilter());
             dialog->selectNameFilter(dialog->nameFilters().at(c.filter));
-            if (auto* nameEdit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s))
+            if (auto* nameEdit = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)) {
+                // Typed: the field has the focus.
+                dialog->activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+                nameEdit->setFocus();
+                EXPECT_TRUE(nameEdit->hasFocus());
                 nameEdit->setText(c.typed);
+            }
             QMetaObject::invokeMethod(dialog, "accept");
         });
         const QString chosen = SaveFileRequester(

@@ -1,0 +1,586 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A long run of random but meaningful user events on the real frame and capture windows,
+// from a fixed seed. After every event the windows must still agree with their records:
+// the view inside the record, the cursors inside it, the controls showing the view, and
+// exactly the renders the event called for. Most dialogs are answered through the
+// platform hooks; some rows go through the toolkit's own file dialogs and message boxes.
+// One table row per kind of event: a new command is one more row. KURVEX_SOAK_EVENTS sets
+// the length (a short run by default); from 2,000 events on the resident memory is sampled
+// every 1,000 events with every window closed, and a run of 20,000 or more fails when it
+// grows by more than 10 % after the first 10,000.
+#include "app/capture_window.h"
+#include "app_fixture.h"
+#include "screen/view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int32_t DefaultEvents = 300;
+constexpr int32_t MaxWindows = 12;
+constexpr int32_t MemoryInterval = 1000;
+constexpr int32_t MemoryBaselineEvent = 10'000;
+constexpr double MemoryGrowthLimit = 0.10;
+// The allocator keeps freed memory now and then for a while: the lowest of five samples
+// tells what stays.
+constexpr size_t MemoryFloorSamples = 5;
+
+double ResidentMegabytes()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+// The heap's bytes in use: beside the resident size it tells a leak (both grow) from
+// freed memory that the allocator keeps (only the resident size grows).
+double HeapInUseMegabytes()
+{
+#if defined(__GLIBC__)
+    return static_cast<double>(mallinfo2().uordblks) / 1e6;
+#else
+    return 0;
+#endif
+}
+
+QStringList SavFilesIn(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, {u"*.sav"_s}, QDir::Files);
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort(); // the seed alone decides the run, not the directory order
+    return files;
+}
+
+// Presses a mouse button on a control as the window system would deliver it.
+void Click(QWidget* control, Qt::MouseButton button = Qt::LeftButton, QPoint at = {})
+{
+    QTest::mouseClick(control, button, Qt::NoModifier, at.isNull() ? control->rect().center() : at);
+}
+
+// What an action expects to see redrawn: `renders` new pictures in `target`, none in any
+// other window that was open before.
+struct Expectation {
+    CaptureWindow* target;
+    int32_t renders;
+};
+
+class SoakTest : public AppTest {
+  public:
+    struct Action {
+        const char* name;
+        int32_t weight;
+        bool needsWindow;
+        Expectation (*run)(SoakTest& soak, CaptureWindow* active);
+    };
+    static const Action Actions[];
+
+    void Run(int32_t events);
+
+    int32_t Pick(int32_t count)
+    {
+        return std::uniform_int_distribution<int32_t>(0, count - 1)(random);
+    }
+    bool Chance(int32_t percent) { return Pick(100) < percent; }
+
+    CaptureWindow* Active()
+    {
+        return FindCaptureWindow(frame->MdiArea()->currentSubWindow()) ? App().currentWindow
+                                                                       : nullptr;
+    }
+
+    void TriggerMenuItem(const QString& text)
+    {
+        for (QAction* menu : frame->menuBar()->actions())
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == text) {
+                    item->trigger();
+                    return;
+                }
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+    }
+
+    // A capture to open: mostly the examples, now and then one of the damaged files.
+    QString AnyCapture()
+    {
+        if (Chance(70)) return good.at(Pick(static_cast<int32_t>(good.size())));
+        return bad.at(Pick(static_cast<int32_t>(bad.size())));
+    }
+
+    // The damaged files carry the reader's answer in their name; "code0" still loads.
+    static bool Loads(const QString& path)
+    {
+        return QFileInfo(path).fileName().startsWith(u"code0"_s) || path.startsWith(examples);
+    }
+
+    void Export(int key, const QString& extension)
+    {
+        const int32_t choice = Pick(10);
+        if (choice == 0)
+            saveAnswer.clear(); // cancelled
+        else if (choice == 1)
+            saveAnswer = folder.filePath(u"missing/out."_s + extension);
+        else
+            saveAnswer = folder.filePath(u"out."_s + extension);
+        const qsizetype before = messages.size();
+        if (!saveAnswer.isEmpty()) QFile::remove(saveAnswer);
+        QTest::keyClick(frame, static_cast<Qt::Key>(key), Qt::ControlModifier);
+        if (choice == 1) {
+            EXPECT_EQ(messages.size(), before + 1) << "no message for " << saveAnswer.toStdString();
+        } else if (choice > 1) {
+            EXPECT_GT(QFileInfo(saveAnswer).size(), 0) << saveAnswer.toStdString();
+            EXPECT_EQ(messages.size(), before);
+        }
+    }
+
+    // Runs `command` with the toolkit's own file dialogs and message boxes, answered as a
+    // user would: `typed` goes into the file dialog's name field, message boxes get "OK"
+    // (or "Ja" to replace an existing file).
+    template <typename Command>
+    void WithRealDialogs(const QString& typed, Command command)
+    {
+        const PlatformHooks hooks = Platform();
+        Platform().openDialog = QtOpenDialog;
+        Platform().saveDialog = QtSaveDialog;
+        Platform().errorBox = [this](QWidget* owner, const QString& title, const QString& text) {
+            messages.append(title + u": "_s + text);
+            QtErrorBox(owner, title, text);
+        };
+        QTimer answer;
+        QPointer<QFileDialog> answered;
+        QObject::connect(&answer, &QTimer::timeout, [&typed, &answered] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                if (files == answered) return;
+                answered = files;
+                if (auto* name = files->findChild<QLineEdit*>(u"fileNameEdit"_s))
+                    name->setText(typed);
+                // Queued: a question that the accept asks must find this timer free.
+                QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                QAbstractButton* yes = box->button(QMessageBox::Yes);
+                Click(yes ? yes : box->button(QMessageBox::Ok));
+            }
+        });
+        answer.start(2);
+        command();
+        answer.stop();
+        Platform() = hooks;
+    }
+
+    bool CheckWindows(const char* action, int32_t event);
+
+    std::mt19937 random{20261209};
+    QStringList good;
+    QStringList bad;
+    inline static const QString examples = QStringLiteral(KURVEX_EXAMPLES_DIR);
+    std::map<const QMdiSubWindow*, int32_t> rendersBefore;
+    Expectation expected{};
+    qsizetype openedGood = 0;
+    qsizetype openedBad = 0;
+};
+
+Expectation Nothing(CaptureWindow* window)
+{
+    return {window, 0};
+}
+
+Expectation OneRenderIf(CaptureWindow* window, bool changed)
+{
+    return {window, changed ? 1 : 0};
+}
+
+// The "Mathematik" dialog answered from inside its own loop: random operands, operation
+// and factor, then "OK", "Deaktivieren" or "Abbrechen".
+Expectation AnswerMathDialog(SoakTest& soak, CaptureWindow* w)
+{
+    if (!w->mathButton->isEnabled()) {
+        Click(w->mathButton);
+        return Nothing(w);
+    }
+    const int32_t answer = soak.Pick(3); // 0 OK, 1 Deaktivieren, 2 Abbrechen
+    auto answered = std::make_shared<bool>(false);
+    QTimer::singleShot(0, [&soak, answer, answered] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        auto* operandX = dialog->findChild<QComboBox*>(u"operandX"_s);
+        auto* operation = dialog->findChild<QComboBox*>(u"operation"_s);
+        auto* operandY = dialog->findChild<QComboBox*>(u"operandY"_s);
+        auto* factor = dialog->findChild<QComboBox*>(u"factor"_s);
+        operation->setCurrentIndex(soak.Pick(operation->count()));
+        operandX->setCurrentIndex(soak.Pick(operandX->count()));
+        if (soak.Chance(20))
+            operandY->setEditText(soak.Chance(50) ? u"0"_s : u"2,5"_s);
+        else
+            operandY->setCurrentIndex(soak.Pick(operandY->count()));
+        factor->setCurrentIndex(soak.Pick(factor->count()));
+        const char* const buttons[] = {"ok", "deactivate", "cancel"};
+        Click(dialog->findChild<QPushButton*>(QString::fromLatin1(buttons[answer])));
+        *answered = true;
+    });
+    Click(w->mathButton);
+    EXPECT_TRUE(*answered);
+    return {w, answer == 2 ? 0 : 1};
+}
+
+// One row per kind of user event; the weight is how often it comes up. Rows that need a
+// window act on the active one.
+const SoakTest::Action SoakTest::Actions[] = {
+    {"open", 6, false,
+     [](SoakTest& soak, CaptureWindow*) {
+         if (App().captureWindows.size() >= MaxWindows) return Nothing(nullptr);
+         QStringList paths;
+         for (int32_t i = soak.Pick(3); i >= 0; --i)
+             paths.append(soak.AnyCapture());
+         const qsizetype windows = App().captureWindows.size();
+         const qsizetype before = soak.messages.size();
+         if (soak.Chance(50)) {
+             soak.openAnswer = paths;
+             QTest::keyClick(soak.frame, Qt::Key_O, Qt::ControlModifier);
+         } else {
+             QMimeData data;
+             QList<QUrl> urls;
+             for (const QString& path : paths)
+                 urls.append(QUrl::fromLocalFile(path));
+             data.setUrls(urls);
+             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                   Qt::NoModifier);
+             QApplication::sendEvent(soak.frame, &enter);
+             QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+             QApplication::sendEvent(soak.frame, &drop);
+         }
+         const auto loads = std::count_if(paths.begin(), paths.end(), Loads);
+         soak.openedGood += loads;
+         soak.openedBad += paths.size() - loads;
+         EXPECT_EQ(App().captureWindows.size(), windows + loads);
+         EXPECT_EQ(soak.messages.size(), before + paths.size() - loads)
+             << paths.join(u' ').toStdString() << soak.messages.join(u' ').toStdString();
+         return Nothing(nullptr);
+     }},
+    {"close box", 4, true,
+     [](SoakTest&, CaptureWindow* w) {
+         w->window->close();
+         return Nothing(nullptr);
+     }},
+    {"close all", 1, false,
+     [](SoakTest& soak, CaptureWindow*) {
+         soak.TriggerMenuItem(u"&Alle schließen"_s);
+         EXPECT_TRUE(App().captureWindows.empty());
+         return Nothing(nullptr);
+     }},
+    {"zoom", 8, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         const Qt::Key keys[] = {Qt::Key_Left,     Qt::Key_Right, Qt::Key_PageUp,
+                                 Qt::Key_PageDown, Qt::Key_Home,  Qt::Key_End};
+         const int value = w->zoomSlider->value();
+         QTest::keyClick(w->zoomSlider, keys[soak.Pick(6)]);
+         return OneRenderIf(w, w->zoomSlider->value() != value);
+     }},
+    {"scroll", 8, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         const int value = w->scrollBar->value();
+         if (soak.Chance(30)) {
+             // Dragging the thumb somewhere.
+             w->scrollBar->setSliderDown(true);
+             w->scrollBar->setSliderPosition(soak.Pick(w->scrollBar->maximum() + 1));
+             w->scrollBar->setSliderDown(false);
+         } else {
+             const Qt::Key keys[] = {Qt::Key_Left,     Qt::Key_Right, Qt::Key_PageUp,
+                                     Qt::Key_PageDown, Qt::Key_Home,  Qt::Key_End};
+             QTest::keyClick(w->scrollBar, keys[soak.Pick(6)]);
+         }
+         return OneRenderIf(w, w->scrollBar->value() != value);
+     }},
+    {"Cursor anzeigen", 3, true,
+     [](SoakTest&, CaptureWindow* w) {
+         Click(w->showCursorsBox, Qt::LeftButton, QPoint(5, 10));
+         return OneRenderIf(w, true);
+     }},
+    {"cursor click", 8, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         const bool shown = w->view.cursorsShown == 1;
+         Click(w->screenImage, soak.Chance(50) ? Qt::LeftButton : Qt::RightButton,
+               QPoint(soak.Pick(w->screenImage->width()), 1 + soak.Pick(100)));
+         return OneRenderIf(w, shown);
+     }},
+    {"Alles auswählen", 2, true,
+     [](SoakTest&, CaptureWindow* w) {
+         const bool shown = w->view.cursorsShown == 1;
+         Click(w->selectAllButton);
+         return OneRenderIf(w, shown);
+     }},
+    {"measurement", 4, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         if (!w->measureButton->isEnabled()) return Nothing(w);
+         Click(w->measureButton);
+         QMenu* menu = App().popupMenu;
+         EXPECT_TRUE(menu->isVisible());
+         QAction* item = menu->actions().at(soak.Pick(3));
+         Click(menu, Qt::LeftButton, menu->actionGeometry(item).center());
+         EXPECT_FALSE(menu->isVisible());
+         EXPECT_FALSE(w->resultsBox->toPlainText().isEmpty());
+         return Nothing(w);
+     }},
+    {"Mathematik", 3, true, AnswerMathDialog},
+    {"export PNG", 2, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         soak.Export(Qt::Key_F, u"png"_s);
+         return Nothing(w);
+     }},
+    {"export CSV", 1, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         soak.Export(Qt::Key_E, u"csv"_s);
+         return Nothing(w);
+     }},
+    {"export RAW", 1, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         soak.Export(Qt::Key_L, u"raw"_s);
+         return Nothing(w);
+     }},
+    {"clipboard", 1, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         const int32_t before = soak.clipboardCalls;
+         QTest::keyClick(soak.frame, Qt::Key_C, Qt::ControlModifier);
+         EXPECT_EQ(soak.clipboardCalls, before + 1);
+         return Nothing(w);
+     }},
+    {"Nebeneinander", 1, false,
+     [](SoakTest& soak, CaptureWindow*) {
+         soak.TriggerMenuItem(u"&Nebeneinander"_s);
+         return Nothing(nullptr);
+     }},
+    {"Übereinander", 1, false,
+     [](SoakTest& soak, CaptureWindow*) {
+         soak.TriggerMenuItem(u"&Übereinander"_s);
+         return Nothing(nullptr);
+     }},
+    {"Kaskadieren", 1, false,
+     [](SoakTest& soak, CaptureWindow*) {
+         soak.TriggerMenuItem(u"&Kaskadieren"_s);
+         return Nothing(nullptr);
+     }},
+    {"window menu", 3, true,
+     [](SoakTest& soak, CaptureWindow*) {
+         QMenu* menu = soak.frame->WindowMenu();
+         Q_EMIT menu->aboutToShow();
+         const QList<QAction*> items = menu->actions();
+         const auto windows = static_cast<int32_t>(App().captureWindows.size());
+         // The fixed items and a separator come first; the windows are the last ones.
+         items.at(items.size() - 1 - soak.Pick(windows))->trigger();
+         return Nothing(nullptr);
+     }},
+    {"title bar click", 2, true,
+     [](SoakTest& soak, CaptureWindow*) {
+         const auto& windows = App().captureWindows;
+         QMdiSubWindow* sub = windows.at(soak.Pick(static_cast<int32_t>(windows.size())))->window;
+         Click(sub, Qt::LeftButton, QPoint(sub->width() / 2, 4));
+         EXPECT_EQ(soak.frame->MdiArea()->currentSubWindow(), sub);
+         return Nothing(nullptr);
+     }},
+    {"Öffnen im Dateidialog", 2, false,
+     [](SoakTest& soak, CaptureWindow*) {
+         if (App().captureWindows.size() >= MaxWindows) return Nothing(nullptr);
+         const QString path = soak.AnyCapture();
+         const qsizetype windows = App().captureWindows.size();
+         const qsizetype before = soak.messages.size();
+         soak.WithRealDialogs(
+             path, [&soak] { QTest::keyClick(soak.frame, Qt::Key_O, Qt::ControlModifier); });
+         const bool loads = Loads(path);
+         EXPECT_EQ(App().captureWindows.size(), windows + (loads ? 1 : 0)) << path.toStdString();
+         EXPECT_EQ(soak.messages.size(), before + (loads ? 0 : 1)) << path.toStdString();
+         return Nothing(nullptr);
+     }},
+    {"Export im Dateidialog", 1, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         // Without extension: the dialog adds it; the second time it asks to replace.
+         soak.WithRealDialogs(soak.folder.filePath(u"dialog"_s), [&soak] {
+             QTest::keyClick(soak.frame, Qt::Key_F, Qt::ControlModifier);
+         });
+         EXPECT_GT(QFileInfo(soak.folder.filePath(u"dialog.png"_s)).size(), 0);
+         return Nothing(w);
+     }},
+};
+
+// The window records against their controls and the render counts of the event.
+bool SoakTest::CheckWindows(const char* action, int32_t event)
+{
+    const auto& windows = App().captureWindows;
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), static_cast<qsizetype>(windows.size()));
+    std::map<const QMdiSubWindow*, int32_t> renders;
+    for (const auto& record : windows) {
+        const CaptureWindow& w = *record;
+        const CaptureView& v = w.view;
+        const int32_t n = w.capture.samplesPerChannel;
+        SCOPED_TRACE(w.window->windowTitle().toStdString());
+        EXPECT_TRUE(w.window->isVisible());
+        EXPECT_GT(n, 0);
+        EXPECT_EQ(w.staleBits, 0);
+        EXPECT_EQ(v.visibleCount, VisibleCountFor(n, w.zoomSlider->value()));
+        EXPECT_TRUE(v.firstSample >= 0 && v.firstSample <= n - v.visibleCount)
+            << v.firstSample << " of " << n << ", " << v.visibleCount << " shown";
+        EXPECT_TRUE(v.cursor1 >= 0 && v.cursor1 < n) << v.cursor1;
+        EXPECT_TRUE(v.cursor2 >= 0 && v.cursor2 < n) << v.cursor2;
+        EXPECT_EQ(w.scrollBar->value(), v.firstSample);
+        EXPECT_EQ(w.scrollBar->maximum(), n - v.visibleCount);
+        EXPECT_EQ(v.cursorsShown, w.showCursorsBox->isChecked() ? 1 : 0);
+        EXPECT_EQ(w.client->height(), v.cursorsShown ? ClientHeightCursors : ClientHeightPlain);
+        EXPECT_EQ(w.screenImage->Image().size(), QSize(v.imageWidth, v.imageHeight));
+        EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
+
+        const auto before = rendersBefore.find(w.window);
+        const int32_t want = before == rendersBefore.end() ? 1
+                             : &w == expected.target       ? before->second + expected.renders
+                                                           : before->second;
+        EXPECT_EQ(w.counts.renders, want) << "renders";
+        renders[w.window] = w.counts.renders;
+    }
+    rendersBefore = std::move(renders);
+    if (testing::Test::HasFailure()) {
+        ADD_FAILURE() << "after event " << event << ": " << action;
+        return false;
+    }
+    return true;
+}
+
+void SoakTest::Run(int32_t events)
+{
+    const bool sampleMemory = events >= 2 * MemoryInterval;
+    const bool checkGrowth = events >= 2 * MemoryBaselineEvent;
+    // KURVEX_SOAK_ONLY="open,zoom" narrows the run to some rows, to find which one grows.
+    const QStringList only =
+        qEnvironmentVariable("KURVEX_SOAK_ONLY").split(u',', Qt::SkipEmptyParts);
+    std::vector<Action> actions;
+    int32_t totalWeight = 0;
+    for (const Action& action : Actions) {
+        if (!only.isEmpty() && !only.contains(QString::fromUtf8(action.name))) continue;
+        actions.push_back(action);
+        totalWeight += action.weight;
+    }
+    ASSERT_GT(totalWeight, 0);
+    std::vector<double> resident; // one sample per MemoryInterval events
+    QElapsedTimer clock;
+    clock.start();
+    for (int32_t event = 1; event <= events; ++event) {
+        const Action* chosen = nullptr;
+        while (!chosen) {
+            int32_t roll = Pick(totalWeight);
+            for (const Action& action : actions) {
+                roll -= action.weight;
+                if (roll < 0) {
+                    chosen = &action;
+                    break;
+                }
+            }
+            if (chosen->needsWindow && App().captureWindows.empty()) chosen = nullptr;
+        }
+        CaptureWindow* active = Active();
+        if (chosen->needsWindow && !active) {
+            // A window that was closed leaves none active until the user picks one.
+            frame->MdiArea()->activateNextSubWindow();
+            active = Active();
+            ASSERT_NE(active, nullptr) << "event " << event;
+        }
+        expected = chosen->run(*this, active);
+        // What the event loop would do next: paint, and delete what was closed. The
+        // offscreen platform has no window manager to give the frame back its activation
+        // after a popup or a dialog.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (QApplication::activeWindow() != frame) {
+            frame->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(frame)) << "event " << event;
+        }
+        if (!CheckWindows(chosen->name, event)) return;
+        // The fixture's records of dialogs and messages would otherwise grow with the run.
+        messages.clear();
+        openRequests.clear();
+        saveRequests.clear();
+
+        if (sampleMemory && event % MemoryInterval == 0) {
+            // Measured with every window closed, so that the count of open windows does
+            // not swing the figure.
+            TriggerMenuItem(u"&Alle schließen"_s);
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            rendersBefore.clear();
+            const double megabytes = ResidentMegabytes();
+            resident.push_back(megabytes);
+            std::printf("soak: event %d, resident %.1f MB, heap in use %.1f MB, %.0f events/s\n",
+                        event, megabytes, HeapInUseMegabytes(),
+                        event * 1000.0 / std::max<qint64>(clock.elapsed(), 1));
+            std::fflush(stdout);
+        }
+    }
+    std::printf("soak: %d events in %.1f s, %lld captures opened, %lld refused\n", events,
+                clock.elapsed() / 1000.0, static_cast<long long>(openedGood),
+                static_cast<long long>(openedBad));
+    if (checkGrowth) {
+        // The caches fill during the first 10,000 events; what follows must stay level.
+        const auto atBaseline = resident.begin() + (MemoryBaselineEvent / MemoryInterval - 1);
+        const double baseline = *std::min_element(atBaseline, atBaseline + MemoryFloorSamples);
+        const double end = *std::min_element(resident.end() - MemoryFloorSamples, resident.end());
+        const double growth = (end - baseline) / baseline;
+        std::printf("soak: resident %.1f MB at event %d, %.1f MB at the end: %+.1f %%\n", baseline,
+                    MemoryBaselineEvent, end, growth * 100);
+        EXPECT_LE(growth, MemoryGrowthLimit);
+    }
+}
+
+TEST_F(SoakTest, RandomUserEventsKeepEveryWindowConsistent)
+{
+    good = SavFilesIn(examples);
+    bad = SavFilesIn(QStringLiteral(KURVEX_TEST_DATA_DIR "/bad"));
+    ASSERT_FALSE(good.isEmpty());
+    ASSERT_FALSE(bad.isEmpty());
+    const int32_t events = qEnvironmentVariableIsSet("KURVEX_SOAK_EVENTS")
+                               ? qEnvironmentVariableIntValue("KURVEX_SOAK_EVENTS")
+                               : DefaultEvents;
+    Start();
+    // Focus follows clicks only in the active window, as on a desktop.
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    Run(events);
+}
+
+} // namespace
