@@ -673,9 +673,11 @@ void SoakTest::Run(int32_t events)
         // after a popup or a dialog.
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The frame counts as active while one of its dialogs is: wait for the frame itself.
         if (QApplication::activeWindow() != frame) {
             frame->activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(frame)) << "event " << event;
+            ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == frame; }))
+                << "event " << event;
         }
         if (!CheckWindows(chosen->name, event)) return;
         // The fixture's records of dialogs and messages would otherwise grow with the run.
