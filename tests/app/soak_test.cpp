@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A long run of random but meaningful user events on the real frame and capture windows,
 // from a fixed seed. After every event the windows must still agree with their records:
-// the view inside the record, the cursors inside it, the controls showing the view, and
+// the view inside the record, the cursors inside it, the controls showing the view, the
+// screen filling the window's size, every analysis window with its capture window, and
 // exactly the renders the event called for. Most dialogs are answered through the
 // platform hooks; some rows go through the toolkit's own file dialogs and message boxes.
 // One table row per kind of event: a new command is one more row. KURVEX_SOAK_EVENTS sets
@@ -128,7 +129,7 @@ class ResizeCounter : public QObject {
 };
 
 // What an action expects to see redrawn: `renders` new pictures in `target`, none in any
-// other window that was open before, except one in each window whose screen changed size.
+// other window that was open before, beside one for each size a window's screen took.
 struct Expectation {
     CaptureWindow* target;
     int32_t renders;
@@ -245,7 +246,7 @@ class SoakTest : public AppTest {
     QStringList good;
     QStringList bad;
     inline static const QString examples = QStringLiteral(KURVEX_EXAMPLES_DIR);
-    // Render count and screen size of each window after the last event.
+    // Render count of each window after the last event.
     std::map<const QMdiSubWindow*, int32_t> rendersBefore;
     ResizeCounter resizes;
     Expectation expected{};
