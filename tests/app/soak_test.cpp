@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A long run of random but meaningful user events on the real frame and capture windows,
 // from a fixed seed. After every event the windows must still agree with their records:
-// the view inside the record, the cursors inside it, the controls showing the view, and
+// the view inside the record, the cursors inside it, the controls showing the view, the
+// screen filling the window's size, every analysis window with its capture window, and
 // exactly the renders the event called for. Most dialogs are answered through the
 // platform hooks; some rows go through the toolkit's own file dialogs and message boxes.
 // One table row per kind of event: a new command is one more row. KURVEX_SOAK_EVENTS sets
@@ -9,11 +10,14 @@
 // every 1,000 events with every window closed, and a run of 20,000 or more fails when it
 // grows by more than 10 % after the first 10,000.
 #include "app/capture_window.h"
+#include "app/measurements_window.h"
+#include "app/spectrum_window.h"
 #include "app_fixture.h"
 #include "screen/view.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QDirIterator>
@@ -31,6 +35,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -98,8 +103,33 @@ void Click(QWidget* control, Qt::MouseButton button = Qt::LeftButton, QPoint at 
     QTest::mouseClick(control, button, Qt::NoModifier, at.isNull() ? control->rect().center() : at);
 }
 
+// Counts the sizes each loaded screen takes outside a refresh: each one draws it. Some
+// steps size a window twice: a maximised window fills the area again when the area's
+// scroll bars go. A hidden window's screen hears of its last size only when shown.
+class ResizeCounter : public QObject {
+  public:
+    std::map<const QObject*, int32_t> counts;
+    std::map<const QObject*, QSize> sizes;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Resize) return false;
+        for (const auto& w : App().captureWindows) {
+            if (w->screenImage != watched) continue;
+            const QSize size = static_cast<QResizeEvent*>(event)->size();
+            const auto last = sizes.find(watched);
+            if (last != sizes.end() && last->second != size && w->view.visibleCount > 0 &&
+                !w->refreshing)
+                ++counts[watched];
+            sizes[watched] = size;
+        }
+        return false;
+    }
+};
+
 // What an action expects to see redrawn: `renders` new pictures in `target`, none in any
-// other window that was open before.
+// other window that was open before, beside one for each size a window's screen took.
 struct Expectation {
     CaptureWindow* target;
     int32_t renders;
@@ -131,12 +161,14 @@ class SoakTest : public AppTest {
 
     void TriggerMenuItem(const QString& text)
     {
-        for (QAction* menu : frame->menuBar()->actions())
+        for (QAction* menu : frame->menuBar()->actions()) {
+            Q_EMIT menu->menu()->aboutToShow(); // as when the user opens it
             for (QAction* item : menu->menu()->actions())
                 if (item->text() == text) {
                     item->trigger();
                     return;
                 }
+        }
         ADD_FAILURE() << "no menu item " << text.toStdString();
     }
 
@@ -214,7 +246,9 @@ class SoakTest : public AppTest {
     QStringList good;
     QStringList bad;
     inline static const QString examples = QStringLiteral(KURVEX_EXAMPLES_DIR);
+    // Render count of each window after the last event.
     std::map<const QMdiSubWindow*, int32_t> rendersBefore;
+    ResizeCounter resizes;
     Expectation expected{};
     qsizetype openedGood = 0;
     qsizetype openedBad = 0;
@@ -414,7 +448,11 @@ const SoakTest::Action SoakTest::Actions[] = {
      [](SoakTest& soak, CaptureWindow*) {
          const auto& windows = App().captureWindows;
          QMdiSubWindow* sub = windows.at(soak.Pick(static_cast<int32_t>(windows.size())))->window;
-         Click(sub, Qt::LeftButton, QPoint(sub->width() / 2, 4));
+         // Only where the title bar shows: a larger or maximised window may cover it.
+         const QPoint title(sub->width() / 2, 4);
+         if (soak.frame->MdiArea()->viewport()->childAt(sub->mapToParent(title)) != sub)
+             return Nothing(nullptr);
+         Click(sub, Qt::LeftButton, title);
          EXPECT_EQ(soak.frame->MdiArea()->currentSubWindow(), sub);
          return Nothing(nullptr);
      }},
@@ -440,6 +478,75 @@ const SoakTest::Action SoakTest::Actions[] = {
          EXPECT_GT(QFileInfo(soak.folder.filePath(u"dialog.png"_s)).size(), 0);
          return Nothing(w);
      }},
+    {"resize", 6, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         if (w->window->isMaximized()) return Nothing(w); // no frame to drag
+         const int32_t limit = soak.Chance(5) ? 4000 : soak.Chance(30) ? 400 : 1600;
+         w->window->resize(50 + soak.Pick(limit), 50 + soak.Pick(limit * 2 / 3));
+         return Nothing(w); // the render comes from the new screen size
+     }},
+    {"maximise", 3, true,
+     [](SoakTest&, CaptureWindow* w) {
+         if (w->window->isMaximized())
+             w->window->showNormal();
+         else
+             w->window->showMaximized();
+         return Nothing(w);
+     }},
+    {"Messungen", 3, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         if (soak.Chance(50))
+             QTest::keyClick(soak.frame, Qt::Key_M, Qt::ControlModifier);
+         else
+             soak.TriggerMenuItem(u"&Messungen...\tStrg+M"_s);
+         MeasurementsWindow* m = w->measurementsWindow;
+         if (!m || !m->isVisible()) {
+             ADD_FAILURE() << "no Messungen window";
+             return Nothing(w);
+         }
+         QGuiApplication::clipboard()->clear();
+         Click(m->copyButton);
+         EXPECT_EQ(QGuiApplication::clipboard()->text(), m->text);
+         EXPECT_FALSE(m->text.isEmpty());
+         if (soak.Chance(50)) m->close();
+         return Nothing(w);
+     }},
+    {"Spektrum", 3, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         if (soak.Chance(50))
+             QTest::keyClick(soak.frame, Qt::Key_K, Qt::ControlModifier);
+         else
+             soak.TriggerMenuItem(u"&Spektrum...\tStrg+K"_s);
+         SpectrumWindow* s = FindSpectrumWindow(*w);
+         if (!s || !s->widget->isVisible()) {
+             ADD_FAILURE() << "no Spektrum window";
+             return Nothing(w);
+         }
+         for (QComboBox* box : {s->channelBox, s->windowBox, s->scaleBox, s->axisBox})
+             if (soak.Chance(40)) box->setCurrentIndex(soak.Pick(box->count()));
+         Click(s->plot, Qt::LeftButton, QPoint(soak.Pick(s->plot->width()), s->plot->height() / 2));
+         EXPECT_EQ(s->plot->Image().deviceIndependentSize(), QSizeF(s->plot->size()));
+         if (soak.Chance(50)) s->widget->close();
+         return Nothing(w);
+     }},
+    {"close with analyses", 2, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         QPointer<QWidget> measurements;
+         QPointer<QWidget> spectrum;
+         if (soak.Chance(70)) {
+             ShowMeasurementsWindow(*w);
+             measurements = w->measurementsWindow;
+         }
+         if (soak.Chance(70)) {
+             OpenSpectrumWindow(*w);
+             spectrum = FindSpectrumWindow(*w)->widget;
+         }
+         w->window->close();
+         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+         EXPECT_TRUE(measurements.isNull());
+         EXPECT_TRUE(spectrum.isNull());
+         return Nothing(nullptr);
+     }},
 };
 
 // The window records against their controls and the render counts of the event.
@@ -464,18 +571,58 @@ bool SoakTest::CheckWindows(const char* action, int32_t event)
         EXPECT_EQ(w.scrollBar->value(), v.firstSample);
         EXPECT_EQ(w.scrollBar->maximum(), n - v.visibleCount);
         EXPECT_EQ(v.cursorsShown, w.showCursorsBox->isChecked() ? 1 : 0);
-        EXPECT_EQ(w.client->height(), v.cursorsShown ? ClientHeightCursors : ClientHeightPlain);
-        EXPECT_EQ(w.screenImage->Image().size(), QSize(v.imageWidth, v.imageHeight));
-        EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
+        // The screen fills what the window's size leaves it, never below its minimum, and
+        // its picture has a device pixel for each one of the display.
+        const QSize screen(v.imageWidth, v.imageHeight);
+        EXPECT_EQ(w.screenImage->size(), screen);
+        EXPECT_EQ(w.screenImage->Image().deviceIndependentSize(), QSizeF(screen));
+        EXPECT_EQ(w.screenImage->Image().size(), screen * ScreenPixelRatio(w));
+        EXPECT_TRUE(screen.width() >= MinScreenWidth && screen.height() >= MinScreenHeight)
+            << screen.width() << " x " << screen.height();
+        EXPECT_EQ(w.client->size().expandedTo(MinimumClientSize(v.cursorsShown != 0)),
+                  w.client->size());
+        EXPECT_EQ(w.window->size().expandedTo(w.window->minimumSize()), w.window->size());
+        // An analysis window is its capture window's, and shows its capture.
+        if (w.measurementsWindow) {
+            EXPECT_TRUE(w.measurementsWindow->windowTitle().endsWith(w.window->windowTitle()));
+        }
+        if (const SpectrumWindow* spectrum = FindSpectrumWindow(w)) {
+            EXPECT_EQ(spectrum->filePath, w.capture.filePath);
+        }
 
+        // One render for what the event changed in its window (the load of a new one), and
+        // one for each size its screen took after that.
         const auto before = rendersBefore.find(w.window);
-        const int32_t want = before == rendersBefore.end() ? 1
-                             : &w == expected.target       ? before->second + expected.renders
-                                                           : before->second;
+        const int32_t want = (before == rendersBefore.end() ? 1
+                              : &w == expected.target       ? before->second + expected.renders
+                                                            : before->second) +
+                             resizes.counts[w.screenImage];
         EXPECT_EQ(w.counts.renders, want) << "renders";
         renders[w.window] = w.counts.renders;
     }
+    // No analysis window outlives its capture window.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        const QWidget* owner = nullptr;
+        if (auto* m = dynamic_cast<MeasurementsWindow*>(top)) {
+            for (const auto& record : windows)
+                if (record->measurementsWindow == m) owner = record->window;
+        } else if (const SpectrumWindow* s = SpectrumWindowOf(top)) {
+            for (const auto& record : windows)
+                if (record->window == s->owner && FindSpectrumWindow(*record) == s)
+                    owner = record->window;
+        } else {
+            continue;
+        }
+        EXPECT_NE(owner, nullptr) << "an analysis window without its capture window: "
+                                  << top->windowTitle().toStdString();
+    }
     rendersBefore = std::move(renders);
+    resizes.counts.clear();
+    std::erase_if(resizes.sizes, [&windows](const auto& entry) {
+        return std::none_of(windows.begin(), windows.end(), [&entry](const auto& record) {
+            return record->screenImage == entry.first;
+        });
+    });
     if (testing::Test::HasFailure()) {
         ADD_FAILURE() << "after event " << event << ": " << action;
         return false;
@@ -527,9 +674,11 @@ void SoakTest::Run(int32_t events)
         // after a popup or a dialog.
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The frame counts as active while one of its dialogs is: wait for the frame itself.
         if (QApplication::activeWindow() != frame) {
             frame->activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(frame)) << "event " << event;
+            ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == frame; }))
+                << "event " << event;
         }
         if (!CheckWindows(chosen->name, event)) return;
         // The fixture's records of dialogs and messages would otherwise grow with the run.
@@ -577,6 +726,7 @@ TEST_F(SoakTest, RandomUserEventsKeepEveryWindowConsistent)
                                ? qEnvironmentVariableIntValue("KURVEX_SOAK_EVENTS")
                                : DefaultEvents;
     Start();
+    qApp->installEventFilter(&resizes);
     // Focus follows clicks only in the active window, as on a desktop.
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
