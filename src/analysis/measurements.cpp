@@ -305,18 +305,24 @@ SlotAnalysis AnalyseSlot(const Capture& capture, int32_t slot, int32_t first, in
             out[MeasurementNegativeDuty] = *w / *p * 100;
     }
     if (firstRising != lastRising) {
-        // The samples from the first rising mid crossing up to the last one, exclusive.
-        SampleSum cycleSum;
-        SampleSum cycleSquares;
-        int64_t cycleCount = 0;
+        // The samples from the first rising mid crossing up to the last one, exclusive: the
+        // whole range's sums less the head and the tail. The sums are exact, so taking
+        // samples away loses nothing, and the periods in between are not read again.
+        SampleSum cycleSum = sum;
+        SampleSum cycleSquares = squares;
+        int64_t cycleCount = count;
         const auto from = static_cast<size_t>(std::ceil(firstRising->middle));
         const auto to = static_cast<size_t>(std::ceil(lastRising->middle));
-        for (size_t i = from; i < to && i < v.size(); ++i) {
-            if (!std::isfinite(v[i])) continue;
-            cycleSum.Add(v[i]);
-            cycleSquares.Add(v[i] * v[i]);
-            ++cycleCount;
-        }
+        const auto takeAway = [&](size_t i) {
+            if (!std::isfinite(v[i])) return;
+            cycleSum.Add(-v[i]);
+            cycleSquares.Add(-(v[i] * v[i]));
+            --cycleCount;
+        };
+        for (size_t i = 0; i < std::min(from, v.size()); ++i)
+            takeAway(i);
+        for (size_t i = std::max(from, to); i < v.size(); ++i)
+            takeAway(i);
         if (cycleCount > 0) {
             out[MeasurementCycleMean] = cycleSum.Quotient(static_cast<uint32_t>(cycleCount));
             out[MeasurementCycleRms] =
