@@ -562,12 +562,15 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event)
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
-    // Keys typed into a dialog or a menu belong to it; only the frame and its capture
-    // windows share the frame's shortcuts.
-    if (!widget || widget->window() != this) return QMainWindow::eventFilter(watched, event);
+    // Keys typed into a dialog or a menu belong to it; only the frame, its capture windows
+    // and their measurement tables share the frame's shortcuts (a table keeps Ctrl+C, which
+    // copies its text there).
+    const bool table = widget && dynamic_cast<MeasurementsWindow*>(widget->window()) != nullptr;
+    if (!widget || (widget->window() != this && !table))
+        return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     const int32_t id = CommandForKey(key->key(), key->modifiers());
-    if (id < 0) return QMainWindow::eventFilter(watched, event);
+    if (id < 0 || (table && id == CommandCopyImage)) return QMainWindow::eventFilter(watched, event);
     if (type == QEvent::ShortcutOverride) {
         // Claim the key so that no control's own shortcut takes it; it comes back here
         // as the key press.

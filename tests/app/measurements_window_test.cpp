@@ -117,4 +117,9 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
     QKeyEvent press(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
     QApplication::sendEvent(m.table, &press);
     EXPECT_EQ(board->text(), expected);
+    EXPECT_EQ(FindSpectrumWindow(w), nullptr);
+    // The frame's other shortcuts work from the table as from the capture window.
+    QKeyEvent spectrumKey(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier);
+    QApplication::sendEvent(m.table, &spectrumKey);
+    EXPECT_NE(FindSpectrumWindow(w), nullptr);
 }
