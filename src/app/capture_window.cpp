@@ -7,6 +7,7 @@
 #include "app/math_dialog.h"
 #include "app/measurements_window.h"
 #include "app/spectrum_window.h"
+#include "capture/file_name.h"
 #include "readouts/readouts.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -533,7 +534,8 @@ void RefreshCaptureWindow()
         bits |= StaleOffset;
     }
     if (bits & StaleCursorMode) ApplyCursorMode(w);
-    if (bits & StaleNew) w.window->setWindowTitle(QFileInfo(c.filePath).fileName());
+    if (bits & StaleNew)
+        w.window->setWindowTitle(VisibleFileName(QFileInfo(c.filePath).fileName()));
     if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
     if (bits & StaleNew) FillSettingsList(w);
     if (bits & (StaleVisibleCount | StaleNew)) {

@@ -4,6 +4,7 @@
 #include "analysis/measurements.h"
 #include "app/app_state.h"
 #include "app/capture_window.h"
+#include "capture/file_name.h"
 #include "readouts/readouts.h"
 
 #include <QClipboard>
@@ -136,7 +137,8 @@ void ShowMeasurementsWindow(CaptureWindow& window)
     const bool created = !m;
     if (created) {
         m = window.measurementsWindow = new MeasurementsWindow(App().mainFrame);
-        m->setWindowTitle(u"Messungen - "_s + QFileInfo(window.capture.filePath).fileName());
+        m->setWindowTitle(u"Messungen - "_s +
+                          VisibleFileName(QFileInfo(window.capture.filePath).fileName()));
     }
     m->show();
     UpdateMeasurements(window);

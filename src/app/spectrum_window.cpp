@@ -5,6 +5,7 @@
 #include "app/file_requesters.h"
 #include "app/main_frame.h"
 #include "app/print_preview.h"
+#include "capture/file_name.h"
 #include "output/png_export.h"
 #include "output/print_layout.h"
 #include "platform/platform.h"
@@ -282,7 +283,8 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     auto* widget = new QWidget(owner.window, Qt::Dialog | Qt::WindowMinMaxButtonsHint);
     w.widget = widget;
     widget->setAttribute(Qt::WA_DeleteOnClose);
-    widget->setWindowTitle(u"Spektrum - "_s + QFileInfo(owner.capture.filePath).fileName());
+    widget->setWindowTitle(u"Spektrum - "_s +
+                           VisibleFileName(QFileInfo(owner.capture.filePath).fileName()));
     widget->setWindowIcon(owner.window->windowIcon());
 
     auto* layout = new QVBoxLayout(widget);

@@ -38,6 +38,7 @@ TEST_F(AppTest, NamesThatAreNotUtf8OpenFromTheCommandLineAndDrops)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &drop);
     EXPECT_EQ(App().captureWindows.size(), 2u);
+    EXPECT_EQ(Window(0).window->windowTitle(), u"caf\\xE9.sav"_s); // the odd byte, visibly
     EXPECT_EQ(messages.size(), 1);
 
     // The CSV export proposes the capture's own name, and the file lands under it.
