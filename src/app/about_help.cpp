@@ -60,7 +60,7 @@ QString BuildDateText(int32_t yyyymmdd)
     const int32_t day = yyyymmdd % 100;
     const int32_t month = yyyymmdd / 100 % 100;
     const int32_t year = yyyymmdd / 10000;
-    return FormatText(u"{0d2}.{1d2}.{2d4}", KindInt32, &day, KindInt32, &month, KindInt32, &year);
+    return FormatText(u"{0d2}.{1d2}.{2d4}", day, month, year);
 }
 
 QString BuildDateText()
@@ -70,8 +70,8 @@ QString BuildDateText()
 
 QString AboutText(const QString& versionText, const QString& dateText)
 {
-    return FormatText(u"Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}", KindText,
-                      &versionText, KindText, &dateText);
+    return FormatText(u"Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}", versionText,
+                      dateText);
 }
 
 void ShowAboutBox(QWidget* owner)
@@ -90,7 +90,7 @@ void OpenHelpFile(const QString& programDirectory)
         return;
     }
     ShowErrorBox(App().mainFrame, u"Fehler"_s,
-                 FormatText(u"Die Datei \"{0}\" kann nicht gefunden werden!", KindText, &path));
+                 FormatText(u"Die Datei \"{0}\" kann nicht gefunden werden!", path));
 }
 
 void OpenHelpFile()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/capture_window.h"
 
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/main_frame.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -254,9 +256,22 @@ static QStyle* SettingsTreeStyle()
     return style;
 }
 
+ReadoutBox::ReadoutBox(QWidget* parent) : QPlainTextEdit(parent) {}
+
+bool ReadoutBox::event(QEvent* event)
+{
+    // Left unclaimed, the key goes to the command's shortcut.
+    if (event->type() == QEvent::ShortcutOverride &&
+        IsCommandKey(static_cast<QKeyEvent*>(event)->keyCombination())) {
+        event->ignore();
+        return true;
+    }
+    return QPlainTextEdit::event(event);
+}
+
 static QPlainTextEdit* MakeTextBox(QWidget* parent, int32_t x, int32_t y)
 {
-    auto* box = new QPlainTextEdit(parent);
+    auto* box = new ReadoutBox(parent);
     box->setGeometry(x, y, 130, 75);
     box->setReadOnly(true);
     box->setAcceptDrops(false);
@@ -540,14 +555,13 @@ void RefreshCaptureWindow()
     if (bits & StaleNew) FillSettingsList(w);
     if (bits & (StaleVisibleCount | StaleNew)) {
         const double zoomedTimePerDiv = n > 0 ? c.timePerDiv * v.visibleCount / n : 0.0;
-        w.zoomLabel->setText(FormatText(u"Zoom: {0Sd5}s/DIV", KindFloat64, &zoomedTimePerDiv));
+        w.zoomLabel->setText(FormatText(u"Zoom: {0Sd5}s/DIV", zoomedTimePerDiv));
         ++w.counts.zoomLabels;
     }
     if (bits & (StaleCursorMode | StaleCursors | StaleMath | StaleNew)) UpdateCursorReadouts(w);
     if (bits & (StaleMath | StaleNew)) {
         if (c.present[SlotMath] == 1)
-            w.mathLabel->setText(
-                FormatText(u"Math: {0Sd5}V/DIV", KindFloat64, &c.voltsPerDiv[SlotMath]));
+            w.mathLabel->setText(FormatText(u"Math: {0Sd5}V/DIV", c.voltsPerDiv[SlotMath]));
         else
             w.mathLabel->clear();
         ++w.counts.mathLabels;
@@ -601,7 +615,8 @@ void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
         RefreshCaptureWindow();
         return;
     case ControlMeasureButton:
-        ShowPopupMenuBelow(App().popupMenu, w.window, w.measureButton);
+        if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
+            ShowPopupMenuBelow(frame->MeasurePopup(), w.window, w.measureButton);
         return;
     case ControlMathButton: {
         const FocusReturn focusReturn;

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QSize>
 #include <QWidget>
 
@@ -20,7 +21,6 @@ class QGroupBox;
 class QLabel;
 class MeasurementsWindow;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class QSlider;
@@ -102,6 +102,16 @@ class ScreenCanvas : public QWidget {
 
   private:
     QImage image;
+};
+
+// A read-only text box of the window (readouts, results): the commands' keys are the
+// commands', even where the box would take them for its own editing (Ctrl+C, Ctrl+K).
+class ReadoutBox : public QPlainTextEdit {
+  public:
+    explicit ReadoutBox(QWidget* parent);
+
+  protected:
+    bool event(QEvent* event) override;
 };
 
 // The MDI child: its close box goes through CloseCaptureWindow like every other close.

@@ -22,8 +22,21 @@ int main(int argc, char** argv)
     // The names as bytes, not as Qt decodes them, so that a name that is not UTF-8 opens.
     // Qt has taken its own options out of argv.
     QStringList paths;
-    for (int i = 1; i < argc; ++i)
-        paths.append(DecodeFileName(QByteArray(argv[i])));
+    QString language;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        // "--lang en" chooses the interface's language for this run.
+        if (argument == "--lang" && i + 1 < argc) {
+            language = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
+        if (argument.startsWith("--lang=")) {
+            language = QString::fromLocal8Bit(argument.mid(7));
+            continue;
+        }
+        paths.append(DecodeFileName(argument));
+    }
+    StartLanguage(language);
     MainFrame* frame = StartMainFrame(paths);
     QApplication::exec();
     delete frame;

@@ -2,8 +2,10 @@
 #include "app/measurements_window.h"
 
 #include "analysis/measurements.h"
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/capture_window.h"
+#include "app/main_frame.h"
 #include "capture/file_name.h"
 #include "readouts/readouts.h"
 
@@ -49,6 +51,9 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Di
     copyButton = new QPushButton(u"Kopieren"_s, this);
     connect(copyButton, &QPushButton::clicked, this, [this] { CopyTable(this); });
     table->installEventFilter(this);
+    // The frame's keyed commands work here too, all but Ctrl+C, which copies the table.
+    if (auto* frame = dynamic_cast<MainFrame*>(parent))
+        addActions(SharedWindowActions(frame->Actions()));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -142,7 +142,7 @@ void PreviewDialog::ApplyZoom()
 {
     SetPrintZoom(layout, zoomBar->value());
     const int32_t zoom = layout.zoom;
-    zoomText->setText(FormatText(u"Zoom: {0} %", KindInt32, &zoom));
+    zoomText->setText(FormatText(u"Zoom: {0} %", zoom));
     // The toolkit's bar counts the thumb's positions, not the end of its page.
     const QSignalBlocker blockHorizontal(horizontalBar);
     const QSignalBlocker blockVertical(verticalBar);

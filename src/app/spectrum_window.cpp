@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/spectrum_window.h"
 
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/file_requesters.h"
 #include "app/main_frame.h"
@@ -14,6 +15,7 @@
 #include "screen/painter_surface.h"
 #include "text/format_text.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
@@ -47,51 +49,31 @@ CaptureWindow* OwnerOf(const SpectrumWindow& window)
     return nullptr;
 }
 
-// The frame's shortcuts reach a spectrum window too: the picture commands act on its plot,
-// the others go to the frame as from a capture window. Claimed before any control sees the
-// key, as in the frame, so that Ctrl+C in the readout copies the plot.
-class SpectrumKeys : public QObject {
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        SpectrumWindow* window = widget ? SpectrumWindowOf(widget->window()) : nullptr;
-        if (!window) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        const int32_t id = CommandForKey(key->key(), key->modifiers());
-        if (id < 0) return false;
-        if (type == QEvent::ShortcutOverride) {
-            event->accept();
-            return true;
-        }
-        if (key->isAutoRepeat()) return true;
-        switch (id) {
-        case CommandExportPng:
-            ExportSpectrumPng(*window);
-            break;
-        case CommandCopyImage:
-            CopySpectrumToClipboard(*window);
-            break;
-        case CommandPrint:
-            PrintSpectrum(*window);
-            break;
-        default:
-            if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame)) frame->RunCommand(id);
-            break;
-        }
-        return true;
-    }
-};
-
-void InstallSpectrumKeys()
+// The frame's keyed commands work in a spectrum window too; the picture commands (Ctrl+F,
+// Ctrl+C, Ctrl+P) are the window's own and act on its plot.
+void AddWindowActions(SpectrumWindow& window)
 {
-    static SpectrumKeys* keys = nullptr;
-    if (keys) return;
-    keys = new SpectrumKeys;
-    keys->setParent(qApp);
-    qApp->installEventFilter(keys);
+    QWidget* const widget = window.widget;
+    if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
+        widget->addActions(SharedWindowActions(frame->Actions()));
+    struct Own {
+        QKeySequence key;
+        void (*run)(SpectrumWindow&);
+    };
+    const Own own[] = {{QKeySequence(Qt::CTRL | Qt::Key_F), ExportSpectrumPng},
+                       {QKeySequence(Qt::CTRL | Qt::Key_C), CopySpectrumToClipboard},
+                       {QKeySequence(Qt::CTRL | Qt::Key_P), PrintSpectrum}};
+    for (const Own& entry : own) {
+        auto* action = new QAction(widget);
+        action->setShortcut(entry.key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setAutoRepeat(false);
+        const auto run = entry.run;
+        QObject::connect(action, &QAction::triggered, widget, [widget, run] {
+            if (SpectrumWindow* w = SpectrumWindowOf(widget)) run(*w);
+        });
+        widget->addAction(action);
+    }
 }
 
 // Cursor 1 to cursor 2 while the cursors are shown, otherwise the visible part of the record.
@@ -149,9 +131,9 @@ void ShowPick(SpectrumWindow& window)
         return;
     }
     const double frequency = BinFrequency(s, bin);
-    window.pickLabel->setText(FormatText(u"{0Sd5}Hz:   {1d4} dBV   {2Sd5}V", KindFloat64,
-                                         &frequency, KindFloat64, &s.dbv[static_cast<size_t>(bin)],
-                                         KindFloat64, &s.rms[static_cast<size_t>(bin)]));
+    window.pickLabel->setText(FormatText(u"{0Sd5}Hz:   {1d4} dBV   {2Sd5}V", frequency,
+                                         s.dbv[static_cast<size_t>(bin)],
+                                         s.rms[static_cast<size_t>(bin)]));
 }
 
 // Recomputes when the input changed or the samples behind it did (new capture, new math).
@@ -270,7 +252,6 @@ void OpenSpectrumWindow(CaptureWindow& owner)
         existing->widget->activateWindow();
         return;
     }
-    InstallSpectrumKeys();
     auto record = std::make_unique<SpectrumWindow>();
     SpectrumWindow& w = *record;
     w.owner = owner.window;
@@ -303,7 +284,7 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     auto* middle = new QHBoxLayout;
     w.plot = new SpectrumCanvas(widget);
     middle->addWidget(w.plot, 1);
-    w.readout = new QPlainTextEdit(widget);
+    w.readout = new ReadoutBox(widget);
     w.readout->setReadOnly(true);
     w.readout->setLineWrapMode(QPlainTextEdit::NoWrap);
     w.readout->setFixedWidth(260);
@@ -339,6 +320,7 @@ void OpenSpectrumWindow(CaptureWindow& owner)
         std::erase_if(windows, [widget](const auto& entry) { return entry->widget == widget; });
     });
 
+    AddWindowActions(w);
     FillChannelBox(w, owner.capture);
     SpectrumWindows().push_back(std::move(record));
     Update(w, owner, true);
@@ -377,7 +359,7 @@ void ExportSpectrumPng(SpectrumWindow& window)
         window.spectrum, SpectrumWindowRequest(window, size.width(), size.height(), false));
     if (!WritePng(image, path))
         ShowErrorBox(window.widget, u"Fehler"_s,
-                     FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &path));
+                     FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", path));
 }
 
 void CopySpectrumToClipboard(SpectrumWindow& window)

@@ -124,7 +124,7 @@ class PrintTest : public AppTest {
 
     void PressCtrlP()
     {
-        frame->RunCommand(CommandPrint);
+        frame->RunCommand(Command::Print);
         QCoreApplication::processEvents(); // a preview that never opened ends its timer here
     }
 

@@ -388,7 +388,7 @@ const SoakTest::Action SoakTest::Actions[] = {
      [](SoakTest& soak, CaptureWindow* w) {
          if (!w->measureButton->isEnabled()) return Nothing(w);
          Click(w->measureButton);
-         QMenu* menu = App().popupMenu;
+         QMenu* menu = soak.frame->MeasurePopup();
          EXPECT_TRUE(menu->isVisible());
          QAction* item = menu->actions().at(soak.Pick(3));
          Click(menu, Qt::LeftButton, menu->actionGeometry(item).center());

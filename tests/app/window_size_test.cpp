@@ -142,8 +142,9 @@ TEST_F(AppTest, TileCommandsShowEveryWindow)
         frame->showNormal();
         frame->resize(1600, 1000);
         const QRect area = frame->MdiArea()->viewport()->rect();
-        for (int32_t id : {CommandTileVertical, CommandTileHorizontal}) {
-            SCOPED_TRACE(std::to_string(count) + " windows, command " + std::to_string(id));
+        for (Command id : {Command::TileVertical, Command::TileHorizontal}) {
+            SCOPED_TRACE(std::to_string(count) + " windows, command " +
+                         std::to_string(static_cast<int32_t>(id)));
             frame->RunCommand(id);
             const QList<QMdiSubWindow*> stack =
                 frame->MdiArea()->subWindowList(QMdiArea::StackingOrder);
@@ -187,7 +188,7 @@ TEST_F(AppTest, FocusReturnsAfterEveryModalBox)
         w.zoomSlider->setFocus();
         ASSERT_EQ(QApplication::focusWidget(), w.zoomSlider);
         saveAnswer = answer;
-        frame->RunCommand(CommandExportCsv);
+        frame->RunCommand(Command::ExportCsv);
         QCoreApplication::processEvents();
         EXPECT_EQ(QApplication::focusWidget(), w.zoomSlider);
     }
