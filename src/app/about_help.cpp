@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "text/format_text.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMainWindow>
@@ -70,13 +71,13 @@ QString BuildDateText()
 
 QString AboutText(const QString& versionText, const QString& dateText)
 {
-    return FormatText(u"Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}", versionText,
+    return FormatText(QCoreApplication::translate("AboutHelp", "Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}"), versionText,
                       dateText);
 }
 
 void ShowAboutBox(QWidget* owner)
 {
-    AboutHelp().aboutBox(owner, u"Über Kurvex"_s, AboutText(VersionText(), BuildDateText()),
+    AboutHelp().aboutBox(owner, QCoreApplication::translate("AboutHelp", "Über Kurvex"), AboutText(VersionText(), BuildDateText()),
                          ProgramIcon());
 }
 
@@ -89,8 +90,8 @@ void OpenHelpFile(const QString& programDirectory)
         AboutHelp().openUrl(QUrl::fromLocalFile(path));
         return;
     }
-    ShowErrorBox(App().mainFrame, u"Fehler"_s,
-                 FormatText(u"Die Datei \"{0}\" kann nicht gefunden werden!", path));
+    ShowErrorBox(App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
+                 FormatText(QCoreApplication::translate("AboutHelp", "Die Datei \"{0}\" kann nicht gefunden werden!"), path));
 }
 
 void OpenHelpFile()

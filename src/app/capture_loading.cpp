@@ -5,6 +5,7 @@
 #include "capture/sav_reader.h"
 #include "platform/platform.h"
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 
@@ -26,7 +27,7 @@ bool OpenCapture(const QString& path)
         return true;
     }
 
-    ShowErrorBox(app.mainFrame, u"Fehler"_s, LoadMessage(result, path));
+    ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"), LoadMessage(result, path));
     // The message box ran its own event loop; find the hidden window afresh.
     if (FindCaptureWindow(sub)) CloseCaptureWindow();
     return false;

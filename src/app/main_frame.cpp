@@ -5,113 +5,32 @@
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/capture_loading.h"
+#include "app/export_flows.h"
 #include "app/file_requesters.h"
 #include "app/measurements_window.h"
 #include "app/print_preview.h"
 #include "app/spectrum_window.h"
-#include "app/standard_icon_style.h"
-#include "app/translation_stub.h"
 #include "app/window_arrangement.h"
 #include "capture/file_name.h"
-#include "output/csv_export.h"
-#include "output/png_export.h"
-#include "output/raw_export.h"
 #include "platform/platform.h"
 #include "readouts/readouts.h"
-#include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
-#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMenuBar>
-#include <QMimeData>
-#include <QPixmapCache>
 #include <QSettings>
 #include <QStyle>
-#include <QTranslator>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
 
-AppState& App()
-{
-    static AppState state{};
-    return state;
-}
-
-bool FindCaptureWindow(const QWidget* window)
-{
-    AppState& app = App();
-    app.currentWindow = nullptr;
-    if (!window) return false;
-    for (const auto& entry : app.captureWindows) {
-        if (entry->window == window) {
-            app.currentWindow = entry.get();
-            return true;
-        }
-    }
-    return false;
-}
-
-void CopyScreenToClipboard()
-{
-    CaptureWindow* window = App().currentWindow;
-    if (!window) return;
-    const QImage image = RenderScreenImage(window->capture, ImageRenderRequest(window->view));
-    if (!image.isNull()) PutImageOnClipboard(image);
-}
-
-// The capture's path without its extension: the name the Save requester proposes.
-static QString SuggestedExportName(const QString& filePath)
-{
-    const qsizetype slash = filePath.lastIndexOf(u'/');
-    const qsizetype dot = filePath.lastIndexOf(u'.');
-    return dot > slash + 1 ? filePath.left(dot) : filePath;
-}
-
-using ExportWriter = bool (*)(const CaptureWindow& window, const QString& path);
-
-static void ExportFlow(const QString& filterPattern, const QString& extension, ExportWriter writer)
-{
-    AppState& app = App();
-    if (!FindCaptureWindow(app.mdiArea->currentSubWindow())) return;
-    QMdiSubWindow* const sub = app.currentWindow->window;
-    const QString suggestion = SuggestedExportName(app.currentWindow->capture.filePath);
-    const QString path =
-        SaveFileRequester(QString(), suggestion, filterPattern, 0, app.mainFrame, extension,
-                          RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
-    if (path.isEmpty() || !FindCaptureWindow(sub)) return;
-    if (!writer(*app.currentWindow, path)) {
-        const QString visible = VisibleFileName(path);
-        ShowErrorBox(app.mainFrame, u"Fehler"_s,
-                     FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", visible));
-    }
-}
-
-static bool WritePngExport(const CaptureWindow& window, const QString& path)
-{
-    return SaveScreenAsPng(window.capture, window.view, path);
-}
-
-static bool WriteCsvExport(const CaptureWindow& window, const QString& path)
-{
-    return ExportCsv(window.capture, path);
-}
-
-static bool WriteRawExport(const CaptureWindow& window, const QString& path)
-{
-    return ExportRaw(window.capture, path);
-}
 
 MainFrame::MainFrame()
 {
@@ -213,7 +132,7 @@ void MainFrame::RunCommand(Command id)
         return;
     case Command::Open: {
         OpenFileRequester(QString(), QString(),
-                          u"UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*"_s, 0, this,
+                          QCoreApplication::translate("MainFrame", "UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*"), 0, this,
                           u"sav"_s,
                           RequesterDefaultTitle | RequesterAddToRecent | RequesterMustExist |
                               RequesterMultiSelect);
@@ -226,17 +145,16 @@ void MainFrame::RunCommand(Command id)
         if (FindCaptureWindow(mdiArea->currentSubWindow())) PrintScreen();
         return;
     case Command::ExportPng:
-        ExportFlow(u"PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"_s, u"png"_s, WritePngExport);
+        RunExportFlow(ExportFormat::Png);
         return;
     case Command::CopyImage:
         if (FindCaptureWindow(mdiArea->currentSubWindow())) CopyScreenToClipboard();
         return;
     case Command::ExportCsv:
-        ExportFlow(u"CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"_s, u"csv"_s, WriteCsvExport);
+        RunExportFlow(ExportFormat::Csv);
         return;
     case Command::ExportRaw:
-        ExportFlow(u"LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"_s, u"raw"_s,
-                   WriteRawExport);
+        RunExportFlow(ExportFormat::Raw);
         return;
     case Command::Measurements:
         if (FindCaptureWindow(mdiArea->currentSubWindow()))
@@ -385,121 +303,9 @@ void MainFrame::closeEvent(QCloseEvent* event)
     QuitEventLoop();
 }
 
-static bool OnlyLocalFiles(const QMimeData* data)
-{
-    if (!data || !data->hasUrls() || data->urls().isEmpty()) return false;
-    for (const QUrl& url : data->urls())
-        if (!url.isLocalFile()) return false;
-    return true;
-}
-
-// The URL's bytes, not its text: a file name that is not UTF-8 stays openable.
-static QString LocalFileName(const QUrl& url)
-{
-    if (!url.host().isEmpty()) return url.toLocalFile();
-    return DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
-}
-
-void MainFrame::dragEnterEvent(QDragEnterEvent* event)
-{
-    dragMoveEvent(event);
-}
-
-void MainFrame::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (OnlyLocalFiles(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-void MainFrame::dropEvent(QDropEvent* event)
-{
-    if (!OnlyLocalFiles(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        paths.append(LocalFileName(url));
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    // A file that cannot be read ends in an error box.
-    const FocusReturn focusReturn;
-    OpenPaths(paths);
-}
-
-constexpr int PixmapCacheKilobytes = 2048;
-
-void StartApplicationServices()
-{
-    Q_INIT_RESOURCE(kurvex);
-    // The menus belong in the frame, beside the capture windows they act on, not in a
-    // desktop-wide menu bar; asking the desktop for one also costs start-up time.
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
-    // Each file dialog, message box and capture window makes its icons afresh, and the
-    // pixmap cache keeps every copy drawn from them under a key that no later one asks for,
-    // up to its limit of 10 MB of pixels (some 20 MB of memory). What the windows draw from
-    // the cache again and again, the style's frames and the tree's icons, fits in far less.
-    QPixmapCache::setCacheLimit(PixmapCacheKilobytes);
-    InstallStandardIconStyle();
-    // The interface is German; so are the toolkit's own dialogs and menus, where installed.
-    static QTranslator toolkitTexts;
-    if (toolkitTexts.isEmpty() &&
-        toolkitTexts.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&toolkitTexts);
-}
-
-namespace {
-// The language in use, and where the choice is kept between runs.
-QString& LanguageInUse()
-{
-    static QString language = u"de"_s;
-    return language;
-}
-constexpr QLatin1StringView LanguageKey("language");
-} // namespace
-
-QString CurrentLanguage()
-{
-    return LanguageInUse();
-}
-
-void StartLanguage(const QString& requested)
-{
-    QString language = requested;
-    if (language.isEmpty()) language = QSettings().value(LanguageKey, u"de"_s).toString();
-    if (language != u"de"_s && InstallTranslation(*QCoreApplication::instance(), language))
-        LanguageInUse() = language;
-}
-
 void MainFrame::ChooseLanguage(const QString& language)
 {
-    QSettings().setValue(LanguageKey, language);
-    if (language == CurrentLanguage()) return;
-    // German is the source language: going back to it means dropping the loaded texts,
-    // which only a new start does cleanly. The menus follow at once either way.
-    if (!InstallTranslation(*QCoreApplication::instance(), language)) return;
-    LanguageInUse() = language;
+    if (!SwitchLanguage(language)) return;
     RetranslateActions(actions);
     BuildMenuBar();
-}
-
-MainFrame* StartMainFrame(const QStringList& paths)
-{
-    AppState& app = App();
-    app.captureWindows.clear();
-    app.currentWindow = nullptr;
-    app.openedPaths.clear();
-    app.quitRequested = false;
-    app.popupOwner = nullptr;
-    app.programDirectory = QCoreApplication::applicationDirPath() + u"/"_s;
-    LoadImageSlots();
-
-    auto* frame = new MainFrame;
-    frame->showMaximized();
-    frame->OpenPaths(paths);
-    return frame;
 }

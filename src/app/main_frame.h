@@ -80,10 +80,11 @@ void StartApplicationServices();
 void StartLanguage(const QString& requested);
 // "de" or "en".
 QString CurrentLanguage();
+// Remembers `language` for the next start and makes it the one in use; false when it
+// already was, or has no texts.
+bool SwitchLanguage(const QString& language);
 
 // Start-up up to the event loop: state cleared, pictures loaded, the frame built and shown
 // maximised, the given files opened from the last to the first.
 MainFrame* StartMainFrame(const QStringList& paths);
 
-// Ctrl+C: the screen picture of the active capture window, as the PNG export draws it.
-void CopyScreenToClipboard();

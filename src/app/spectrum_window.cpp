@@ -5,7 +5,9 @@
 #include "app/app_state.h"
 #include "app/file_requesters.h"
 #include "app/main_frame.h"
+#include "app/measurements_window.h"
 #include "app/print_preview.h"
+#include "app/window_arrangement.h"
 #include "capture/file_name.h"
 #include "output/png_export.h"
 #include "output/print_layout.h"
@@ -15,6 +17,7 @@
 #include "screen/painter_surface.h"
 #include "text/format_text.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -26,6 +29,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -127,7 +131,7 @@ void ShowPick(SpectrumWindow& window)
     const Spectrum& s = window.spectrum;
     const int32_t bin = window.markerBin;
     if (s.status != SpectrumOk || bin < 0 || bin >= static_cast<int32_t>(s.rms.size())) {
-        window.pickLabel->setText(u"Ein Klick in das Spektrum zeigt Frequenz und Pegel."_s);
+        window.pickLabel->setText(QCoreApplication::translate("SpectrumWindow", "Ein Klick in das Spektrum zeigt Frequenz und Pegel."));
         return;
     }
     const double frequency = BinFrequency(s, bin);
@@ -264,20 +268,19 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     auto* widget = new QWidget(owner.window, Qt::Dialog | Qt::WindowMinMaxButtonsHint);
     w.widget = widget;
     widget->setAttribute(Qt::WA_DeleteOnClose);
-    widget->setWindowTitle(u"Spektrum - "_s +
-                           VisibleFileName(QFileInfo(owner.capture.filePath).fileName()));
+    widget->setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Spektrum - ") + owner.window->windowTitle());
     widget->setWindowIcon(owner.window->windowIcon());
 
     auto* layout = new QVBoxLayout(widget);
     auto* controls = new QHBoxLayout;
-    w.channelBox = AddBox(controls, widget, u"&Kanal:"_s, {});
+    w.channelBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Kanal:"), {});
     w.windowBox =
-        AddBox(controls, widget, u"&Fenster:"_s,
+        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Fenster:"),
                {SpectrumWindowName(WindowRect), SpectrumWindowName(WindowHann),
                 SpectrumWindowName(WindowBlackmanHarris), SpectrumWindowName(WindowFlatTop)});
     w.windowBox->setCurrentIndex(WindowHann);
-    w.scaleBox = AddBox(controls, widget, u"&Skala:"_s, {u"dBV"_s, u"V"_s});
-    w.axisBox = AddBox(controls, widget, u"F&requenzachse:"_s, {u"Linear"_s, u"Logarithmisch"_s});
+    w.scaleBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Skala:"), {u"dBV"_s, u"V"_s});
+    w.axisBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "F&requenzachse:"), {QCoreApplication::translate("SpectrumWindow", "Linear"), QCoreApplication::translate("SpectrumWindow", "Logarithmisch")});
     controls->addStretch(1);
     layout->addLayout(controls);
 
@@ -326,6 +329,9 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     Update(w, owner, true);
     // Wide enough for a 600 x 400 plot beside the readout.
     widget->resize(900, 480);
+    widget->move(AnalysisWindowPlace(OwnerPlace(owner), ClearBelow(owner),
+                                     widget->frameGeometry().size(),
+                                     widget->screen()->availableGeometry()));
     widget->show();
     widget->raise();
     widget->activateWindow();
@@ -350,7 +356,7 @@ void ExportSpectrumPng(SpectrumWindow& window)
     const qsizetype dot = base.lastIndexOf(u'.');
     const QString suggestion = (dot > slash + 1 ? base.left(dot) : base) + u".spectrum"_s;
     const QString path = SaveFileRequester(
-        QString(), suggestion, u"PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"_s, 0,
+        QString(), suggestion, QCoreApplication::translate("SpectrumWindow", "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"), 0,
         window.widget, u"png"_s,
         RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
     if (path.isEmpty()) return;
@@ -358,8 +364,8 @@ void ExportSpectrumPng(SpectrumWindow& window)
     const QImage image = RenderSpectrumImage(
         window.spectrum, SpectrumWindowRequest(window, size.width(), size.height(), false));
     if (!WritePng(image, path))
-        ShowErrorBox(window.widget, u"Fehler"_s,
-                     FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", path));
+        ShowErrorBox(window.widget, QCoreApplication::translate("SpectrumWindow", "Fehler"),
+                     FormatText(QCoreApplication::translate("SpectrumWindow", "Die Datei \"{0}\" kann nicht erstellt werden!"), path));
 }
 
 void CopySpectrumToClipboard(SpectrumWindow& window)

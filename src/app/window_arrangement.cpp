@@ -117,3 +117,17 @@ std::vector<QRect> CascadeGeometry(const std::vector<QSize>& sizes, QSize area, 
     }
     return places;
 }
+
+QPoint AnalysisWindowPlace(QRect owner, int32_t clearBelow, QSize size, QRect screen)
+{
+    constexpr int32_t Gap = 8;
+    int32_t x = owner.right() + 1 + Gap;
+    int32_t y = owner.top();
+    const int32_t lastX = std::max(screen.left(), screen.right() + 1 - size.width());
+    const int32_t lastY = std::max(screen.top(), screen.bottom() + 1 - size.height());
+    if (x > lastX) {
+        x = lastX;
+        y = std::max(y, clearBelow);
+    }
+    return {std::clamp(x, screen.left(), lastX), std::clamp(y, screen.top(), lastY)};
+}

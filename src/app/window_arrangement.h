@@ -28,3 +28,11 @@ std::vector<QRect> TileGeometry(int32_t count, QSize area, QSize minimum, int32_
 // `minimum` size would reach past an edge, the cascade starts again at the corner.
 std::vector<QRect> CascadeGeometry(const std::vector<QSize>& sizes, QSize area, QSize minimum,
                                    int32_t step);
+
+// Where an analysis window ("Messungen", "Spektrum") of `size` opens: right of `owner`, its
+// capture window in screen coordinates, level with its top, where both can be read at
+// once. Where the screen has no room for that, the window moves left over the owner, and
+// then no higher than `clearBelow`, the first row under the owner's title bar (or under the
+// menu bar that holds a maximised window's buttons), so that it covers none of its buttons.
+// Always inside `screen` as far as the size allows.
+QPoint AnalysisWindowPlace(QRect owner, int32_t clearBelow, QSize size, QRect screen);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tile and cascade rules on their own: who gets which place for a given area.
+#include "app/capture_window.h"
 #include "app/window_arrangement.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <set>
 #include <string>
 #include <tuple>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -113,6 +116,46 @@ TEST(WindowArrangement, CascadeKeepsSizesThatFitAndStartsOverWhenFull)
     for (const QRect& place : low)
         EXPECT_LE(place.bottom(), 349);
     EXPECT_TRUE(CascadeGeometry({}, {100, 100}, {10, 10}, 25).empty());
+}
+
+} // namespace
+
+namespace {
+
+// Beside the capture window when the screen has room, else over it but below its buttons.
+TEST(WindowArrangement, AnalysisWindowsCoverNoTitleBarButtons)
+{
+    const QRect screen(0, 0, 1600, 1000);
+    const QSize size(400, 300);
+    struct Case {
+        const char* what;
+        QRect owner;
+        int32_t clearBelow;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"room beside", {100, 100, 830, 480}, 125, {938, 100}},
+        {"at the right edge", {700, 100, 830, 480}, 125, {1200, 125}},
+        // Maximised: the buttons sit in the menu bar above the client area.
+        {"maximised", {0, 60, 1600, 940}, 60, {1200, 60}},
+        {"low on the screen", {700, 900, 830, 480}, 925, {1200, 700}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QPoint place = AnalysisWindowPlace(c.owner, c.clearBelow, size, screen);
+        EXPECT_EQ(place, c.expected);
+        EXPECT_TRUE(screen.contains(QRect(place, size)));
+    }
+}
+
+TEST(WindowTitles, FilesOpenedTwiceAreNumbered)
+{
+    EXPECT_EQ(NumberedTitle(u"A001.sav"_s, {}), u"A001.sav"_s);
+    EXPECT_EQ(NumberedTitle(u"A001.sav"_s, {u"B.sav"_s}), u"A001.sav"_s);
+    EXPECT_EQ(NumberedTitle(u"A001.sav"_s, {u"A001.sav"_s}), u"A001.sav (2)"_s);
+    // The lowest free number: a closed window's number is used again.
+    EXPECT_EQ(NumberedTitle(u"A001.sav"_s, {u"A001.sav"_s, u"A001.sav (3)"_s}), u"A001.sav (2)"_s);
+    EXPECT_EQ(NumberedTitle(u"A001.sav"_s, {u"A001.sav (2)"_s, u"A001.sav"_s}), u"A001.sav (3)"_s);
 }
 
 } // namespace
