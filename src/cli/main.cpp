@@ -14,6 +14,7 @@
 #include "readouts/readouts.h"
 #include "screen/view.h"
 #include "text/format_text.h"
+#include "text/translation.h"
 
 #include <QGuiApplication>
 #include <QString>
@@ -68,6 +69,8 @@ const char UsageText[] =
     "                 to Nyquist) unless -o names a .csv or .png file; the range is the\n"
     "                 whole record, or cursor 1 to cursor 2 with --cursors\n"
     "  --numbers      measure all: row keys and plain numbers (V, s, Hz, %, degrees)\n"
+    "  --lang L       de (default) or en: the language of settings, readouts, measurements\n"
+    "                 and messages; keys, numbers and written files do not change\n"
     "  --             ends the options: every word after it is a file\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
@@ -254,6 +257,20 @@ QString ParseArguments(const QStringList& args, Options& options)
     return QString();
 }
 
+// Takes "--lang L" out of the words before "--" and makes L the language of every text
+// printed after it; an error text for a language that has no translation.
+QString TakeLanguage(QStringList& args, QCoreApplication& app)
+{
+    for (qsizetype i = 0; i < args.size() && args[i] != u"--"; ++i) {
+        if (args[i] != u"--lang") continue;
+        if (i + 1 >= args.size()) return QStringLiteral("option --lang needs a value");
+        if (!InstallTranslation(app, args[i + 1])) return QStringLiteral("--lang takes de or en");
+        args.remove(i, 2);
+        --i;
+    }
+    return QString();
+}
+
 // Beside the input, extension replaced: the name the Save requester would propose.
 QString OutputPathFor(const QString& input, const QString& extension)
 {
@@ -435,7 +452,9 @@ int Run(const Options& options)
             if (overInput || missing || !WriteOutput(options, *capture, spectrum, path)) {
                 Print(stderr, toStandardOutput
                                   ? QStringLiteral("kurvex-cli: cannot write to standard output\n")
-                                  : FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!",
+                                  : FormatText(QCoreApplication::translate(
+                                                   "kurvex-cli",
+                                                   "Die Datei \"{0}\" kann nicht erstellt werden!"),
                                                KindText, &path) +
                                         u'\n');
                 status = std::max(status, ExitCannotWrite);
@@ -486,6 +505,7 @@ int main(int argc, char** argv)
     for (const QByteArray& word : afterOptions)
         args.append(DecodeFileName(word));
 
+    if (const QString why = TakeLanguage(args, app); !why.isEmpty()) return UsageError(why);
     if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
         std::fputs(UsageText, stdout);
         return 0;

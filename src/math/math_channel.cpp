@@ -4,6 +4,7 @@
 #include "text/format_text.h"
 #include "text/number_text.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 #include <cmath>
@@ -163,7 +164,8 @@ double MathOffsetFromSlider(int32_t position, int32_t vDivisions)
 
 QString MathOffsetText(double offset)
 {
-    return FormatText(u"Offset: {0} DIV", KindFloat64, &offset);
+    return FormatText(QCoreApplication::translate("MathChannel", "Offset: {0} DIV"), KindFloat64,
+                      &offset);
 }
 
 bool ParseMathSpec(QStringView spec, MathSettings& settings)
