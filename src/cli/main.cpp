@@ -218,7 +218,7 @@ QString ParseArguments(const QStringList& args, Options& options)
         } else if (arg == u"--math") {
             if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
             MathSettings settings{};
-            if (!ParseMathSpec(args[++i], settings))
+            if (!ParseMathDefinition(args[++i], settings))
                 return QStringLiteral("cannot read --math \"%1\"").arg(args[i]);
             options.math.push_back(settings);
         } else if (arg == u"--numbers") {

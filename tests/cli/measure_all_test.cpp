@@ -29,7 +29,7 @@ TEST(MeasureAllCli, PrintsTheWindowsTableOverTheCursorRange)
     file.close();
     Capture capture{};
     MathSettings math{};
-    ASSERT_TRUE(ReadCapture(capture, path) == ReadOk && ParseMathSpec(u"x-y:ch1:ch2", math));
+    ASSERT_TRUE(ReadCapture(capture, path) == ReadOk && ParseMathDefinition(u"x-y:ch1:ch2", math));
     ComputeMath(capture, math);
     const MeasurementTable table = MeasureAll(capture, 900, 100);
     EXPECT_TRUE(
