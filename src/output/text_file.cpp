@@ -302,10 +302,12 @@ ReplacementResult OpenReplacement(ExportTarget& target, const QByteArray& finalN
     target.signalSlot = RegisterTemporaryName(temporaryName);
     if (old == nullptr) return ReplacementOpened;
     struct stat created {};
+    // The ACL before the full mode: a default ACL's named entries, inherited from the
+    // folder, would otherwise get the group bits until the old ACL replaces them.
     const bool kept = fstat(descriptor, &created) == 0 &&
                       (created.st_gid == old->st_gid || fchown(descriptor, -1, old->st_gid) == 0) &&
-                      fchmod(descriptor, old->st_mode & 0777) == 0 &&
-                      CopyAttributes(finalName, descriptor);
+                      CopyAttributes(finalName, descriptor) &&
+                      fchmod(descriptor, old->st_mode & 0777) == 0;
     if (kept) return ReplacementOpened;
     ::close(descriptor);
     ::unlink(temporaryName.constData());

@@ -199,6 +199,19 @@ TEST(SafeWrite, ReplacementKeepsModeAclAndAttributes)
             QFile::remove(path);
         }
     }
+
+    // A file without an ACL in a folder with a default ACL gets none from the folder.
+    const QString path = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), user, group), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_EQ(
+        std::system(("setfacl -d -m u:12345:rw " + QFile::encodeName(dir.path())).constData()), 0);
+    const struct stat before = StatOf(path);
+    EXPECT_EQ(RunInChild([&] { return Writers()[1].run(path); }, true), 0);
+    EXPECT_NE(StatOf(path).st_ino, before.st_ino);
+    EXPECT_EQ(StatOf(path).st_mode, before.st_mode);
+    EXPECT_EQ(Attribute(path, "system.posix_acl_access"), "(none)");
 }
 
 // SIGINT, SIGTERM and SIGHUP in the middle of a save end the process as they would, with
