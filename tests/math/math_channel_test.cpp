@@ -285,7 +285,7 @@ TEST(MathDialog, OffsetFromSlider)
 TEST(ParseMathDefinition, ReadsWellFormedDefinitions)
 {
     struct Case {
-        const char16_t* spec;
+        const char16_t* definition;
         MathSettings expected;
     };
     const Case cases[] = {
@@ -303,9 +303,9 @@ TEST(ParseMathDefinition, ReadsWellFormedDefinitions)
         {u"x+y:4k7:ch1", Settings(MathAdd, -1, 0, 0, 0, 4700, 7)},
     };
     for (const Case& testCase : cases) {
-        SCOPED_TRACE(QString::fromUtf16(testCase.spec).toStdString());
+        SCOPED_TRACE(QString::fromUtf16(testCase.definition).toStdString());
         MathSettings settings = Settings(MathAdd, 1, 1, 9, 9, 7, 7);
-        ASSERT_TRUE(ParseMathDefinition(QStringView(testCase.spec), settings));
+        ASSERT_TRUE(ParseMathDefinition(QStringView(testCase.definition), settings));
         EXPECT_EQ(settings.operation, testCase.expected.operation);
         EXPECT_EQ(settings.operandX, testCase.expected.operandX);
         EXPECT_EQ(settings.operandY, testCase.expected.operandY);
@@ -333,7 +333,7 @@ TEST(ParseMathDefinition, OffAloneChangesOnlyTheOperation)
 
 TEST(ParseMathDefinition, RejectsMalformedDefinitionsUnchanged)
 {
-    const char16_t* specs[] = {
+    const char16_t* definitions[] = {
         u"",
         u"x+y",
         u"x+y:ch1",
@@ -364,10 +364,10 @@ TEST(ParseMathDefinition, RejectsMalformedDefinitionsUnchanged)
         u"x+y:ch1:ch2:5mV",
         u"x+y:ch1:ch2:1:2e3.5",
     };
-    for (const char16_t* spec : specs) {
-        SCOPED_TRACE(QString::fromUtf16(spec).toStdString());
+    for (const char16_t* definition : definitions) {
+        SCOPED_TRACE(QString::fromUtf16(definition).toStdString());
         MathSettings settings = Settings(MathDivide, 1, 0, 0.2, 1);
-        EXPECT_FALSE(ParseMathDefinition(QStringView(spec), settings));
+        EXPECT_FALSE(ParseMathDefinition(QStringView(definition), settings));
         EXPECT_EQ(settings.operation, MathDivide);
         EXPECT_EQ(settings.operandX, 1);
         EXPECT_EQ(settings.scale, 0.2);
