@@ -241,8 +241,19 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
         // rounded, and the RMS within one unit in the last place.
         SampleSum sum;
         double squareErrors = 0;
+        // Squares of values beyond about 1e154 V would overflow and those below 1e-154 V
+        // vanish, though the RMS itself is a finite, nonzero number: such values are
+        // squared scaled by a power of two (exactly) and the root scaled back.
+        int32_t exponent = 0;
+        if (mode == MeasureRms) {
+            double largest = 0;
+            for (int32_t i = a; i <= b; ++i)
+                largest = std::fmax(largest, std::fabs(SampleValue(capture, slot, i)));
+            if (std::isfinite(largest) && largest > 0 && (largest > 0x1p500 || largest < 0x1p-500))
+                std::frexp(largest, &exponent);
+        }
         for (int32_t i = a; i <= b; ++i) {
-            const double v = SampleValue(capture, slot, i);
+            const double v = std::ldexp(SampleValue(capture, slot, i), -exponent);
             if (mode == MeasureRms) {
                 const double square = v * v;
                 sum.Add(square);
@@ -253,7 +264,7 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
         }
         sum.Add(squareErrors);
         const double mean = sum.Quotient(static_cast<uint32_t>(n));
-        text += SlotLine(slot, mode == MeasureRms ? std::sqrt(mean) : mean);
+        text += SlotLine(slot, mode == MeasureRms ? std::ldexp(std::sqrt(mean), exponent) : mean);
     }
     return text;
 }
