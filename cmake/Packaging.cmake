@@ -8,8 +8,10 @@ include(GNUInstallDirs)
 
 # Not the multiarch library folder: a program's private files belong in lib/<program>.
 set(KURVEX_PRIVATE_DIR lib/kurvex)
+# kurvex.html in German, kurvex_en.html for the English interface, and their pictures.
 file(GLOB KURVEX_HELP_FILES CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/help/kurvex.html ${PROJECT_SOURCE_DIR}/help/*.png)
+  ${PROJECT_SOURCE_DIR}/help/kurvex.html ${PROJECT_SOURCE_DIR}/help/kurvex_en.html
+  ${PROJECT_SOURCE_DIR}/help/*.png)
 
 if(TARGET kurvex)
   # F1 works from the build tree too: the help page and its pictures beside build/src/app/kurvex.
@@ -56,7 +58,7 @@ if(KURVEX_BUILD_TESTS)
            ${PROJECT_SOURCE_DIR})
   set_tests_properties(license_headers PROPERTIES SKIP_RETURN_CODE 77)
   if(TARGET kurvex)
-    # F1 from the build tree finds the page and every picture it shows.
+    # F1 from the build tree finds the pages of both languages and every picture they show.
     add_test(NAME help_beside_viewer
              COMMAND ${PROJECT_SOURCE_DIR}/tests/package/check-help-beside.sh $<TARGET_FILE_DIR:kurvex>)
   endif()

@@ -13,7 +13,7 @@ packages=(
   ngspice fonts-dejavu-core locales-all
   xvfb xauth xdotool x11-utils poppler-utils
   desktop-file-utils shared-mime-info libglib2.0-bin xdg-utils dpkg-dev file python3
-  qt6-tools-dev qt6-l10n-tools libacl1-dev acl attr
+  qt6-tools-dev qt6-l10n-tools libacl1-dev acl attr strace
   libsigrokdecode-dev sigrok-cli
   pybind11-dev python3-dev python3-numpy python3-pytest
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the reader's fuzz target for the given number of seconds (default 60).
+# Runs the fuzz targets for the given number of seconds in all (default 60), shared evenly:
+# the reader, and the analysis and renderers.
 set -euo pipefail
 seconds=${1:-60}
 cd "$(dirname "$0")/.."
@@ -12,25 +13,40 @@ if [ ! -f fuzz/CMakeLists.txt ]; then
 fi
 CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
-mkdir -p build-fuzz/corpus
-status=0
+targets=()
 for target in build-fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -x "$target" ] && [ -f "$target" ] && targets+=("$target")
+done
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "fuzz: no fuzz targets built"
+  exit 0
+fi
+share=$(( seconds / ${#targets[@]} ))
+[ "$share" -ge 1 ] || share=1
+status=0
+for target in "${targets[@]}"; do
   name=$(basename "$target")
   log=build-fuzz/$name.log
-  echo "fuzz: running $name for ${seconds}s (log: $log)"
-  # Seeds: small files of every model (fuzz/corpus, written by fuzz/make_corpus.py) and the
-  # bad-file corpus. Inputs up to 8 KiB hold a two-channel file of 1000 samples; longer
-  # ones only repeat the sample loop and slow every mutation down.
-  if "$target" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
-    -dict=fuzz/sav.dict -artifact_prefix=build-fuzz/ build-fuzz/corpus fuzz/corpus \
-    tests/data/bad >"$log" 2>&1; then
+  corpus=build-fuzz/corpus-$name
+  mkdir -p "$corpus"
+  echo "fuzz: running $name for ${share}s (log: $log)"
+  if [ "$name" = fuzz_reader ]; then
+    # Seeds: small files of every model (fuzz/corpus, written by fuzz/make_corpus.py) and
+    # the bad-file corpus. Inputs up to 8 KiB hold a two-channel file of 1000 samples;
+    # longer ones only repeat the sample loop and slow every mutation down.
+    extra=(-dict=fuzz/sav.dict "$corpus" fuzz/corpus tests/data/bad)
+  else
+    # The input is the capture's settings and samples: 8 KiB give some thousand samples.
+    extra=("$corpus")
+  fi
+  if "$target" -max_total_time="$share" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/ "${extra[@]}" >"$log" 2>&1; then
     # "Done 1234567 runs in 61 second(s)"
     awk -v name="$name" '/^Done [0-9]+ runs in [0-9]+ second/ {
       printf "fuzz: %s: %d runs in %d s, %d exec/s\n", name, $2, $5, ($5 > 0 ? $2 / $5 : $2) }' "$log"
   else
-    # Show the sanitizer's report; the input that did it is in build-fuzz/ (crash-*),
-    # and belongs in tests/data/bad once fixed.
+    # Show the sanitizer's report; the input that did it is in build-fuzz/ (crash-*). A
+    # reader input belongs in tests/data/bad once fixed.
     grep -E -A 25 "ERROR|deadly signal|Timeout|out-of-memory" "$log" | head -n 40
     status=1
   fi

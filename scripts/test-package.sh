@@ -93,6 +93,9 @@ check_programs() { # $1: directory holding kurvex and kurvex-cli
   [ "$out" = "kurvex-cli $version" ] || fail "kurvex-cli --version printed: $out"
   out=$("$1/kurvex-cli" info "$example") || fail "kurvex-cli info"
   [ -n "$out" ] || fail "kurvex-cli info printed nothing"
+  # The English texts are built into the program, not looked for beside it.
+  out=$("$1/kurvex-cli" --lang en info "$example") || fail "kurvex-cli --lang en info"
+  [[ $out == "Channel 1"* ]] || fail "kurvex-cli --lang en info printed: ${out%%$'\n'*}"
   # The viewer starts, opens a capture and keeps running until it is stopped.
   local rc=0
   QT_QPA_PLATFORM=offscreen timeout 5 "$1/kurvex" "$example" >"$work/viewer.log" 2>&1 || rc=$?

@@ -6,67 +6,111 @@
 #include "text/format_text.h"
 #include "text/number_text.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace {
 
+// The context of this module's texts in the translations.
+struct Measurements {
+    Q_DECLARE_TR_FUNCTIONS(Measurements)
+};
+
 constexpr MeasurementRow Rows[MeasurementCount] = {
-    {u"max", u"Maximum", u"{0Sd5}V", u"Der größte Abtastwert im Bereich."},
-    {u"min", u"Minimum", u"{0Sd5}V", u"Der kleinste Abtastwert im Bereich."},
-    {u"pkpk", u"Spitze-Spitze", u"{0Sd5}V",
-     u"Der Unterschied zwischen dem größten und dem kleinsten Abtastwert."},
-    {u"top", u"Oberer Wert", u"{0Sd5}V",
-     u"Der obere Zustand: der häufigste Wert der oberen Hälfte des Histogramms, oder das "
-     u"Maximum, wo es keinen deutlichen gibt."},
-    {u"base", u"Unterer Wert", u"{0Sd5}V",
-     u"Der untere Zustand: der häufigste Wert der unteren Hälfte des Histogramms, oder das "
-     u"Minimum, wo es keinen deutlichen gibt."},
-    {u"amplitude", u"Amplitude", u"{0Sd5}V", u"Oberer Wert minus unterer Wert."},
-    {u"mean", u"Mittelwert", u"{0Sd5}V", u"Der Mittelwert aller Abtastwerte im Bereich."},
-    {u"rms", u"Effektivwert", u"{0Sd5}V",
-     u"Die Wurzel aus dem Mittel der Quadrate aller Abtastwerte im Bereich."},
-    {u"cmean", u"Zyklus-Mittelwert", u"{0Sd5}V",
-     u"Der Mittelwert über die ganzen Perioden im Bereich, vom ersten bis zum letzten "
-     u"steigenden Durchgang durch den 50-%-Pegel."},
-    {u"crms", u"Zyklus-Effektivwert", u"{0Sd5}V",
-     u"Der Effektivwert über die ganzen Perioden im Bereich, vom ersten bis zum letzten "
-     u"steigenden Durchgang durch den 50-%-Pegel."},
-    {u"acrms", u"Effektivwert (AC)", u"{0Sd5}V",
-     u"Der Effektivwert nach Abzug des Mittelwerts, also der des Wechselanteils."},
-    {u"period", u"Periode", u"{0Sd5}s",
-     u"Der mittlere Abstand aufeinanderfolgender steigender Durchgänge durch den 50-%-Pegel."},
-    {u"freq", u"Frequenz", u"{0Sd5}Hz", u"Der Kehrwert der Periode."},
-    {u"rise", u"Anstiegszeit", u"{0Sd5}s",
-     u"Die mittlere Zeit, in der eine steigende Flanke von 10 % auf 90 % der Amplitude über "
-     u"dem unteren Wert steigt."},
-    {u"fall", u"Abfallzeit", u"{0Sd5}s",
-     u"Die mittlere Zeit, in der eine fallende Flanke von 90 % auf 10 % der Amplitude über "
-     u"dem unteren Wert fällt."},
-    {u"pwidth", u"Pulsbreite positiv", u"{0Sd5}s",
-     u"Die mittlere Zeit über dem 50-%-Pegel, von einer steigenden bis zur folgenden fallenden "
-     u"Flanke."},
-    {u"nwidth", u"Pulsbreite negativ", u"{0Sd5}s",
-     u"Die mittlere Zeit unter dem 50-%-Pegel, von einer fallenden bis zur folgenden "
-     u"steigenden Flanke."},
-    {u"pduty", u"Tastverhältnis positiv", u"{0d5} %",
-     u"Die positive Pulsbreite als Anteil der Periode."},
-    {u"nduty", u"Tastverhältnis negativ", u"{0d5} %",
-     u"Die negative Pulsbreite als Anteil der Periode."},
-    {u"over", u"Überschwingen", u"{0d5} %",
-     u"Wie weit das Maximum über dem oberen Wert liegt, als Anteil der Amplitude."},
-    {u"pre", u"Vorschwingen", u"{0d5} %",
-     u"Wie weit das Minimum unter dem unteren Wert liegt, als Anteil der Amplitude."},
-    {u"edges", u"Flanken", u"{0d5}",
-     u"Die Zahl der steigenden und fallenden Flanken, die vom 10-%- bis zum 90-%-Pegel "
-     u"durchlaufen."},
-    {u"delay", u"Verzögerung", u"{0Sd5}s",
-     u"Die mittlere Zeit von einem steigenden Durchgang von Kanal 1 durch seinen 50-%-Pegel "
-     u"bis zum nächsten steigenden Durchgang dieses Kanals."},
-    {u"phase", u"Phase", u"{0d5}°",
-     u"Die Verzögerung als Winkel: Verzögerung geteilt durch die Periode von Kanal 1, mal "
-     u"360°."},
+    {u"max", QT_TRANSLATE_NOOP("Measurements", "Maximum"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP("Measurements", "Der größte Abtastwert im Bereich.")},
+    {u"min", QT_TRANSLATE_NOOP("Measurements", "Minimum"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP("Measurements", "Der kleinste Abtastwert im Bereich.")},
+    {u"pkpk", QT_TRANSLATE_NOOP("Measurements", "Spitze-Spitze"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP("Measurements",
+                       "Der Unterschied zwischen dem größten und dem kleinsten Abtastwert.")},
+    {u"top", QT_TRANSLATE_NOOP("Measurements", "Oberer Wert"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Der obere Zustand: der häufigste Wert der oberen Hälfte des Histogramms, oder das "
+         "Maximum, wo es keinen deutlichen gibt.")},
+    {u"base", QT_TRANSLATE_NOOP("Measurements", "Unterer Wert"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Der untere Zustand: der häufigste Wert der unteren Hälfte des Histogramms, oder das "
+         "Minimum, wo es keinen deutlichen gibt.")},
+    {u"amplitude", QT_TRANSLATE_NOOP("Measurements", "Amplitude"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP("Measurements", "Oberer Wert minus unterer Wert.")},
+    {u"mean", QT_TRANSLATE_NOOP("Measurements", "Mittelwert"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP("Measurements", "Der Mittelwert aller Abtastwerte im Bereich.")},
+    {u"rms", QT_TRANSLATE_NOOP("Measurements", "Effektivwert"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP("Measurements",
+                       "Die Wurzel aus dem Mittel der Quadrate aller Abtastwerte im Bereich.")},
+    {u"cmean", QT_TRANSLATE_NOOP("Measurements", "Zyklus-Mittelwert"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Der Mittelwert über die ganzen Perioden im Bereich, vom ersten bis zum letzten "
+         "steigenden Durchgang durch den 50-%-Pegel.")},
+    {u"crms", QT_TRANSLATE_NOOP("Measurements", "Zyklus-Effektivwert"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Der Effektivwert über die ganzen Perioden im Bereich, vom ersten bis zum letzten "
+         "steigenden Durchgang durch den 50-%-Pegel.")},
+    {u"acrms", QT_TRANSLATE_NOOP("Measurements", "Effektivwert (AC)"), u"{0Sd5}V",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Der Effektivwert nach Abzug des Mittelwerts, also der des Wechselanteils.")},
+    {u"period", QT_TRANSLATE_NOOP("Measurements", "Periode"), u"{0Sd5}s",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Der mittlere Abstand aufeinanderfolgender steigender Durchgänge durch den 50-%-Pegel.")},
+    {u"freq", QT_TRANSLATE_NOOP("Measurements", "Frequenz"), u"{0Sd5}Hz",
+     QT_TRANSLATE_NOOP("Measurements", "Der Kehrwert der Periode.")},
+    {u"rise", QT_TRANSLATE_NOOP("Measurements", "Anstiegszeit"), u"{0Sd5}s",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die mittlere Zeit, in der eine steigende Flanke von 10 % auf 90 % der Amplitude über "
+         "dem unteren Wert steigt.")},
+    {u"fall", QT_TRANSLATE_NOOP("Measurements", "Abfallzeit"), u"{0Sd5}s",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die mittlere Zeit, in der eine fallende Flanke von 90 % auf 10 % der Amplitude über "
+         "dem unteren Wert fällt.")},
+    {u"pwidth", QT_TRANSLATE_NOOP("Measurements", "Pulsbreite positiv"), u"{0Sd5}s",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die mittlere Zeit über dem 50-%-Pegel, von einer steigenden bis zur folgenden fallenden "
+         "Flanke.")},
+    {u"nwidth", QT_TRANSLATE_NOOP("Measurements", "Pulsbreite negativ"), u"{0Sd5}s",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die mittlere Zeit unter dem 50-%-Pegel, von einer fallenden bis zur folgenden "
+         "steigenden Flanke.")},
+    {u"pduty", QT_TRANSLATE_NOOP("Measurements", "Tastverhältnis positiv"), u"{0d5} %",
+     QT_TRANSLATE_NOOP("Measurements", "Die positive Pulsbreite als Anteil der Periode.")},
+    {u"nduty", QT_TRANSLATE_NOOP("Measurements", "Tastverhältnis negativ"), u"{0d5} %",
+     QT_TRANSLATE_NOOP("Measurements", "Die negative Pulsbreite als Anteil der Periode.")},
+    {u"over", QT_TRANSLATE_NOOP("Measurements", "Überschwingen"), u"{0d5} %",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Wie weit das Maximum über dem oberen Wert liegt, als Anteil der Amplitude.")},
+    {u"pre", QT_TRANSLATE_NOOP("Measurements", "Vorschwingen"), u"{0d5} %",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Wie weit das Minimum unter dem unteren Wert liegt, als Anteil der Amplitude.")},
+    {u"edges", QT_TRANSLATE_NOOP("Measurements", "Flanken"), u"{0d5}",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die Zahl der steigenden und fallenden Flanken, die vom 10-%- bis zum 90-%-Pegel "
+         "durchlaufen.")},
+    {u"delay", QT_TRANSLATE_NOOP("Measurements", "Verzögerung"), u"{0Sd5}s",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die mittlere Zeit von einem steigenden Durchgang von Kanal 1 durch seinen 50-%-Pegel "
+         "bis zum nächsten steigenden Durchgang dieses Kanals.")},
+    {u"phase", QT_TRANSLATE_NOOP("Measurements", "Phase"), u"{0d5}°",
+     QT_TRANSLATE_NOOP(
+         "Measurements",
+         "Die Verzögerung als Winkel: Verzögerung geteilt durch die Periode von Kanal 1, mal "
+         "360°.")},
 };
 
 constexpr double StepsPerDivision = 25;
@@ -354,6 +398,16 @@ const MeasurementRow& MeasurementRowOf(int32_t key)
     return Rows[std::clamp(key, 0, MeasurementCount - 1)];
 }
 
+QString MeasurementLabel(int32_t key)
+{
+    return Measurements::tr(MeasurementRowOf(key).label);
+}
+
+QString MeasurementDefinition(int32_t key)
+{
+    return Measurements::tr(MeasurementRowOf(key).definition);
+}
+
 MeasurementTable MeasureAll(const Capture& capture, int32_t first, int32_t last)
 {
     MeasurementTable table{};
@@ -402,14 +456,14 @@ QString MeasurementNumberText(int32_t, const std::optional<double>& value)
 QString MeasurementTableText(const MeasurementTable& table, bool numbers)
 {
     static const char16_t* const slotKeys[SlotCount] = {u"ch1", u"ch2", u"math"};
-    QString text = numbers ? QStringLiteral("key") : QStringLiteral("Messung");
+    QString text = numbers ? QStringLiteral("key") : Measurements::tr("Messung");
     for (int32_t slot = 0; slot < SlotCount; ++slot)
         if (table.present[slot] == 1)
             text += u'\t' + (numbers ? QString::fromUtf16(slotKeys[slot]) : ChannelName(slot));
     text += u'\n';
     for (int32_t key = 0; key < MeasurementCount; ++key) {
         const MeasurementRow& row = Rows[key];
-        text += QString::fromUtf16(numbers ? row.key : row.label);
+        text += numbers ? QString::fromUtf16(row.key) : MeasurementLabel(key);
         for (int32_t slot = 0; slot < SlotCount; ++slot) {
             if (table.present[slot] != 1) continue;
             const std::optional<double>& value = table.channels[slot].value[key];

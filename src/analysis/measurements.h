@@ -61,14 +61,18 @@ enum MeasurementKey : int32_t {
 };
 
 struct MeasurementRow {
-    const char16_t* key;        // "max": the command line's row key
-    const char16_t* label;      // "Maximum"
-    const char16_t* format;     // FormatText template of a value: "{0Sd5}V"
-    const char16_t* definition; // one sentence, the row's tooltip
+    const char16_t* key;    // "max": the command line's row key
+    const char* label;      // "Maximum", UTF-8, untranslated: see MeasurementLabel
+    const char16_t* format; // FormatText template of a value: "{0Sd5}V"
+    const char* definition; // one sentence, the row's tooltip, untranslated
 };
 
 // The row of `key` (0 .. MeasurementCount - 1).
 const MeasurementRow& MeasurementRowOf(int32_t key);
+
+// The row's label and its definition in the user's language.
+QString MeasurementLabel(int32_t key);
+QString MeasurementDefinition(int32_t key);
 
 // One slot's values; an empty entry is a measurement that cannot be made. Values are never
 // NaN or infinite.

@@ -5,6 +5,7 @@
 #include "text/format_text.h"
 #include "text/number_text.h"
 
+#include <QCoreApplication>
 #include <fftw3.h>
 
 #include <algorithm>
@@ -16,6 +17,11 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The context of this module's texts in the translations.
+struct SpectrumAnalysis {
+    Q_DECLARE_TR_FUNCTIONS(SpectrumAnalysis)
+};
 
 // Cosine-sum coefficients a0, a1, ... of w(n) = a0 - a1 cos(2 pi n / N) + a2 cos(4 pi n / N) - ...
 struct CosineSum {
@@ -300,21 +306,24 @@ void FindHarmonics(Spectrum& spectrum)
 
 QString SpectrumWindowName(int32_t kind)
 {
-    static const char16_t* const names[SpectrumWindowCount] = {u"Rechteck", u"Hann",
-                                                               u"Blackman-Harris", u"Flat-Top"};
-    return kind >= 0 && kind < SpectrumWindowCount ? QString::fromUtf16(names[kind]) : QString();
+    static const char* const names[SpectrumWindowCount] = {
+        QT_TRANSLATE_NOOP("SpectrumAnalysis", "Rechteck"),
+        QT_TRANSLATE_NOOP("SpectrumAnalysis", "Hann"),
+        QT_TRANSLATE_NOOP("SpectrumAnalysis", "Blackman-Harris"),
+        QT_TRANSLATE_NOOP("SpectrumAnalysis", "Flat-Top")};
+    return kind >= 0 && kind < SpectrumWindowCount ? SpectrumAnalysis::tr(names[kind]) : QString();
 }
 
 QString SpectrumStatusText(int32_t status)
 {
     switch (status) {
     case SpectrumNoSamples:
-        return QStringLiteral("Kein Spektrum: der Bereich enthält keine Abtastwerte.");
+        return SpectrumAnalysis::tr("Kein Spektrum: der Bereich enthält keine Abtastwerte.");
     case SpectrumNotFinite:
-        return QStringLiteral(
+        return SpectrumAnalysis::tr(
             "Kein Spektrum: der Kanal enthält ungültige Werte (NaN oder unendlich).");
     case SpectrumNoTimeBase:
-        return QStringLiteral("Kein Spektrum: die Zeitbasis der Aufnahme ist ungültig.");
+        return SpectrumAnalysis::tr("Kein Spektrum: die Zeitbasis der Aufnahme ist ungültig.");
     default:
         return QString();
     }
@@ -419,17 +428,17 @@ QString SpectrumReadoutText(const Spectrum& spectrum)
     };
     QString text;
     if (spectrum.periodic) {
-        text += u"Grundwelle: "_s + level(spectrum.fundamental) + u"\r\n"_s;
+        text += SpectrumAnalysis::tr("Grundwelle: ") + level(spectrum.fundamental) + u"\r\n"_s;
         for (int32_t k = 2; k < 2 + spectrum.harmonicCount; ++k)
-            text += FormatText(u"Oberwelle {0}: ", KindInt32, &k) +
+            text += FormatText(SpectrumAnalysis::tr("Oberwelle {0}: "), KindInt32, &k) +
                     level(spectrum.harmonics[k - 2]) + u"\r\n"_s;
         if (spectrum.hasThd)
             text += FormatText(u"THD: {0d4} %   {1d4} dB\r\n", KindFloat64, &spectrum.thdPercent,
                                KindFloat64, &spectrum.thdDb);
         text += u"\r\n"_s;
     }
-    text += u"Spitzen:"_s;
-    if (spectrum.peaks.empty()) text += u" keine"_s;
+    text += SpectrumAnalysis::tr("Spitzen:");
+    if (spectrum.peaks.empty()) text += SpectrumAnalysis::tr(" keine");
     for (size_t i = 0; i < spectrum.peaks.size(); ++i) {
         const auto number = static_cast<int32_t>(i + 1);
         text += FormatText(u"\r\n{0}: ", KindInt32, &number) + level(spectrum.peaks[i]);

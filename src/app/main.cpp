@@ -3,6 +3,7 @@
 // event loop. The exit code is 0 however the program ends.
 #include "app/main_frame.h"
 #include "capture/file_name.h"
+#include "output/text_file.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     // with its message, instead of the viewer being killed with every window open.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+    RemoveUnfinishedSavesOnSignals();
     QApplication application(argc, argv);
     // Lets the desktop match the windows to kurvex.desktop (its icon in task bars, on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("kurvex"));

@@ -45,9 +45,8 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Di
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (int32_t key = 0; key < MeasurementCount; ++key) {
-        const MeasurementRow& row = MeasurementRowOf(key);
-        auto* header = new QTableWidgetItem(QString::fromUtf16(row.label));
-        header->setToolTip(QString::fromUtf16(row.definition));
+        auto* header = new QTableWidgetItem(MeasurementLabel(key));
+        header->setToolTip(MeasurementDefinition(key));
         table->setVerticalHeaderItem(key, header);
     }
     copyButton = new QPushButton(QCoreApplication::translate("MeasurementsWindow", "Kopieren"), this);
@@ -96,7 +95,7 @@ static void FillTable(MeasurementsWindow& m, const Capture& capture)
             if (!item) {
                 item = new QTableWidgetItem;
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                item->setToolTip(QString::fromUtf16(MeasurementRowOf(key).definition));
+                item->setToolTip(MeasurementDefinition(key));
                 m.table->setItem(key, column, item);
             }
             item->setText(MeasurementValueText(key, result.channels[slot].value[key]));

@@ -86,16 +86,27 @@ QString VisibleFileName(const QString& name)
 {
     QString visible;
     visible.reserve(name.size());
-    for (QChar c : name) {
-        if (!IsEscape(c.unicode())) {
-            visible += c;
-            continue;
-        }
+    const auto appendByte = [&visible](int byte) {
         static const char digits[] = "0123456789ABCDEF";
-        const int byte = c.unicode() - EscapeBase;
         visible += QLatin1String("\\x");
         visible += QLatin1Char(digits[byte >> 4]);
         visible += QLatin1Char(digits[byte & 15]);
+    };
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        if (IsEscape(u)) {
+            appendByte(u - EscapeBase);
+        } else if (u < 0x20 || u == 0x7F) {
+            // A control character would act on the terminal (an escape sequence) or break
+            // the message's line: shown as the byte it is.
+            appendByte(u);
+        } else if (u >= 0x80 && u <= 0x9F) {
+            // The C1 controls, which some terminals obey too, as their two UTF-8 bytes.
+            appendByte(0xC0 | u >> 6);
+            appendByte(0x80 | (u & 0x3F));
+        } else {
+            visible += c;
+        }
     }
     return visible;
 }

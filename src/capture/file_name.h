@@ -15,5 +15,6 @@ QString DecodeFileName(const QByteArray& bytes);
 // The inverse of DecodeFileName: the exact bytes to hand to the system.
 QByteArray EncodeFileName(const QString& name);
 
-// The name for a message: every byte that did not decode reads "\xHH".
+// The name for a message: every byte that did not decode, and every control character
+// (C0, DEL and C1: escape sequences, line breaks), reads "\xHH" (C1 as its UTF-8 bytes).
 QString VisibleFileName(const QString& name);

@@ -14,18 +14,19 @@
 #include "readouts/readouts.h"
 #include "screen/view.h"
 #include "text/format_text.h"
+#include "text/translation.h"
 
 #include <QGuiApplication>
 #include <QString>
 #include <QStringList>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -42,12 +43,12 @@ const char UsageText[] =
     "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
-    "[--cursors A,B] [--math SPEC]...\n"
-    "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
-    "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math SPEC]... [--numbers]\n"
-    "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
+    "[--cursors A,B] [--math DEF]...\n"
+    "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math DEF]...\n"
+    "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math DEF]... [--numbers]\n"
+    "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli spectrum FILE.sav... [--channel C] [--window W] [--cursors A,B]\n"
-    "                 [--math SPEC]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
+    "                 [--math DEF]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -58,7 +59,7 @@ const char UsageText[] =
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
     "  --scroll S     first visible sample, clamped as the window clamps it\n"
     "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
-    "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
+    "  --math DEF     DEF: OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
     "                 X, Y: ch1, ch2, math or a number; SCALE: auto or V/DIV; OFFSET: DIV\n"
     "  --channel C    spectrum: ch1, ch2 or math (default: the first present one)\n"
@@ -68,6 +69,8 @@ const char UsageText[] =
     "                 to Nyquist) unless -o names a .csv or .png file; the range is the\n"
     "                 whole record, or cursor 1 to cursor 2 with --cursors\n"
     "  --numbers      measure all: row keys and plain numbers (V, s, Hz, %, degrees)\n"
+    "  --lang L       de (default) or en: the language of settings, readouts, measurements\n"
+    "                 and messages; keys, numbers and written files do not change\n"
     "  --             ends the options: every word after it is a file\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
@@ -91,11 +94,17 @@ struct Options {
     bool peaks;
 };
 
-// Everything printed passes here: bytes of file names that are not text read "\xHH".
 void Print(FILE* stream, const QString& text)
 {
-    const QByteArray bytes = VisibleFileName(text).toUtf8();
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+// A file name or word of the command line as a message shows it: bytes that are not text
+// and control characters (an escape sequence would act on the terminal) read "\xHH".
+QString Shown(const QString& word)
+{
+    return VisibleFileName(word);
 }
 
 int UsageError(const QString& why)
@@ -135,7 +144,7 @@ QString ParseArguments(const QStringList& args, Options& options)
     };
     if (args.isEmpty()) return QStringLiteral("no command given");
     if (!FindName(commands, args[0], options.command))
-        return QStringLiteral("unknown command \"%1\"").arg(args[0]);
+        return QStringLiteral("unknown command \"%1\"").arg(Shown(args[0]));
 
     qsizetype i = 1;
     if (options.command == Command::Measure) {
@@ -176,8 +185,9 @@ QString ParseArguments(const QStringList& args, Options& options)
         }
         const bool hasValue = i + 1 < args.size();
         auto needs = [&](bool allowed) -> QString {
-            if (!allowed) return QStringLiteral("option %1 does not go with this command").arg(arg);
-            if (!hasValue) return QStringLiteral("option %1 needs a value").arg(arg);
+            if (!allowed)
+                return QStringLiteral("option %1 does not go with this command").arg(Shown(arg));
+            if (!hasValue) return QStringLiteral("option %1 needs a value").arg(Shown(arg));
             return QString();
         };
         if (arg == u"-o") {
@@ -218,8 +228,12 @@ QString ParseArguments(const QStringList& args, Options& options)
         } else if (arg == u"--math") {
             if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
             MathSettings settings{};
-            if (!ParseMathSpec(args[++i], settings))
-                return QStringLiteral("cannot read --math \"%1\"").arg(args[i]);
+            QString badNumber;
+            if (!ParseMathDefinition(args[++i], settings, &badNumber)) {
+                const QString why = QStringLiteral("cannot read --math \"%1\"").arg(Shown(args[i]));
+                if (badNumber.isNull()) return why;
+                return why + QStringLiteral(": \"%1\" is not a number").arg(Shown(badNumber));
+            }
             options.math.push_back(settings);
         } else if (arg == u"--numbers") {
             if (options.command != Command::Measure || options.measureMode != MeasureAllMode)
@@ -235,10 +249,12 @@ QString ParseArguments(const QStringList& args, Options& options)
                 return QStringLiteral("--window takes rect, hann, blackman-harris or flattop");
         } else if (arg == u"--peaks") {
             if (!spectrum)
-                return QStringLiteral("option %1 does not go with this command").arg(arg);
+                return QStringLiteral("option %1 does not go with this command").arg(Shown(arg));
             options.peaks = true;
         } else if (arg.size() > 1 && arg.startsWith(u'-')) {
-            return QStringLiteral("unknown option %1").arg(arg);
+            // Also the toolkit's own options (-platform, -style, -reverse): the tool has none
+            // of them.
+            return QStringLiteral("unknown option %1").arg(Shown(arg));
         } else {
             options.files.append(arg);
         }
@@ -251,6 +267,20 @@ QString ParseArguments(const QStringList& args, Options& options)
     // A picture is no text for a terminal or a text pipe.
     if (options.output == u"-" && options.command == Command::Png)
         return QStringLiteral("-o - (standard output) goes with text exports only");
+    return QString();
+}
+
+// Takes "--lang L" out of the words before "--" and makes L the language of every text
+// printed after it; an error text for a language that has no translation.
+QString TakeLanguage(QStringList& args, QCoreApplication& app)
+{
+    for (qsizetype i = 0; i < args.size() && args[i] != u"--"; ++i) {
+        if (args[i] != u"--lang") continue;
+        if (i + 1 >= args.size()) return QStringLiteral("option --lang needs a value");
+        if (!InstallTranslation(app, args[i + 1])) return QStringLiteral("--lang takes de or en");
+        args.remove(i, 2);
+        --i;
+    }
     return QString();
 }
 
@@ -274,32 +304,50 @@ QString OutputPathOf(const Options& options, const QString& input)
     return options.output.isEmpty() ? OutputPathFor(input, extension) : options.output;
 }
 
-// One name for every spelling of an output's place ("a.csv", "./a.csv", a linked folder).
-QByteArray OutputKey(const QString& path)
+QByteArray FolderOf(const QByteArray& name)
 {
-    const QByteArray name = EncodeFileName(path);
     const qsizetype slash = name.lastIndexOf('/');
-    const QByteArray folder =
-        slash < 0 ? QByteArrayLiteral(".") : name.left(std::max<qsizetype>(slash, 1));
+    return slash < 0 ? QByteArrayLiteral(".") : name.left(std::max<qsizetype>(slash, 1));
+}
+
+// What writing to `path` would write to, the same for every spelling of it: an existing
+// file by its device and inode (a second hard link, a symbolic link to it); a new one by
+// its folder's resolved path and its name, a symbolic link to nothing yet followed to where
+// it points.
+QByteArray OutputIdentity(const QString& path)
+{
+    QByteArray name = EncodeFileName(path);
+    for (int links = 0; links < 40; ++links) {
+        struct stat status {};
+        if (stat(name.constData(), &status) == 0)
+            return "inode " + QByteArray::number(static_cast<quint64>(status.st_dev)) + ' ' +
+                   QByteArray::number(static_cast<quint64>(status.st_ino));
+        char target[4096];
+        const ssize_t length = readlink(name.constData(), target, sizeof target);
+        if (length <= 0 || length == static_cast<ssize_t>(sizeof target)) break;
+        const QByteArray link(target, length);
+        name = link.startsWith('/') ? link : FolderOf(name) + '/' + link;
+    }
+    const QByteArray folder = FolderOf(name);
     char* resolved = realpath(folder.constData(), nullptr);
-    if (resolved == nullptr) return name; // a missing folder: the write fails anyway
-    QByteArray key(resolved);
+    if (resolved == nullptr) return "name " + name; // a missing folder: the write fails anyway
+    QByteArray key = "name " + QByteArray(resolved);
     std::free(resolved);
-    return key + '/' + name.mid(slash + 1);
+    return key + '/' + name.mid(name.lastIndexOf('/') + 1);
 }
 
 // Two inputs whose outputs would be one file: the second would silently replace the first.
 QString CollidingOutputs(const Options& options)
 {
-    std::vector<std::pair<QByteArray, QString>> seen; // the output's key, its input
+    std::vector<std::pair<QByteArray, QString>> seen; // the output's identity, its input
     for (const QString& input : options.files) {
         const QString path = OutputPathOf(options, input);
         if (path.isEmpty()) continue;
-        const QByteArray key = OutputKey(path);
+        const QByteArray key = OutputIdentity(path);
         for (const auto& [otherKey, other] : seen) {
             if (otherKey == key)
                 return QStringLiteral("\"%1\" and \"%2\" would both be written to \"%3\"")
-                    .arg(other, input, path);
+                    .arg(Shown(other), Shown(input), Shown(path));
         }
         seen.emplace_back(key, input);
     }
@@ -338,14 +386,21 @@ std::pair<int32_t, int32_t> CursorsFor(const Options& options, const Capture& ca
             std::clamp(options.cursors->second, 0, last)};
 }
 
-// A table, plot or peak list without a spectrum would pass for one: says why there is none.
+// A table, plot or peak list without a spectrum, or with levels beyond the range of
+// numbers ("Infinity", "NaN"), would pass for one: says why there is none.
 bool ReportMissingSpectrum(const Options& options, const ChannelSpectrum& spectrum,
                            const QString& input)
 {
-    if (options.command != Command::Spectrum || spectrum.spectrum.status == SpectrumOk)
-        return false;
-    Print(stderr, QStringLiteral("kurvex-cli: %1: ").arg(input) +
-                      SpectrumStatusText(spectrum.spectrum.status) + u'\n');
+    if (options.command != Command::Spectrum) return false;
+    if (spectrum.spectrum.status != SpectrumOk) {
+        Print(stderr, QStringLiteral("kurvex-cli: %1: ").arg(Shown(input)) +
+                          SpectrumStatusText(spectrum.spectrum.status) + u'\n');
+        return true;
+    }
+    if (SpectrumIsFinite(spectrum.spectrum)) return false;
+    Print(stderr, QStringLiteral("kurvex-cli: %1: the spectrum of these values exceeds the "
+                                 "range of numbers\n")
+                      .arg(Shown(input)));
     return true;
 }
 
@@ -399,50 +454,91 @@ QString TextOutput(const Options& options, const Capture& capture, const Channel
     }
 }
 
+// Reads an input and applies the math definitions; the reader's result code.
+int32_t LoadInput(const Options& options, const QString& input, Capture& capture)
+{
+    const int32_t code = ReadCapture(capture, input);
+    if (code != ReadOk) return code;
+    for (const MathSettings& settings : options.math)
+        ComputeMath(capture, settings);
+    return code;
+}
+
+void ReportMissingChannel(const QString& input)
+{
+    Print(stderr, QStringLiteral("kurvex-cli: %1: the channel is not present\n").arg(Shown(input)));
+}
+
+// An input that lacks the channel asked for is a usage error, found before any output of
+// a batch is written: a batch is refused whole rather than stopped halfway. (A file that
+// cannot be read is not: it is reported in its turn and the others go on.)
+bool EveryInputHasTheChannel(const Options& options)
+{
+    if (options.command != Command::Spectrum || !options.channel || options.files.size() < 2)
+        return true;
+    bool all = true;
+    for (const QString& input : options.files) {
+        auto capture = std::make_unique<Capture>();
+        if (LoadInput(options, input, *capture) == ReadOk &&
+            capture->present[*options.channel] != 1) {
+            ReportMissingChannel(input);
+            all = false;
+        }
+    }
+    return all;
+}
+
+// Whether `path` names one of the inputs: writing it would destroy a capture read now or
+// later in the batch (a capture saved as "x.csv" whose CSV goes beside it under that name).
+bool IsAnInput(const Options& options, const QString& path)
+{
+    return std::any_of(options.files.begin(), options.files.end(),
+                       [&](const QString& input) { return SameFile(path, input); });
+}
+
 int Run(const Options& options)
 {
     int status = 0;
     const bool several = options.files.size() > 1;
     for (const QString& input : options.files) {
         auto capture = std::make_unique<Capture>();
-        const int32_t code = ReadCapture(*capture, input);
+        const int32_t code = LoadInput(options, input, *capture);
         if (code != ReadOk) {
             Print(stderr, LoadMessage(code, input) + u'\n');
             status = std::max(status, static_cast<int>(code));
             continue;
         }
-        for (const MathSettings& settings : options.math)
-            ComputeMath(*capture, settings);
         ChannelSpectrum spectrum{};
         if (options.command == Command::Spectrum) {
             const auto [first, last] = CursorsFor(options, *capture);
             ComputeChannelSpectrum(spectrum, *capture, options.channel, first, last,
                                    options.window.value_or(WindowHann));
             if (spectrum.slot < 0) {
-                Print(stderr,
-                      QStringLiteral("kurvex-cli: %1: the channel is not present\n").arg(input));
+                ReportMissingChannel(input);
                 status = std::max(status, ExitUsage);
                 continue;
             }
         }
 
         if (const QString path = OutputPathOf(options, input); !path.isEmpty()) {
-            // Writing over the capture itself would destroy the very file just read, e.g. a
-            // capture saved as "x.csv" whose CSV goes beside it under the same name.
             const bool toStandardOutput = options.output == u"-";
-            const bool overInput = !toStandardOutput && SameFile(path, input);
+            const bool overInput = !toStandardOutput && IsAnInput(options, path);
             const bool missing = ReportMissingSpectrum(options, spectrum, input);
             if (overInput || missing || !WriteOutput(options, *capture, spectrum, path)) {
+                const QString shownPath = Shown(path);
                 Print(stderr, toStandardOutput
                                   ? QStringLiteral("kurvex-cli: cannot write to standard output\n")
-                                  : FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!",
-                                               KindText, &path) +
+                                  : FormatText(QCoreApplication::translate(
+                                                   "kurvex-cli",
+                                                   "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                                               KindText, &shownPath) +
                                         u'\n');
                 status = std::max(status, ExitCannotWrite);
             }
             continue;
         }
-        if (several) Print(stdout, QStringLiteral("==> ") + input + QStringLiteral(" <==\n"));
+        if (several)
+            Print(stdout, QStringLiteral("==> ") + Shown(input) + QStringLiteral(" <==\n"));
         if (ReportMissingSpectrum(options, spectrum, input)) {
             status = std::max(status, ExitCannotWrite);
             continue;
@@ -450,7 +546,8 @@ int Run(const Options& options)
         Print(stdout, TextOutput(options, *capture, spectrum));
     }
     // The text commands' output is standard output: when it cannot take the text (a full
-    // disk, a closed descriptor) that output was not written, whatever the files said.
+    // disk, a closed descriptor, a reader that has gone) that output was not written,
+    // whatever the files said.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         Print(stderr, QStringLiteral("kurvex-cli: cannot write to standard output\n"));
         status = std::max(status, ExitCannotWrite);
@@ -462,30 +559,33 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    // Rendering text needs a GUI application, but never a display. Qt's own chatter about
-    // the environment (runtime directories, fonts) would garble a script's stderr, which
-    // carries only our messages.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Rendering text needs a GUI application, but never a display: the tool draws into
+    // images only, so it takes the offscreen platform whatever the environment names (a
+    // desktop session's "wayland" or "xcb" is not there for an ssh login or a cron job).
+    // Qt's own chatter about the environment (runtime directories, fonts) would garble a
+    // script's stderr, which carries only our messages.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("QT_QPA_PLATFORMTHEME");
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtFatalMsg) Print(stderr, message + u'\n');
     });
-    // Past the limit on file sizes, a write fails with an error and the output is reported
-    // as not written, instead of the process being killed halfway.
+    // Past the limit on file sizes, or into a pipe or FIFO whose reader has gone, a write
+    // fails with an error and the output is reported as not written (status 5), instead of
+    // the process being killed halfway.
     std::signal(SIGXFSZ, SIG_IGN);
-    // After "--" every word is a file, also for Qt: it sees only the words before.
-    char** const optionsEnd = std::find_if(
-        argv + 1, argv + argc, [](const char* word) { return std::strcmp(word, "--") == 0; });
-    const std::vector<QByteArray> afterOptions(optionsEnd, argv + argc);
-    int qtArgc = static_cast<int>(optionsEnd - argv);
+    std::signal(SIGPIPE, SIG_IGN);
+    RemoveUnfinishedSavesOnSignals();
+    // Qt sees none of the words: its own options (-platform, -style, -reverse) are not
+    // options of this tool, and are refused as unknown like any other.
+    int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     // The words as bytes, not as Qt decodes them: a file name that is not UTF-8 must reach
-    // the file system unchanged. Qt has taken its own options out of argv.
+    // the file system unchanged.
     QStringList args;
-    for (int i = 1; i < qtArgc; ++i)
+    for (int i = 1; i < argc; ++i)
         args.append(DecodeFileName(QByteArray(argv[i])));
-    for (const QByteArray& word : afterOptions)
-        args.append(DecodeFileName(word));
 
+    if (const QString why = TakeLanguage(args, app); !why.isEmpty()) return UsageError(why);
     if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
         std::fputs(UsageText, stdout);
         return 0;
@@ -497,5 +597,6 @@ int main(int argc, char** argv)
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
     if (const QString why = CollidingOutputs(options); !why.isEmpty()) return UsageError(why);
+    if (!EveryInputHasTheChannel(options)) return ExitUsage;
     return Run(options);
 }

@@ -12,5 +12,5 @@
 constexpr int32_t MeasureAllMode = -1;
 
 // The table over samples first..last: as the window shows it, or with `numbers` as keys
-// and plain decimal numbers for scripts.
+// and plain numbers for scripts, each the shortest text that reads back as the same double.
 QString MeasureAllText(const Capture& capture, int32_t first, int32_t last, bool numbers);

@@ -4,6 +4,9 @@
 #include "screen/spectrum_renderer.h"
 #include "text/number_text.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 
 void ComputeChannelSpectrum(ChannelSpectrum& result, const Capture& capture,
@@ -16,6 +19,26 @@ void ComputeChannelSpectrum(ChannelSpectrum& result, const Capture& capture,
     }
     if (result.slot >= 0)
         ComputeCaptureSpectrum(result.spectrum, capture, result.slot, first, last, window);
+}
+
+bool SpectrumIsFinite(const Spectrum& spectrum)
+{
+    // A level of 0 V is -infinity dBV, and rightly so; +infinity and NaN are not levels.
+    const auto level = [](double rms, double dbv) {
+        return std::isfinite(rms) && !std::isnan(dbv) && dbv != HUGE_VAL;
+    };
+    for (size_t bin = 0; bin < spectrum.rms.size(); ++bin) {
+        if (!level(spectrum.rms[bin], bin < spectrum.dbv.size() ? spectrum.dbv[bin] : 0.0))
+            return false;
+    }
+    const auto peak = [&](const SpectrumPeak& p) {
+        return std::isfinite(p.frequency) && level(p.rms, p.dbv);
+    };
+    if (!std::all_of(spectrum.peaks.begin(), spectrum.peaks.end(), peak)) return false;
+    if (spectrum.periodic && !peak(spectrum.fundamental)) return false;
+    if (!std::all_of(spectrum.harmonics, spectrum.harmonics + spectrum.harmonicCount, peak))
+        return false;
+    return !spectrum.hasThd || (std::isfinite(spectrum.thdPercent) && !std::isnan(spectrum.thdDb));
 }
 
 bool IsSpectrumPlotPath(const QString& path)

@@ -25,6 +25,11 @@ void ComputeChannelSpectrum(ChannelSpectrum& result, const Capture& capture,
                             std::optional<int32_t> channel, int32_t first, int32_t last,
                             int32_t window);
 
+// Whether every level, peak and the THD of a computed spectrum is a number. Finite samples
+// far beyond any real voltage (a math trace of 1e155 V) overflow the squared sums: a table
+// of "Infinity" and "NaN" would pass for a spectrum.
+bool SpectrumIsFinite(const Spectrum& spectrum);
+
 // Whether an output of that name is the plot (".png", in any case) rather than the table.
 bool IsSpectrumPlotPath(const QString& path);
 

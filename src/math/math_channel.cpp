@@ -4,6 +4,7 @@
 #include "text/format_text.h"
 #include "text/number_text.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 #include <cmath>
@@ -42,21 +43,52 @@ bool IsKeyword(QStringView text, QStringView keyword)
     return text.compare(keyword, Qt::CaseInsensitive) == 0;
 }
 
-// ParseValue reads anything (unreadable text gives 0), so a command line must be checked
-// first: an optional sign, then a digit or a decimal mark followed by a digit.
+bool IsPrefixLetter(char16_t c)
+{
+    return c == u'k' || c == u'M' || c == u'G' || c == u'T' || c == u'm' || c == u'u' ||
+           c == u'\u00B5' || c == u'n' || c == u'p';
+}
+
+// ParseValue reads the longest number at the start of any text (the dialog's typed fields
+// rely on that), so on a command line, where nobody sees what was taken, the whole field
+// must be one number: a sign, digits with "." as the decimal mark, an exponent, or one
+// SI prefix letter in place of the mark or at the end ("4k7", "5m"). A comma is no decimal
+// mark there: "1,000" would read 1 where a thousand may be meant.
 bool ReadNumber(QStringView text, double& value)
 {
     const QStringView trimmed = text.trimmed();
-    qsizetype at = 0;
-    if (at < trimmed.size() && (trimmed[at] == u'+' || trimmed[at] == u'-')) ++at;
-    if (at < trimmed.size() && (trimmed[at] == u'.' || trimmed[at] == u',')) ++at;
-    if (at >= trimmed.size() || !trimmed[at].isDigit() || trimmed[at].unicode() > 0x7F)
-        return false;
+    const auto at = [&](qsizetype i) -> char16_t {
+        return i < trimmed.size() ? trimmed[i].unicode() : u'\0';
+    };
+    const auto digits = [&](qsizetype& i) {
+        const qsizetype start = i;
+        while (at(i) >= u'0' && at(i) <= u'9')
+            ++i;
+        return i - start;
+    };
+    qsizetype i = 0;
+    if (at(i) == u'+' || at(i) == u'-') ++i;
+    qsizetype mantissa = digits(i);
+    bool prefix = false;
+    if (at(i) == u'.' || (mantissa > 0 && IsPrefixLetter(at(i)))) {
+        prefix = at(i) != u'.';
+        ++i;
+        mantissa += digits(i);
+    }
+    if (mantissa == 0) return false;
+    if (!prefix && (at(i) == u'e' || at(i) == u'E')) {
+        ++i;
+        if (at(i) == u'+' || at(i) == u'-') ++i;
+        if (digits(i) == 0) return false;
+    } else if (!prefix && IsPrefixLetter(at(i))) {
+        ++i;
+    }
+    if (i != trimmed.size()) return false;
     value = ParseValue(trimmed);
     return std::isfinite(value);
 }
 
-bool ReadOperand(QStringView text, int32_t& operand, double& constant)
+bool ReadOperand(QStringView text, int32_t& operand, double& constant, QString* badNumber)
 {
     static constexpr const char16_t* slotNames[] = {u"ch1", u"ch2", u"math"};
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
@@ -65,7 +97,10 @@ bool ReadOperand(QStringView text, int32_t& operand, double& constant)
             return true;
         }
     }
-    if (!ReadNumber(text, constant)) return false;
+    if (!ReadNumber(text, constant)) {
+        if (badNumber != nullptr) *badNumber = text.toString();
+        return false;
+    }
     operand = -1;
     return true;
 }
@@ -163,12 +198,13 @@ double MathOffsetFromSlider(int32_t position, int32_t vDivisions)
 
 QString MathOffsetText(double offset)
 {
-    return FormatText(u"Offset: {0} DIV", KindFloat64, &offset);
+    return FormatText(QCoreApplication::translate("MathChannel", "Offset: {0} DIV"), KindFloat64,
+                      &offset);
 }
 
-bool ParseMathSpec(QStringView spec, MathSettings& settings)
+bool ParseMathDefinition(QStringView definition, MathSettings& settings, QString* badNumber)
 {
-    const QList<QStringView> parts = spec.split(u':');
+    const QList<QStringView> parts = definition.split(u':');
     const QStringView op = parts[0].trimmed();
     const bool off = IsKeyword(op, u"off");
     if (off && parts.size() == 1) {
@@ -186,18 +222,23 @@ bool ParseMathSpec(QStringView spec, MathSettings& settings)
     }
     if (parsed.operation < 0) return false;
 
-    if (!ReadOperand(parts[1], parsed.operandX, parsed.constantX) ||
-        !ReadOperand(parts[2], parsed.operandY, parsed.constantY))
+    if (!ReadOperand(parts[1], parsed.operandX, parsed.constantX, badNumber) ||
+        !ReadOperand(parts[2], parsed.operandY, parsed.constantY, badNumber))
         return false;
+    const auto number = [&](QStringView text, double& value) {
+        if (ReadNumber(text, value)) return true;
+        if (badNumber != nullptr) *badNumber = text.toString();
+        return false;
+    };
 
     parsed.scale = 0;
     parsed.offset = 0;
     if (parts.size() >= 4 && !IsKeyword(parts[3].trimmed(), u"auto")) {
-        if (!ReadNumber(parts[3], parsed.scale) || parsed.scale < 0) return false;
+        if (!number(parts[3], parsed.scale) || parsed.scale < 0) return false;
     }
     if (parts.size() == 5) {
         double offset = 0;
-        if (!ReadNumber(parts[4], offset)) return false;
+        if (!number(parts[4], offset)) return false;
         // Auto places the trace itself; an offset given with it is read but not used.
         if (parsed.scale != 0) parsed.offset = offset;
     }

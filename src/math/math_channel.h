@@ -53,9 +53,13 @@ QString MathOffsetText(double offset);
 
 // The command-line form of a math definition: "OP:X:Y[:SCALE[:OFFSET]]". OP is an operation
 // text of the dialog ("x^2" also stands for "x²") or "off" (then nothing else is needed);
-// X and Y are "ch1", "ch2", "math" or a number read with ParseValue (a constant); SCALE is
-// "auto" (the default) or volts per division; OFFSET is in divisions (default 0, ignored
-// with auto). Keywords ignore letter case. On malformed input returns false and leaves
-// `settings` unchanged. "off" changes only the operation, as the dialog's "Deaktivieren";
-// fields given after it must still be well-formed.
-bool ParseMathSpec(QStringView spec, MathSettings& settings);
+// X and Y are "ch1", "ch2", "math" or a number (a constant); SCALE is "auto" (the default)
+// or volts per division; OFFSET is in divisions (default 0, ignored with auto). A number is
+// the whole field: sign, digits, "." as the decimal mark, an exponent or one SI prefix
+// letter ("-2.5", "1e-3", "4k7", "5m"); anything else in it is an error, never cut off.
+// Keywords ignore letter case. On malformed input returns false, leaves `settings`
+// unchanged and, when the fault is a field that is no number, puts that field in
+// `badNumber`. "off" changes only the operation, as the dialog's "Deaktivieren"; fields
+// given after it must still be well-formed.
+bool ParseMathDefinition(QStringView definition, MathSettings& settings,
+                         QString* badNumber = nullptr);

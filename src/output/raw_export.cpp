@@ -29,13 +29,14 @@ void AppendTwoDigits(std::string& out, int32_t value)
 
 // A line break inside the path would start a header line of its own, and a reader of the
 // file acts on some of them ("Command:"), so the header lines get spaces instead. Bytes of
-// a file name that are not text read "\xHH", keeping the file UTF-8.
+// a file name that are not text, and other control characters, read "\xHH", keeping the
+// file UTF-8.
 std::string HeaderText(const QString& text)
 {
-    QString oneLine = VisibleFileName(text);
+    QString oneLine = text;
     oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '));
     oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return oneLine.toStdString();
+    return VisibleFileName(oneLine).toStdString();
 }
 
 // The file name without directory and without extension.

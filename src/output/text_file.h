@@ -4,8 +4,10 @@
 // takes the target's place only once every byte was written and is on disk, so a failure
 // leaves the old file as it was. Where such a replacement would break what it replaces (a
 // second hard link, another owner, a folder the user may not write, a FIFO or a device),
-// the target is written in place, as a plain create-and-replace would. Every failed
-// create or write, the last one and the sync included, makes the export fail.
+// the target is written in place, as a plain create-and-replace would; so it is where the
+// old file's group or extended attributes (an ACL) cannot be given to the new one. No room
+// for the temporary file is a failure, never a reason to overwrite the old contents. Every
+// failed create or write, the last one and the sync included, makes the export fail.
 #pragma once
 
 #include <QString>
@@ -47,3 +49,8 @@ void FlushExportFile(ExportFile& exportFile);
 // file, synced; a replacement then takes the target's place. On false an existing ordinary
 // file of the user's is left as it was (a target written in place holds what was written).
 bool CommitExportFile(ExportFile& exportFile);
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of saves in progress before
+// they end the process as they would have (a signal ignored at start stays ignored). Call
+// once, early in main, in every program that saves.
+void RemoveUnfinishedSavesOnSignals();

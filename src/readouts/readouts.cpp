@@ -4,31 +4,51 @@
 #include "capture/sample_sum.h"
 #include "text/format_text.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace {
 
+// The context of this module's texts in the translations.
+struct Readouts {
+    Q_DECLARE_TR_FUNCTIONS(Readouts)
+};
+
 // One row text of a code table with the icon the tree shows beside it.
 struct CodeRow {
-    const char16_t* text;
+    const char* text; // translated when shown
     int32_t icon;
 };
 
-constexpr CodeRow kInputCoupling[] = {{u"DC", 5}, {u"AC", 4}, {u"GND", 6}};
-constexpr CodeRow kTriggerMode[] = {{u"Auto", 12}, {u"Normal", 19}, {u"Single", 24}};
+constexpr CodeRow kInputCoupling[] = {{QT_TRANSLATE_NOOP("Readouts", "DC"), 5},
+                                      {QT_TRANSLATE_NOOP("Readouts", "AC"), 4},
+                                      {QT_TRANSLATE_NOOP("Readouts", "GND"), 6}};
+constexpr CodeRow kTriggerMode[] = {{QT_TRANSLATE_NOOP("Readouts", "Auto"), 12},
+                                    {QT_TRANSLATE_NOOP("Readouts", "Normal"), 19},
+                                    {QT_TRANSLATE_NOOP("Readouts", "Single"), 24}};
 // Kind 0 (a channel) takes its text and icon from the channel itself.
-constexpr CodeRow kTriggerSource[] = {
-    {u"", 0}, {u"Extern", 29}, {u"Netzfrequenz (AC Line)", 30}, {u"Alternierend (Alter)", 28}};
+constexpr CodeRow kTriggerSource[] = {{"", 0},
+                                      {QT_TRANSLATE_NOOP("Readouts", "Extern"), 29},
+                                      {QT_TRANSLATE_NOOP("Readouts", "Netzfrequenz (AC Line)"), 30},
+                                      {QT_TRANSLATE_NOOP("Readouts", "Alternierend (Alter)"), 28}};
 constexpr CodeRow kTriggerCoupling[] = {
-    {u"DC", 5}, {u"AC", 4}, {u"Tiefpass (HF Reject)", 13}, {u"Hochpass (LF Reject)", 14}};
-constexpr CodeRow kTriggerType[] = {{u"Flankentriggerung (Edge)", 31},
-                                    {u"Pulsbreitentriggerung (Pulse)", 32}};
-constexpr CodeRow kEdgeSlope[] = {{u"Steigende Flanke (Rise)", 26},
-                                  {u"Fallende Flanke (Fall)", 25},
-                                  {u"Steigende und fallende Flanke (Rise & Fall)", 27}};
-constexpr CodeRow kPulsePolarity[] = {{u"ON-Zeit (Positive)", 22}, {u"OFF-Zeit (Negative)", 21}};
-constexpr CodeRow kPulseCondition[] = {
-    {u"Größer (>)", 16}, {u"Kleiner (<)", 17}, {u"Gleich (=)", 15}};
+    {QT_TRANSLATE_NOOP("Readouts", "DC"), 5},
+    {QT_TRANSLATE_NOOP("Readouts", "AC"), 4},
+    {QT_TRANSLATE_NOOP("Readouts", "Tiefpass (HF Reject)"), 13},
+    {QT_TRANSLATE_NOOP("Readouts", "Hochpass (LF Reject)"), 14}};
+constexpr CodeRow kTriggerType[] = {
+    {QT_TRANSLATE_NOOP("Readouts", "Flankentriggerung (Edge)"), 31},
+    {QT_TRANSLATE_NOOP("Readouts", "Pulsbreitentriggerung (Pulse)"), 32}};
+constexpr CodeRow kEdgeSlope[] = {
+    {QT_TRANSLATE_NOOP("Readouts", "Steigende Flanke (Rise)"), 26},
+    {QT_TRANSLATE_NOOP("Readouts", "Fallende Flanke (Fall)"), 25},
+    {QT_TRANSLATE_NOOP("Readouts", "Steigende und fallende Flanke (Rise & Fall)"), 27}};
+constexpr CodeRow kPulsePolarity[] = {{QT_TRANSLATE_NOOP("Readouts", "ON-Zeit (Positive)"), 22},
+                                      {QT_TRANSLATE_NOOP("Readouts", "OFF-Zeit (Negative)"), 21}};
+constexpr CodeRow kPulseCondition[] = {{QT_TRANSLATE_NOOP("Readouts", "Größer (>)"), 16},
+                                       {QT_TRANSLATE_NOOP("Readouts", "Kleiner (<)"), 17},
+                                       {QT_TRANSLATE_NOOP("Readouts", "Gleich (=)"), 15}};
 
 constexpr int32_t kChannelIcon[] = {1, 2};
 
@@ -40,23 +60,23 @@ constexpr QStringView kLineEnd = u"\r\n";
 template <size_t Count>
 CodeRow RowOf(const CodeRow (&table)[Count], int32_t code)
 {
-    if (code < 0 || static_cast<size_t>(code) >= Count) return CodeRow{u"", 0};
+    if (code < 0 || static_cast<size_t>(code) >= Count) return CodeRow{"", 0};
     return table[code];
 }
 
 QString TextOf(const CodeRow& row)
 {
-    return QString::fromUtf16(row.text);
+    return Readouts::tr(row.text);
 }
 
-QString FormatFloat(const char16_t* templateText, double value)
+QString FormatFloat(QStringView templateText, double value)
 {
-    return FormatText(QStringView(templateText), KindFloat64, &value);
+    return FormatText(templateText, KindFloat64, &value);
 }
 
-QString FormatWithText(const char16_t* templateText, const QString& text)
+QString FormatWithText(QStringView templateText, const QString& text)
 {
-    return FormatText(QStringView(templateText), KindText, &text);
+    return FormatText(templateText, KindText, &text);
 }
 
 // a x b - product exactly, for a product that did not overflow (Dekker's splitting: each
@@ -109,9 +129,9 @@ QString ChannelName(int32_t slot)
 {
     if (slot == SlotCh1 || slot == SlotCh2) {
         const int32_t number = slot + 1;
-        return FormatText(u"Kanal {0}", KindInt32, &number);
+        return FormatText(Readouts::tr("Kanal {0}"), KindInt32, &number);
     }
-    if (slot == SlotMath) return QStringLiteral("Math");
+    if (slot == SlotMath) return Readouts::tr("Math");
     return QString();
 }
 
@@ -132,13 +152,14 @@ std::vector<SettingsItem> SettingsListItems(const Capture& capture)
         if (rows & RowCoupling) addRow(RowOf(kInputCoupling, capture.coupling[slot]));
         if (rows & RowProbe) add(FormatFloat(u"{0}:1", capture.probeFactor[slot]), 8, 1);
         if ((rows & RowInverted) && capture.inverted[slot] == 1)
-            add(QStringLiteral("Invertiert"), 7, 1);
+            add(Readouts::tr("Invertiert"), 7, 1);
         if ((rows & RowBandwidthLimit) && capture.bandwidthLimit[slot] == 1)
-            add(QStringLiteral("Bandbreitenbegrenzung (Bandwidth Limit)"), 3, 1);
+            add(Readouts::tr("Bandbreitenbegrenzung (Bandwidth Limit)"), 3, 1);
     }
 
     const int32_t rows = capture.settingsRows;
-    if (rows & RowTimeBase) add(FormatFloat(u"Zeitbasis: {0Sd5}s/DIV", capture.timePerDiv), 10, 0);
+    if (rows & RowTimeBase)
+        add(FormatFloat(Readouts::tr("Zeitbasis: {0Sd5}s/DIV"), capture.timePerDiv), 10, 0);
 
     constexpr int32_t triggerRows = RowTriggerMode | RowTriggerSource | RowTriggerCoupling |
                                     RowTriggerLevel | RowTriggerOffset | RowTriggerType |
@@ -146,42 +167,45 @@ std::vector<SettingsItem> SettingsListItems(const Capture& capture)
                                     RowPulseWidth;
     if ((rows & triggerRows) == 0) return items;
 
-    add(QStringLiteral("Trigger"), 11, 0);
+    add(Readouts::tr("Trigger"), 11, 0);
     if (rows & RowTriggerMode) {
         const CodeRow row = RowOf(kTriggerMode, capture.triggerMode);
-        add(FormatWithText(u"Modus: {0}", TextOf(row)), row.icon, 1);
+        add(FormatWithText(Readouts::tr("Modus: {0}"), TextOf(row)), row.icon, 1);
     }
     if (rows & RowTriggerSource) {
         if (capture.triggerSourceKind == SourceChannel) {
             const int32_t channel = capture.triggerSourceChannel;
             const bool known = channel == SlotCh1 || channel == SlotCh2;
-            add(FormatWithText(u"Quelle: {0}", ChannelName(channel)),
+            add(FormatWithText(Readouts::tr("Quelle: {0}"), ChannelName(channel)),
                 known ? kChannelIcon[channel] : 0, 1);
         } else {
             const CodeRow row = RowOf(kTriggerSource, capture.triggerSourceKind);
-            add(FormatWithText(u"Quelle: {0}", TextOf(row)), row.icon, 1);
+            add(FormatWithText(Readouts::tr("Quelle: {0}"), TextOf(row)), row.icon, 1);
         }
     }
     if (rows & RowTriggerCoupling) {
         const CodeRow row = RowOf(kTriggerCoupling, capture.triggerCoupling);
-        add(FormatWithText(u"Kopplung: {0}", TextOf(row)), row.icon, 1);
+        add(FormatWithText(Readouts::tr("Kopplung: {0}"), TextOf(row)), row.icon, 1);
     }
     if (rows & RowTriggerLevel)
-        add(FormatFloat(u"Triggerlevel: {0Sd5}V", capture.triggerLevel), 18, 1);
+        add(FormatFloat(Readouts::tr("Triggerlevel: {0Sd5}V"), capture.triggerLevel), 18, 1);
     if (rows & RowTriggerOffset)
-        add(FormatFloat(u"Triggeroffset: {0Sd5}s", capture.triggerOffset), 20, 1);
+        add(FormatFloat(Readouts::tr("Triggeroffset: {0Sd5}s"), capture.triggerOffset), 20, 1);
     if (rows & RowTriggerType) addRow(RowOf(kTriggerType, capture.triggerType));
     if (rows & RowEdgeSlope) addRow(RowOf(kEdgeSlope, capture.edgeSlope));
     if (rows & RowPulsePolarity) addRow(RowOf(kPulsePolarity, capture.pulsePolarity));
     if (rows & RowPulseCondition) addRow(RowOf(kPulseCondition, capture.pulseCondition));
-    if (rows & RowPulseWidth) add(FormatFloat(u"Pulsbreite: {0Sd5}s", capture.pulseWidth), 23, 1);
+    if (rows & RowPulseWidth)
+        add(FormatFloat(Readouts::tr("Pulsbreite: {0Sd5}s"), capture.pulseWidth), 23, 1);
     return items;
 }
 
 QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, int32_t mode)
 {
-    static constexpr const char16_t* headings[] = {
-        u"Spitzenwerte (Minimum, Maximum, Spitze-Spitze)", u"Effektivwerte", u"Mittelwerte"};
+    static constexpr const char* headings[] = {
+        QT_TRANSLATE_NOOP("Readouts", "Spitzenwerte (Minimum, Maximum, Spitze-Spitze)"),
+        QT_TRANSLATE_NOOP("Readouts", "Effektivwerte"),
+        QT_TRANSLATE_NOOP("Readouts", "Mittelwerte")};
     if (mode < MeasurePeak || mode > MeasureMean) return QString();
 
     const int32_t index1 = ClampIndex(capture, cursor1);
@@ -190,7 +214,7 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
     const int32_t b = index1 < index2 ? index2 : index1;
     const int32_t n = b - a + 1;
 
-    QString text = QString::fromUtf16(headings[mode]);
+    QString text = Readouts::tr(headings[mode]);
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotReadable(capture, slot)) continue;
         text += kLineEnd;
@@ -217,8 +241,19 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
         // rounded, and the RMS within one unit in the last place.
         SampleSum sum;
         double squareErrors = 0;
+        // Squares of values beyond about 1e154 V would overflow and those below 1e-154 V
+        // vanish, though the RMS itself is a finite, nonzero number: such values are
+        // squared scaled by a power of two (exactly) and the root scaled back.
+        int32_t exponent = 0;
+        if (mode == MeasureRms) {
+            double largest = 0;
+            for (int32_t i = a; i <= b; ++i)
+                largest = std::fmax(largest, std::fabs(SampleValue(capture, slot, i)));
+            if (std::isfinite(largest) && largest > 0 && (largest > 0x1p500 || largest < 0x1p-500))
+                std::frexp(largest, &exponent);
+        }
         for (int32_t i = a; i <= b; ++i) {
-            const double v = SampleValue(capture, slot, i);
+            const double v = std::ldexp(SampleValue(capture, slot, i), -exponent);
             if (mode == MeasureRms) {
                 const double square = v * v;
                 sum.Add(square);
@@ -229,7 +264,7 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
         }
         sum.Add(squareErrors);
         const double mean = sum.Quotient(static_cast<uint32_t>(n));
-        text += SlotLine(slot, mode == MeasureRms ? std::sqrt(mean) : mean);
+        text += SlotLine(slot, mode == MeasureRms ? std::ldexp(std::sqrt(mean), exponent) : mean);
     }
     return text;
 }
@@ -253,12 +288,12 @@ CursorTexts CursorReadoutTexts(const Capture& capture, int32_t cursor1, int32_t 
     const double t1 = SampleTime(capture, index1);
     const double t2 = SampleTime(capture, index2);
     const double dt = t1 - t2;
-    texts.first += FormatFloat(u"Zeit: {0Sd5}s", t1);
-    texts.second += FormatFloat(u"Zeit: {0Sd5}s", t2);
-    texts.difference += FormatFloat(u"Zeit: {0Sd5}s", dt);
+    texts.first += FormatFloat(Readouts::tr("Zeit: {0Sd5}s"), t1);
+    texts.second += FormatFloat(Readouts::tr("Zeit: {0Sd5}s"), t2);
+    texts.difference += FormatFloat(Readouts::tr("Zeit: {0Sd5}s"), dt);
     if (dt != 0) {
         texts.difference += kLineEnd;
-        texts.difference += FormatFloat(u"Frq.: {0Sd5}Hz", 1 / std::fabs(dt));
+        texts.difference += FormatFloat(Readouts::tr("Frq.: {0Sd5}Hz"), 1 / std::fabs(dt));
     }
     return texts;
 }

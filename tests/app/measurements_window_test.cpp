@@ -71,7 +71,7 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
 
     const auto mathChange = [&] {
         MathSettings settings{};
-        ASSERT_TRUE(ParseMathSpec(u"x*y:ch1:ch2", settings));
+        ASSERT_TRUE(ParseMathDefinition(u"x*y:ch1:ch2", settings));
         ComputeMath(w.capture, settings);
         w.staleBits |= StaleMath;
         ASSERT_TRUE(FindCaptureWindow(w.window));

@@ -26,6 +26,12 @@ TEST(FileName, BytesSurviveTheTripThroughTextAndShowWhatDidNotDecode)
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
         {"cut short at the end", "x\xE2\x82", "x\\xE2\\x82"},
         {"lone continuation byte", "\x80", "\\x80"},
+        {"escape sequence, tab and line break", "a\x1B[2Jb\tc\nd\x7F",
+         "a\\x1B[2Jb\\x09c\\x0Ad\\x7F"},
+        {"C1 control",
+         "a\xC2\x9B"
+         "31m",
+         "a\\xC2\\x9B31m"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ TEST(MeasureAllCli, PrintsTheWindowsTableOverTheCursorRange)
     file.close();
     Capture capture{};
     MathSettings math{};
-    ASSERT_TRUE(ReadCapture(capture, path) == ReadOk && ParseMathSpec(u"x-y:ch1:ch2", math));
+    ASSERT_TRUE(ReadCapture(capture, path) == ReadOk && ParseMathDefinition(u"x-y:ch1:ch2", math));
     ComputeMath(capture, math);
     const MeasurementTable table = MeasureAll(capture, 900, 100);
     EXPECT_TRUE(
@@ -39,18 +40,43 @@ TEST(MeasureAllCli, PrintsTheWindowsTableOverTheCursorRange)
         QStringLiteral("measure"),    QStringLiteral("all"),     path,
         QStringLiteral("--cursors"),  QStringLiteral("900,100"), QStringLiteral("--math"),
         QStringLiteral("x-y:ch1:ch2")};
-    const std::tuple<QStringList, int, QString> cases[] = {
-        {args, 0, MeasurementTableText(table, false)},
-        {args + QStringList{QStringLiteral("--numbers")}, 0, MeasurementTableText(table, true)},
-        {{QStringLiteral("measure"), QStringLiteral("peak"), path, QStringLiteral("--numbers")},
-         64,
-         QString()},
-    };
-    for (const auto& [arguments, status, out] : cases) {
+    const auto run = [](const QStringList& arguments, int status) {
         QProcess process;
         process.start(QStringLiteral(KURVEX_CLI_PATH), arguments);
-        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitCode(), status) << arguments.join(u' ').toStdString();
-        EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), out);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    EXPECT_EQ(run(args, 0), MeasurementTableText(table, false));
+    EXPECT_EQ(
+        run({QStringLiteral("measure"), QStringLiteral("peak"), path, QStringLiteral("--numbers")},
+            64),
+        QString());
+
+    // --numbers: each field is the shortest text that reads back as the table's very
+    // double, also for values whose full expansion has hundreds of digits.
+    const QStringList lines =
+        run(args + QStringList{QStringLiteral("--numbers")}, 0).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), MeasurementCount + 1);
+    EXPECT_EQ(lines[0], QStringLiteral("key\tch1\tch2\tmath"));
+    for (int32_t key = 0; key < MeasurementCount; ++key) {
+        const QStringList fields = lines[key + 1].split(u'\t');
+        ASSERT_EQ(fields.size(), 4);
+        EXPECT_EQ(fields[0], QString::fromUtf16(MeasurementRowOf(key).key));
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            const std::optional<double>& value = table.channels[slot].value[key];
+            const QString& field = fields[slot + 1];
+            EXPECT_EQ(field.isEmpty(), !value) << key;
+            if (value) {
+                EXPECT_EQ(field.toDouble(), *value) << field.toStdString();
+            }
+        }
     }
+    const QString huge =
+        run({QStringLiteral("measure"), QStringLiteral("all"), path, QStringLiteral("--math"),
+             QStringLiteral("x*y:ch1:1e300"), QStringLiteral("--numbers")},
+            0);
+    EXPECT_TRUE(huge.contains(u"e+300"));
+    for (const QString& field : huge.split(QRegularExpression(QStringLiteral("[\t\n]"))))
+        EXPECT_LE(field.size(), 24) << field.toStdString();
 }

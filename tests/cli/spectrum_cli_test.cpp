@@ -109,6 +109,9 @@ TEST_F(SpectrumCli, RefusedRequests)
         {{u"--size"_s, u"300x159"_s, u"-o"_s, u"x.png"_s}, 64},        // smaller than png's
         {{u"--zoom"_s, u"2"_s}, 64},                                   // png's alone
         {{u"--math"_s, u"x/y:ch1:0"_s, u"--channel"_s, u"math"_s}, 5}, // infinite samples
+        // Finite samples whose squared sums overflow: no table of Infinity and NaN.
+        {{u"--math"_s, u"x*y:ch1:1e155"_s, u"--channel"_s, u"math"_s}, 5},
+        {{u"--math"_s, u"x*y:ch1:1e155"_s, u"--channel"_s, u"math"_s, u"--peaks"_s}, 5},
     };
     for (const Case& c : cases) {
         const SpectrumRun run = RunSpectrum(QStringList{mains} + c.args);

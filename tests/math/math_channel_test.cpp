@@ -282,17 +282,17 @@ TEST(MathDialog, OffsetFromSlider)
     }
 }
 
-TEST(ParseMathSpec, ReadsWellFormedDefinitions)
+TEST(ParseMathDefinition, ReadsWellFormedDefinitions)
 {
     struct Case {
-        const char16_t* spec;
+        const char16_t* definition;
         MathSettings expected;
     };
     const Case cases[] = {
         {u"x+y:ch1:ch2", Settings(MathAdd, 0, 1)},
         {u"x-y:ch2:math:0.5:1", Settings(MathSubtract, 1, 2, 0.5, 1)},
-        {u"X*Y:CH1:Math:5m:-2,5", Settings(MathMultiply, 0, 2, ParseValue(u"5m"), -2.5)},
-        {u"x/y:ch1:1,5", Settings(MathDivide, 0, -1, 0, 0, 7, 1.5)},
+        {u"X*Y:CH1:Math:5m:-2.5", Settings(MathMultiply, 0, 2, ParseValue(u"5m"), -2.5)},
+        {u"x/y:ch1: 1.5e-1 ", Settings(MathDivide, 0, -1, 0, 0, 7, 0.15)},
         {u"1/x:-3:ch1:auto", Settings(MathReciprocal, -1, 0, 0, 0, -3, 7)},
         {u"x^2:ch1:ch1:0:3", Settings(MathSquare, 0, 0)}, // 0 is Auto: offset ignored
         {u"x\u00B2:ch2:ch2", Settings(MathSquare, 1, 1)},
@@ -303,9 +303,9 @@ TEST(ParseMathSpec, ReadsWellFormedDefinitions)
         {u"x+y:4k7:ch1", Settings(MathAdd, -1, 0, 0, 0, 4700, 7)},
     };
     for (const Case& testCase : cases) {
-        SCOPED_TRACE(QString::fromUtf16(testCase.spec).toStdString());
+        SCOPED_TRACE(QString::fromUtf16(testCase.definition).toStdString());
         MathSettings settings = Settings(MathAdd, 1, 1, 9, 9, 7, 7);
-        ASSERT_TRUE(ParseMathSpec(QStringView(testCase.spec), settings));
+        ASSERT_TRUE(ParseMathDefinition(QStringView(testCase.definition), settings));
         EXPECT_EQ(settings.operation, testCase.expected.operation);
         EXPECT_EQ(settings.operandX, testCase.expected.operandX);
         EXPECT_EQ(settings.operandY, testCase.expected.operandY);
@@ -319,10 +319,10 @@ TEST(ParseMathSpec, ReadsWellFormedDefinitions)
     }
 }
 
-TEST(ParseMathSpec, OffAloneChangesOnlyTheOperation)
+TEST(ParseMathDefinition, OffAloneChangesOnlyTheOperation)
 {
     MathSettings settings = Settings(MathDivide, 1, -1, 0.2, 1, 0, 3);
-    ASSERT_TRUE(ParseMathSpec(u"off", settings));
+    ASSERT_TRUE(ParseMathDefinition(u"off", settings));
     EXPECT_EQ(settings.operation, MathOff);
     EXPECT_EQ(settings.operandX, 1);
     EXPECT_EQ(settings.operandY, -1);
@@ -331,9 +331,9 @@ TEST(ParseMathSpec, OffAloneChangesOnlyTheOperation)
     EXPECT_EQ(settings.constantY, 3);
 }
 
-TEST(ParseMathSpec, RejectsMalformedDefinitionsUnchanged)
+TEST(ParseMathDefinition, RejectsMalformedDefinitionsUnchanged)
 {
-    const char16_t* specs[] = {
+    const char16_t* definitions[] = {
         u"",
         u"x+y",
         u"x+y:ch1",
@@ -352,15 +352,42 @@ TEST(ParseMathSpec, RejectsMalformedDefinitionsUnchanged)
         u"offf",
         u"off:ch1",
         u"x+y:ch1:ch2:auto:",
+        // A number is the whole field, never its readable start.
+        u"x+y:1,000:0",
+        u"x+y:ch1:1,5",
+        u"x+y:0x10:0",
+        u"x+y:2O:0",
+        u"x+y:1.2.3:0",
+        u"x+y:3abc:0",
+        u"x+y:1e:0",
+        u"x+y:4k7k:0",
+        u"x+y:ch1:ch2:5mV",
+        u"x+y:ch1:ch2:1:2e3.5",
     };
-    for (const char16_t* spec : specs) {
-        SCOPED_TRACE(QString::fromUtf16(spec).toStdString());
+    for (const char16_t* definition : definitions) {
+        SCOPED_TRACE(QString::fromUtf16(definition).toStdString());
         MathSettings settings = Settings(MathDivide, 1, 0, 0.2, 1);
-        EXPECT_FALSE(ParseMathSpec(QStringView(spec), settings));
+        EXPECT_FALSE(ParseMathDefinition(QStringView(definition), settings));
         EXPECT_EQ(settings.operation, MathDivide);
         EXPECT_EQ(settings.operandX, 1);
         EXPECT_EQ(settings.scale, 0.2);
         EXPECT_EQ(settings.offset, 1);
+    }
+}
+
+TEST(ParseMathDefinition, NamesTheFieldThatIsNoNumber)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"x+y:1,000:0", u"1,000"},
+        {u"x+y:ch1:2O", u"2O"},
+        {u"x+y:ch1:ch2:5mV", u"5mV"},
+        {u"x+y:ch1:ch2:1:3abc", u"3abc"},
+    };
+    for (const auto& [definition, field] : cases) {
+        MathSettings settings{};
+        QString badNumber;
+        EXPECT_FALSE(ParseMathDefinition(QStringView(definition), settings, &badNumber));
+        EXPECT_EQ(badNumber, QString::fromUtf16(field));
     }
 }
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the PNG, CSV and RAW exports keep of what they replace: the old file on a full
-// disk, and, written as an unprivileged user, a file's links, owner and folder, a FIFO, a
-// device.
+// disk or when a signal ends the save, the mode, ACL and attributes of a replaced file,
+// and, written as an unprivileged user, a file's links, owner and folder, a FIFO, a device.
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
+#include "output/text_file.h"
 
 #include "output/csv_test_captures.h"
 
@@ -19,6 +20,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -141,6 +143,115 @@ TEST(SafeWrite, FullDiskKeepsTheOldFileIntact)
                   (QStringList{QStringLiteral("filler"), QStringLiteral("old.out")}));
     }
     umount2(mountPoint.constData(), MNT_DETACH);
+
+    // No inode left for the temporary file: the save fails, it does not write in place.
+    ASSERT_EQ(mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m,nr_inodes=2"), 0);
+    EXPECT_TRUE(WriteFileBytes(path, old));
+    for (const Writer& writer : Writers()) {
+        SCOPED_TRACE(writer.name);
+        EXPECT_FALSE(writer.run(path));
+        EXPECT_EQ(ReadFileBytes(path), old);
+        EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("old.out")});
+    }
+    umount2(mountPoint.constData(), MNT_DETACH);
+}
+
+std::string Attribute(const QString& path, const char* name)
+{
+    char value[512];
+    const ssize_t size = getxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return size < 0 ? std::string("(none)") : std::string(value, static_cast<size_t>(size));
+}
+
+// A replaced file keeps its mode, ACL and extended attributes, also under the longest name
+// a folder can hold; the saving user is nobody when this runs as root.
+TEST(SafeWrite, ReplacementKeepsModeAclAndAttributes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const bool root = geteuid() == 0;
+    const uid_t user = root ? Nobody : geteuid();
+    const gid_t group = root ? Nobody : getegid();
+    ASSERT_EQ(chown(QFile::encodeName(dir.path()).constData(), user, group), 0);
+    for (const Writer& writer : Writers()) {
+        for (const int nameLength : {5, 255}) {
+            SCOPED_TRACE(testing::Message() << writer.name << ", name of " << nameLength);
+            const QString path = dir.filePath(QString(nameLength, u'n'));
+            const QByteArray name = QFile::encodeName(path);
+            ASSERT_TRUE(WriteFileBytes(path, "old"));
+            ASSERT_EQ(chown(name.constData(), user, group), 0);
+            ASSERT_EQ(chmod(name.constData(), 0640), 0);
+            if (std::system(("setfacl -m u:12345:rw " + name).constData()) != 0 ||
+                setxattr(name.constData(), "user.origin", "scope", 5, 0) != 0)
+                GTEST_SKIP() << "no ACLs or user attributes here (setfacl, "
+                             << dir.path().toStdString() << ")";
+            const std::string acl = Attribute(path, "system.posix_acl_access");
+            const struct stat before = StatOf(path);
+            EXPECT_EQ(RunInChild([&] { return writer.run(path); }, true), 0);
+            const struct stat after = StatOf(path);
+            EXPECT_NE(after.st_ino, before.st_ino) << "written in place, not replaced";
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(after.st_uid, before.st_uid);
+            EXPECT_EQ(Attribute(path, "system.posix_acl_access"), acl);
+            EXPECT_EQ(Attribute(path, "user.origin"), "scope");
+            EXPECT_NE(ReadFileBytes(path), "old");
+            EXPECT_EQ(Entries(dir.path()).size(), 1);
+            QFile::remove(path);
+        }
+    }
+
+    // A file without an ACL in a folder with a default ACL gets none from the folder.
+    const QString path = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), user, group), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_EQ(
+        std::system(("setfacl -d -m u:12345:rw " + QFile::encodeName(dir.path())).constData()), 0);
+    const struct stat before = StatOf(path);
+    EXPECT_EQ(RunInChild([&] { return Writers()[1].run(path); }, true), 0);
+    EXPECT_NE(StatOf(path).st_ino, before.st_ino);
+    EXPECT_EQ(StatOf(path).st_mode, before.st_mode);
+    EXPECT_EQ(Attribute(path, "system.posix_acl_access"), "(none)");
+}
+
+// SIGINT, SIGTERM and SIGHUP in the middle of a save end the process as they would, with
+// the old file intact and no temporary file beside it; a signal ignored from the start
+// (nohup) stays ignored and the save completes.
+TEST(SafeWrite, SignalsRemoveTheTemporaryFile)
+{
+    const struct {
+        int signal;
+        bool ignored;
+    } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << strsignal(c.signal) << (c.ignored ? " ignored" : ""));
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("t.csv"));
+        ASSERT_TRUE(WriteFileBytes(path, "old"));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (c.ignored) std::signal(c.signal, SIG_IGN);
+            RemoveUnfinishedSavesOnSignals();
+            ExportFile file;
+            if (!OpenExportFile(file, path)) _exit(2);
+            file.pending = "new";
+            FlushExportFile(file);
+            raise(c.signal);
+            _exit(CommitExportFile(file) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (c.ignored) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            EXPECT_EQ(ReadFileBytes(path), "new");
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal);
+            EXPECT_EQ(ReadFileBytes(path), "old");
+        }
+        EXPECT_EQ(Entries(dir.path()), QStringList{QStringLiteral("t.csv")});
+    }
 }
 
 // Each target is written where it is: the same file (its links, owner and kind kept) in

@@ -272,6 +272,25 @@ TEST(Measure, MeanOfTheLargestValuesStaysFinite)
     EXPECT_EQ(MeasureText(capture, 0, 2, MeasureMean), Q(u"Mittelwerte\r\n") + line);
 }
 
+// The RMS of finite values is finite and nonzero however large or small they are, though
+// their squares leave the range of doubles.
+TEST(Measure, RmsOfHugeAndTinyValues)
+{
+    for (const double voltsPerDiv : {1e300, 1e155, 1e-300, 5e-324}) {
+        SCOPED_TRACE(voltsPerDiv);
+        Capture capture = MakeCapture(4, {SlotMath});
+        capture.voltsPerDiv[SlotMath] = voltsPerDiv;
+        Fill(capture, SlotMath, {7, -7, 7, 1});
+        // The reference in long double, whose range holds these squares.
+        const long double v = SampleValue(capture, SlotMath, 0);
+        const long double w = SampleValue(capture, SlotMath, 3);
+        const double rms = static_cast<double>(std::sqrt((3 * v * v + w * w) / 4));
+        const QString name = ChannelName(SlotMath);
+        const QString line = FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &rms);
+        EXPECT_EQ(MeasureText(capture, 0, 3, MeasureRms), Q(u"Effektivwerte\r\n") + line);
+    }
+}
+
 // Sums are exact: values that cancel read 0 V, not a few attovolts of rounding.
 TEST(Measure, ValuesThatCancelReadZero)
 {

@@ -1,0 +1,438 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="de">
+<context>
+    <name>LoadMessages</name>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht geöffnet werden!</source>
+        <translation>Cannot open the file &quot;{0}&quot;.</translation>
+    </message>
+    <message>
+        <source>Datei &quot;{0}&quot;: Unbekanntes Format!</source>
+        <translation>File &quot;{0}&quot;: unknown format.</translation>
+    </message>
+    <message>
+        <source>Datei &quot;{0}&quot;: Speicher für Kanal-Daten konnte nicht reserviert werden!</source>
+        <translation>File &quot;{0}&quot;: not enough memory for the channel data.</translation>
+    </message>
+    <message>
+        <source>Datei &quot;{0}&quot;: Unzulässige Werte gefunden!</source>
+        <translation>File &quot;{0}&quot;: invalid values found.</translation>
+    </message>
+</context>
+<context>
+    <name>MathChannel</name>
+    <message>
+        <source>Offset: {0} DIV</source>
+        <translation>Offset: {0} DIV</translation>
+    </message>
+</context>
+<context>
+    <name>Measurements</name>
+    <message>
+        <source>Maximum</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>Der größte Abtastwert im Bereich.</source>
+        <translation>The largest sample in the range.</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>Der kleinste Abtastwert im Bereich.</source>
+        <translation>The smallest sample in the range.</translation>
+    </message>
+    <message>
+        <source>Spitze-Spitze</source>
+        <translation>Peak-to-peak</translation>
+    </message>
+    <message>
+        <source>Der Unterschied zwischen dem größten und dem kleinsten Abtastwert.</source>
+        <translation>The difference between the largest and the smallest sample.</translation>
+    </message>
+    <message>
+        <source>Oberer Wert</source>
+        <translation>Top</translation>
+    </message>
+    <message>
+        <source>Der obere Zustand: der häufigste Wert der oberen Hälfte des Histogramms, oder das Maximum, wo es keinen deutlichen gibt.</source>
+        <translation>The upper state: the most frequent value in the upper half of the histogram, or the maximum where there is no clear one.</translation>
+    </message>
+    <message>
+        <source>Unterer Wert</source>
+        <translation>Base</translation>
+    </message>
+    <message>
+        <source>Der untere Zustand: der häufigste Wert der unteren Hälfte des Histogramms, oder das Minimum, wo es keinen deutlichen gibt.</source>
+        <translation>The lower state: the most frequent value in the lower half of the histogram, or the minimum where there is no clear one.</translation>
+    </message>
+    <message>
+        <source>Amplitude</source>
+        <translation>Amplitude</translation>
+    </message>
+    <message>
+        <source>Oberer Wert minus unterer Wert.</source>
+        <translation>Top minus base.</translation>
+    </message>
+    <message>
+        <source>Mittelwert</source>
+        <translation>Mean</translation>
+    </message>
+    <message>
+        <source>Der Mittelwert aller Abtastwerte im Bereich.</source>
+        <translation>The mean of all samples in the range.</translation>
+    </message>
+    <message>
+        <source>Effektivwert</source>
+        <translation>RMS</translation>
+    </message>
+    <message>
+        <source>Die Wurzel aus dem Mittel der Quadrate aller Abtastwerte im Bereich.</source>
+        <translation>The square root of the mean of the squares of all samples in the range.</translation>
+    </message>
+    <message>
+        <source>Zyklus-Mittelwert</source>
+        <translation>Cycle mean</translation>
+    </message>
+    <message>
+        <source>Der Mittelwert über die ganzen Perioden im Bereich, vom ersten bis zum letzten steigenden Durchgang durch den 50-%-Pegel.</source>
+        <translation>The mean over the whole periods in the range, from the first to the last rising crossing of the 50 % level.</translation>
+    </message>
+    <message>
+        <source>Zyklus-Effektivwert</source>
+        <translation>Cycle RMS</translation>
+    </message>
+    <message>
+        <source>Der Effektivwert über die ganzen Perioden im Bereich, vom ersten bis zum letzten steigenden Durchgang durch den 50-%-Pegel.</source>
+        <translation>The RMS over the whole periods in the range, from the first to the last rising crossing of the 50 % level.</translation>
+    </message>
+    <message>
+        <source>Effektivwert (AC)</source>
+        <translation>AC RMS</translation>
+    </message>
+    <message>
+        <source>Der Effektivwert nach Abzug des Mittelwerts, also der des Wechselanteils.</source>
+        <translation>The RMS after the mean is taken away, that is, the RMS of the AC component.</translation>
+    </message>
+    <message>
+        <source>Periode</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>Der mittlere Abstand aufeinanderfolgender steigender Durchgänge durch den 50-%-Pegel.</source>
+        <translation>The mean interval between successive rising crossings of the 50 % level.</translation>
+    </message>
+    <message>
+        <source>Frequenz</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>Der Kehrwert der Periode.</source>
+        <translation>The reciprocal of the period.</translation>
+    </message>
+    <message>
+        <source>Anstiegszeit</source>
+        <translation>Rise time</translation>
+    </message>
+    <message>
+        <source>Die mittlere Zeit, in der eine steigende Flanke von 10 % auf 90 % der Amplitude über dem unteren Wert steigt.</source>
+        <translation>The mean time a rising edge takes to rise from 10 % to 90 % of the amplitude above the base.</translation>
+    </message>
+    <message>
+        <source>Abfallzeit</source>
+        <translation>Fall time</translation>
+    </message>
+    <message>
+        <source>Die mittlere Zeit, in der eine fallende Flanke von 90 % auf 10 % der Amplitude über dem unteren Wert fällt.</source>
+        <translation>The mean time a falling edge takes to fall from 90 % to 10 % of the amplitude above the base.</translation>
+    </message>
+    <message>
+        <source>Pulsbreite positiv</source>
+        <translation>Positive pulse width</translation>
+    </message>
+    <message>
+        <source>Die mittlere Zeit über dem 50-%-Pegel, von einer steigenden bis zur folgenden fallenden Flanke.</source>
+        <translation>The mean time above the 50 % level, from a rising edge to the next falling edge.</translation>
+    </message>
+    <message>
+        <source>Pulsbreite negativ</source>
+        <translation>Negative pulse width</translation>
+    </message>
+    <message>
+        <source>Die mittlere Zeit unter dem 50-%-Pegel, von einer fallenden bis zur folgenden steigenden Flanke.</source>
+        <translation>The mean time below the 50 % level, from a falling edge to the next rising edge.</translation>
+    </message>
+    <message>
+        <source>Tastverhältnis positiv</source>
+        <translation>Positive duty cycle</translation>
+    </message>
+    <message>
+        <source>Die positive Pulsbreite als Anteil der Periode.</source>
+        <translation>The positive pulse width as a share of the period.</translation>
+    </message>
+    <message>
+        <source>Tastverhältnis negativ</source>
+        <translation>Negative duty cycle</translation>
+    </message>
+    <message>
+        <source>Die negative Pulsbreite als Anteil der Periode.</source>
+        <translation>The negative pulse width as a share of the period.</translation>
+    </message>
+    <message>
+        <source>Überschwingen</source>
+        <translation>Overshoot</translation>
+    </message>
+    <message>
+        <source>Wie weit das Maximum über dem oberen Wert liegt, als Anteil der Amplitude.</source>
+        <translation>How far the maximum lies above the top, as a share of the amplitude.</translation>
+    </message>
+    <message>
+        <source>Vorschwingen</source>
+        <translation>Preshoot</translation>
+    </message>
+    <message>
+        <source>Wie weit das Minimum unter dem unteren Wert liegt, als Anteil der Amplitude.</source>
+        <translation>How far the minimum lies below the base, as a share of the amplitude.</translation>
+    </message>
+    <message>
+        <source>Flanken</source>
+        <translation>Edges</translation>
+    </message>
+    <message>
+        <source>Die Zahl der steigenden und fallenden Flanken, die vom 10-%- bis zum 90-%-Pegel durchlaufen.</source>
+        <translation>The number of rising and falling edges that pass from the 10 % to the 90 % level.</translation>
+    </message>
+    <message>
+        <source>Verzögerung</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>Die mittlere Zeit von einem steigenden Durchgang von Kanal 1 durch seinen 50-%-Pegel bis zum nächsten steigenden Durchgang dieses Kanals.</source>
+        <translation>The mean time from a rising crossing of channel 1 through its 50 % level to the next rising crossing of this channel.</translation>
+    </message>
+    <message>
+        <source>Phase</source>
+        <translation>Phase</translation>
+    </message>
+    <message>
+        <source>Die Verzögerung als Winkel: Verzögerung geteilt durch die Periode von Kanal 1, mal 360°.</source>
+        <translation>The delay as an angle: the delay divided by the period of channel 1, times 360°.</translation>
+    </message>
+    <message>
+        <source>Messung</source>
+        <translation>Measurement</translation>
+    </message>
+</context>
+<context>
+    <name>Readouts</name>
+    <message>
+        <source>DC</source>
+        <translation>DC</translation>
+    </message>
+    <message>
+        <source>AC</source>
+        <translation>AC</translation>
+    </message>
+    <message>
+        <source>GND</source>
+        <translation>GND</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>Single</source>
+        <translation>Single</translation>
+    </message>
+    <message>
+        <source>Extern</source>
+        <translation>External</translation>
+    </message>
+    <message>
+        <source>Netzfrequenz (AC Line)</source>
+        <translation>AC line</translation>
+    </message>
+    <message>
+        <source>Alternierend (Alter)</source>
+        <translation>Alternate</translation>
+    </message>
+    <message>
+        <source>Tiefpass (HF Reject)</source>
+        <translation>HF reject</translation>
+    </message>
+    <message>
+        <source>Hochpass (LF Reject)</source>
+        <translation>LF reject</translation>
+    </message>
+    <message>
+        <source>Flankentriggerung (Edge)</source>
+        <translation>Edge trigger</translation>
+    </message>
+    <message>
+        <source>Pulsbreitentriggerung (Pulse)</source>
+        <translation>Pulse width trigger</translation>
+    </message>
+    <message>
+        <source>Steigende Flanke (Rise)</source>
+        <translation>Rising edge</translation>
+    </message>
+    <message>
+        <source>Fallende Flanke (Fall)</source>
+        <translation>Falling edge</translation>
+    </message>
+    <message>
+        <source>Steigende und fallende Flanke (Rise &amp; Fall)</source>
+        <translation>Rising and falling edge</translation>
+    </message>
+    <message>
+        <source>ON-Zeit (Positive)</source>
+        <translation>Positive pulse</translation>
+    </message>
+    <message>
+        <source>OFF-Zeit (Negative)</source>
+        <translation>Negative pulse</translation>
+    </message>
+    <message>
+        <source>Größer (&gt;)</source>
+        <translation>Greater than (&gt;)</translation>
+    </message>
+    <message>
+        <source>Kleiner (&lt;)</source>
+        <translation>Less than (&lt;)</translation>
+    </message>
+    <message>
+        <source>Gleich (=)</source>
+        <translation>Equal to (=)</translation>
+    </message>
+    <message>
+        <source>Kanal {0}</source>
+        <translation>Channel {0}</translation>
+    </message>
+    <message>
+        <source>Math</source>
+        <translation>Math</translation>
+    </message>
+    <message>
+        <source>Invertiert</source>
+        <translation>Inverted</translation>
+    </message>
+    <message>
+        <source>Bandbreitenbegrenzung (Bandwidth Limit)</source>
+        <translation>Bandwidth limit</translation>
+    </message>
+    <message>
+        <source>Zeitbasis: {0Sd5}s/DIV</source>
+        <translation>Time base: {0Sd5}s/DIV</translation>
+    </message>
+    <message>
+        <source>Trigger</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>Modus: {0}</source>
+        <translation>Mode: {0}</translation>
+    </message>
+    <message>
+        <source>Quelle: {0}</source>
+        <translation>Source: {0}</translation>
+    </message>
+    <message>
+        <source>Kopplung: {0}</source>
+        <translation>Coupling: {0}</translation>
+    </message>
+    <message>
+        <source>Triggerlevel: {0Sd5}V</source>
+        <translation>Trigger level: {0Sd5}V</translation>
+    </message>
+    <message>
+        <source>Triggeroffset: {0Sd5}s</source>
+        <translation>Trigger offset: {0Sd5}s</translation>
+    </message>
+    <message>
+        <source>Pulsbreite: {0Sd5}s</source>
+        <translation>Pulse width: {0Sd5}s</translation>
+    </message>
+    <message>
+        <source>Spitzenwerte (Minimum, Maximum, Spitze-Spitze)</source>
+        <translation>Peak values (minimum, maximum, peak-to-peak)</translation>
+    </message>
+    <message>
+        <source>Effektivwerte</source>
+        <translation>RMS values</translation>
+    </message>
+    <message>
+        <source>Mittelwerte</source>
+        <translation>Mean values</translation>
+    </message>
+    <message>
+        <source>Zeit: {0Sd5}s</source>
+        <translation>Time: {0Sd5}s</translation>
+    </message>
+    <message>
+        <source>Frq.: {0Sd5}Hz</source>
+        <translation>Freq.: {0Sd5}Hz</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumAnalysis</name>
+    <message>
+        <source>Rechteck</source>
+        <translation>Rectangular</translation>
+    </message>
+    <message>
+        <source>Hann</source>
+        <translation>Hann</translation>
+    </message>
+    <message>
+        <source>Blackman-Harris</source>
+        <translation>Blackman-Harris</translation>
+    </message>
+    <message>
+        <source>Flat-Top</source>
+        <translation>Flat top</translation>
+    </message>
+    <message>
+        <source>Kein Spektrum: der Bereich enthält keine Abtastwerte.</source>
+        <translation>No spectrum: the range holds no samples.</translation>
+    </message>
+    <message>
+        <source>Kein Spektrum: der Kanal enthält ungültige Werte (NaN oder unendlich).</source>
+        <translation>No spectrum: the channel holds invalid values (NaN or infinite).</translation>
+    </message>
+    <message>
+        <source>Kein Spektrum: die Zeitbasis der Aufnahme ist ungültig.</source>
+        <translation>No spectrum: the capture&apos;s time base is invalid.</translation>
+    </message>
+    <message>
+        <source>Grundwelle: </source>
+        <translation>Fundamental: </translation>
+    </message>
+    <message>
+        <source>Oberwelle {0}: </source>
+        <translation>Harmonic {0}: </translation>
+    </message>
+    <message>
+        <source>Spitzen:</source>
+        <translation>Peaks:</translation>
+    </message>
+    <message>
+        <source> keine</source>
+        <translation> none</translation>
+    </message>
+</context>
+<context>
+    <name>kurvex-cli</name>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht erstellt werden!</source>
+        <translation>Cannot create the file &quot;{0}&quot;.</translation>
+    </message>
+</context>
+</TS>
