@@ -71,14 +71,15 @@ QString BuildDateText()
 
 QString AboutText(const QString& versionText, const QString& dateText)
 {
-    return FormatText(QCoreApplication::translate("AboutHelp", "Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}"), versionText,
-                      dateText);
+    return FormatText(QCoreApplication::translate(
+                          "AboutHelp", "Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}"),
+                      versionText, dateText);
 }
 
 void ShowAboutBox(QWidget* owner)
 {
-    AboutHelp().aboutBox(owner, QCoreApplication::translate("AboutHelp", "Über Kurvex"), AboutText(VersionText(), BuildDateText()),
-                         ProgramIcon());
+    AboutHelp().aboutBox(owner, QCoreApplication::translate("AboutHelp", "Über Kurvex"),
+                         AboutText(VersionText(), BuildDateText()), ProgramIcon());
 }
 
 void OpenHelpFile(const QString& programDirectory)
@@ -91,7 +92,9 @@ void OpenHelpFile(const QString& programDirectory)
         return;
     }
     ShowErrorBox(App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
-                 FormatText(QCoreApplication::translate("AboutHelp", "Die Datei \"{0}\" kann nicht gefunden werden!"), path));
+                 FormatText(QCoreApplication::translate(
+                                "AboutHelp", "Die Datei \"{0}\" kann nicht gefunden werden!"),
+                            path));
 }
 
 void OpenHelpFile()

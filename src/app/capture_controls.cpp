@@ -15,10 +15,10 @@
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>

@@ -15,9 +15,6 @@
 
 #include <algorithm>
 
-
-
-
 QSize MinimumClientSize(bool cursorsShown)
 {
     const int32_t top = std::max(5 + MinScreenHeight + BelowScreen,

@@ -27,7 +27,8 @@ bool OpenCapture(const QString& path)
         return true;
     }
 
-    ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"), LoadMessage(result, path));
+    ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"),
+                 LoadMessage(result, path));
     // The message box ran its own event loop; find the hidden window afresh.
     if (FindCaptureWindow(sub)) CloseCaptureWindow();
     return false;

@@ -3,8 +3,8 @@
 
 #include "app/actions.h"
 #include "app/app_state.h"
-#include "app/capture_layout.h"
 #include "app/artwork.h"
+#include "app/capture_layout.h"
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
 #include "app/measurements_window.h"
@@ -14,10 +14,10 @@
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -44,12 +44,10 @@
 
 using namespace Qt::StringLiterals;
 
-
 static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t type, int32_t x)
 {
     if (FindCaptureWindow(window)) HandleCaptureControl(control, type, x);
 }
-
 
 static QPlainTextEdit* MakeTextBox(QWidget* parent, int32_t x, int32_t y)
 {
@@ -70,7 +68,6 @@ static QGroupBox* MakeFrame(QWidget* parent, const QString& title, int32_t x, in
     return frame;
 }
 
-
 bool CreateCaptureWindow()
 {
     AppState& app = App();
@@ -86,8 +83,10 @@ bool CreateCaptureWindow()
     // The window can be sized and maximised but not minimised: its system menu offers
     // restoring, maximising and closing.
     auto* systemMenu = new QMenu(sub);
-    QAction* restore = systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "&Wiederherstellen"));
-    QAction* maximise = systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "Ma&ximieren"));
+    QAction* restore =
+        systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "&Wiederherstellen"));
+    QAction* maximise =
+        systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "Ma&ximieren"));
     systemMenu->addSeparator();
     QObject::connect(restore, &QAction::triggered, sub, [sub] { sub->showNormal(); });
     QObject::connect(maximise, &QAction::triggered, sub, [sub] { sub->showMaximized(); });
@@ -95,8 +94,9 @@ bool CreateCaptureWindow()
         restore->setEnabled(sub->isMaximized());
         maximise->setEnabled(!sub->isMaximized());
     });
-    QObject::connect(systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "&Schließen")), &QAction::triggered, sub,
-                     [sub] { sub->close(); });
+    QObject::connect(
+        systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "&Schließen")),
+        &QAction::triggered, sub, [sub] { sub->close(); });
     sub->setSystemMenu(systemMenu);
     w.window = sub;
 
@@ -163,7 +163,8 @@ bool CreateCaptureWindow()
     QObject::connect(tree, &QTreeView::collapsed, tree, fitColumn);
     w.settingsTree->setIndentation(20);
 
-    w.showCursorsBox = new QCheckBox(QCoreApplication::translate("CaptureWindow", "Cursor anzeigen"), c);
+    w.showCursorsBox =
+        new QCheckBox(QCoreApplication::translate("CaptureWindow", "Cursor anzeigen"), c);
     w.showCursorsBox->setGeometry(610, 360, 200, 20);
     QObject::connect(w.showCursorsBox, &QCheckBox::toggled, sub, [sub] {
         DispatchControlEvent(sub, ControlShowCursorsBox, ControlEventOther, 0);
@@ -185,22 +186,27 @@ bool CreateCaptureWindow()
 
     w.cursor1Frame = MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 1"), 5, 140);
     w.cursor1Box = MakeTextBox(c, 10, 460);
-    w.cursor2Frame = MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 2"), 150, 140);
+    w.cursor2Frame =
+        MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 2"), 150, 140);
     w.cursor2Box = MakeTextBox(c, 155, 460);
-    w.deltaFrame = MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 1 - Cursor 2"), 295, 140);
+    w.deltaFrame =
+        MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 1 - Cursor 2"), 295, 140);
     w.deltaBox = MakeTextBox(c, 300, 460);
 
-    w.selectAllButton = new QPushButton(QCoreApplication::translate("CaptureWindow", "Alles auswählen"), c);
+    w.selectAllButton =
+        new QPushButton(QCoreApplication::translate("CaptureWindow", "Alles auswählen"), c);
     w.selectAllButton->setGeometry(440, 445, 100, 20);
     QObject::connect(w.selectAllButton, &QPushButton::clicked, sub, [sub] {
         DispatchControlEvent(sub, ControlSelectAllButton, ControlEventOther, 0);
     });
-    w.measureButton = new QPushButton(QCoreApplication::translate("CaptureWindow", "Messung..."), c);
+    w.measureButton =
+        new QPushButton(QCoreApplication::translate("CaptureWindow", "Messung..."), c);
     w.measureButton->setGeometry(440, 470, 100, 20);
     QObject::connect(w.measureButton, &QPushButton::clicked, sub, [sub] {
         DispatchControlEvent(sub, ControlMeasureButton, ControlEventOther, 0);
     });
-    w.mathButton = new QPushButton(QCoreApplication::translate("CaptureWindow", "Mathematik..."), c);
+    w.mathButton =
+        new QPushButton(QCoreApplication::translate("CaptureWindow", "Mathematik..."), c);
     w.mathButton->setGeometry(440, 495, 100, 20);
     QObject::connect(w.mathButton, &QPushButton::clicked, sub,
                      [sub] { DispatchControlEvent(sub, ControlMathButton, ControlEventOther, 0); });
@@ -209,7 +215,8 @@ bool CreateCaptureWindow()
     w.mathLabel->setGeometry(435, 520, 110, 20);
     w.mathLabel->setAlignment(Qt::AlignCenter);
 
-    w.resultsFrame = MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Ergebnis"), 545, 265);
+    w.resultsFrame =
+        MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Ergebnis"), 545, 265);
     w.resultsBox = MakeTextBox(c, 550, 460);
     w.resultsBox->resize(255, 75);
 
@@ -342,13 +349,16 @@ void RefreshCaptureWindow()
     if (bits & StaleNew) FillSettingsList(w);
     if (bits & (StaleVisibleCount | StaleNew)) {
         const double zoomedTimePerDiv = n > 0 ? c.timePerDiv * v.visibleCount / n : 0.0;
-        w.zoomLabel->setText(FormatText(QCoreApplication::translate("CaptureWindow", "Zoom: {0Sd5}s/DIV"), zoomedTimePerDiv));
+        w.zoomLabel->setText(FormatText(
+            QCoreApplication::translate("CaptureWindow", "Zoom: {0Sd5}s/DIV"), zoomedTimePerDiv));
         ++w.counts.zoomLabels;
     }
     if (bits & (StaleCursorMode | StaleCursors | StaleMath | StaleNew)) UpdateCursorReadouts(w);
     if (bits & (StaleMath | StaleNew)) {
         if (c.present[SlotMath] == 1)
-            w.mathLabel->setText(FormatText(QCoreApplication::translate("CaptureWindow", "Math: {0Sd5}V/DIV"), c.voltsPerDiv[SlotMath]));
+            w.mathLabel->setText(
+                FormatText(QCoreApplication::translate("CaptureWindow", "Math: {0Sd5}V/DIV"),
+                           c.voltsPerDiv[SlotMath]));
         else
             w.mathLabel->clear();
         ++w.counts.mathLabels;
@@ -457,4 +467,3 @@ double ScreenPixelRatio(const CaptureWindow& window)
 {
     return window.screenImage ? window.screenImage->PixelRatio() : 1.0;
 }
-

@@ -12,6 +12,7 @@
 #include "text/format_text.h"
 
 #include <QCoreApplication>
+#include <QMainWindow>
 #include <QMdiArea>
 
 using namespace Qt::StringLiterals;
@@ -47,7 +48,9 @@ static void ExportFlow(const QString& filterPattern, const QString& extension, E
     if (!writer(*app.currentWindow, path)) {
         const QString visible = VisibleFileName(path);
         ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"),
-                     FormatText(QCoreApplication::translate("MainFrame", "Die Datei \"{0}\" kann nicht erstellt werden!"), visible));
+                     FormatText(QCoreApplication::translate(
+                                    "MainFrame", "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                                visible));
     }
 }
 
@@ -70,13 +73,19 @@ void RunExportFlow(ExportFormat format)
 {
     switch (format) {
     case ExportFormat::Png:
-        ExportFlow(QCoreApplication::translate("MainFrame", "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"), u"png"_s, WritePngExport);
+        ExportFlow(QCoreApplication::translate("MainFrame",
+                                               "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"),
+                   u"png"_s, WritePngExport);
         return;
     case ExportFormat::Csv:
-        ExportFlow(QCoreApplication::translate("MainFrame", "CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"), u"csv"_s, WriteCsvExport);
+        ExportFlow(QCoreApplication::translate("MainFrame",
+                                               "CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"),
+                   u"csv"_s, WriteCsvExport);
         return;
     case ExportFormat::Raw:
-        ExportFlow(QCoreApplication::translate("MainFrame", "LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"), u"raw"_s, WriteRawExport);
+        ExportFlow(QCoreApplication::translate(
+                       "MainFrame", "LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"),
+                   u"raw"_s, WriteRawExport);
         return;
     }
 }

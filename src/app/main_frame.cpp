@@ -16,10 +16,10 @@
 #include "readouts/readouts.h"
 #include "text/format_text.h"
 
-#include <QCoreApplication>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -30,7 +30,6 @@
 #include <cmath>
 
 using namespace Qt::StringLiterals;
-
 
 MainFrame::MainFrame()
 {
@@ -131,11 +130,13 @@ void MainFrame::RunCommand(Command id)
                                             MeasurePeak);
         return;
     case Command::Open: {
-        OpenFileRequester(QString(), QString(),
-                          QCoreApplication::translate("MainFrame", "UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*"), 0, this,
-                          u"sav"_s,
-                          RequesterDefaultTitle | RequesterAddToRecent | RequesterMustExist |
-                              RequesterMultiSelect);
+        OpenFileRequester(
+            QString(), QString(),
+            QCoreApplication::translate(
+                "MainFrame", "UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*"),
+            0, this, u"sav"_s,
+            RequesterDefaultTitle | RequesterAddToRecent | RequesterMustExist |
+                RequesterMultiSelect);
         const QStringList paths = app.openedPaths;
         for (const QString& path : paths)
             OpenCapture(path);

@@ -87,4 +87,3 @@ bool SwitchLanguage(const QString& language);
 // Start-up up to the event loop: state cleared, pictures loaded, the frame built and shown
 // maximised, the given files opened from the last to the first.
 MainFrame* StartMainFrame(const QStringList& paths);
-

@@ -6,8 +6,8 @@
 #include "readouts/readouts.h"
 #include "text/number_text.h"
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -70,7 +70,9 @@ class MathDialog final : public FixedDialog {
 };
 
 MathDialog::MathDialog(QWidget* owner, const Capture& shown)
-    : FixedDialog(owner, QCoreApplication::translate("MathDialog", "Mathematik"), DialogWidth, DialogHeight), capture(shown)
+    : FixedDialog(owner, QCoreApplication::translate("MathDialog", "Mathematik"), DialogWidth,
+                  DialogHeight),
+      capture(shown)
 {
     AddText(QCoreApplication::translate("MathDialog", "Operand x:"), 5, 5, 100);
     operandX = AddList("operandX", true, 110, 5, 175);
@@ -106,9 +108,11 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     factor->setCurrentIndex(0);
     unit->setCurrentIndex(UnitVoltsEntry);
 
-    QPushButton* deactivate = AddButton("deactivate", QCoreApplication::translate("MathDialog", "Deaktivieren"), 5, 130, 90);
+    QPushButton* deactivate = AddButton(
+        "deactivate", QCoreApplication::translate("MathDialog", "Deaktivieren"), 5, 130, 90);
     QPushButton* ok = AddButton("ok", u"OK"_s, 100, 130, 90);
-    QPushButton* cancel = AddButton("cancel", QCoreApplication::translate("MathDialog", "Abbrechen"), 195, 130, 90);
+    QPushButton* cancel =
+        AddButton("cancel", QCoreApplication::translate("MathDialog", "Abbrechen"), 195, 130, 90);
 
     UpdateScale();
     UpdateOffset();

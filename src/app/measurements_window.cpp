@@ -10,8 +10,8 @@
 #include "capture/file_name.h"
 #include "readouts/readouts.h"
 
-#include <QCoreApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -49,7 +49,8 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Di
         header->setToolTip(MeasurementDefinition(key));
         table->setVerticalHeaderItem(key, header);
     }
-    copyButton = new QPushButton(QCoreApplication::translate("MeasurementsWindow", "Kopieren"), this);
+    copyButton =
+        new QPushButton(QCoreApplication::translate("MeasurementsWindow", "Kopieren"), this);
     connect(copyButton, &QPushButton::clicked, this, [this] { CopyTable(this); });
     table->installEventFilter(this);
     // The frame's keyed commands work here too, all but Ctrl+C, which copies the table.
@@ -155,7 +156,8 @@ void ShowMeasurementsWindow(CaptureWindow& window)
     const bool created = !m;
     if (created) {
         m = window.measurementsWindow = new MeasurementsWindow(App().mainFrame);
-        m->setWindowTitle(QCoreApplication::translate("MeasurementsWindow", "Messungen - ") + window.window->windowTitle());
+        m->setWindowTitle(QCoreApplication::translate("MeasurementsWindow", "Messungen - ") +
+                          window.window->windowTitle());
     }
     m->show();
     UpdateMeasurements(window);

@@ -8,8 +8,8 @@
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
-#include <QCoreApplication>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -99,8 +99,9 @@ class PreviewDialog final : public FixedDialog {
 
 PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
                              QImage& page)
-    : FixedDialog(owner, QCoreApplication::translate("PrintPreview", "Druckvorschau"), DialogWidth, DialogHeight), window(shown),
-      layout(pageLayout), preview(page)
+    : FixedDialog(owner, QCoreApplication::translate("PrintPreview", "Druckvorschau"), DialogWidth,
+                  DialogHeight),
+      window(shown), layout(pageLayout), preview(page)
 {
     auto* frame = new QFrame(this);
     frame->setObjectName(u"pageFrame"_s);
@@ -127,8 +128,10 @@ PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLa
     zoomBar->setRange(0, PrintZoomPositions - 1);
     zoomBar->setValue(PrintZoomStart);
 
-    QPushButton* print = AddButton("print", QCoreApplication::translate("PrintPreview", "Drucken"), 120, 355, 100);
-    QPushButton* cancel = AddButton("cancel", QCoreApplication::translate("PrintPreview", "Abbrechen"), 225, 355, 100);
+    QPushButton* print =
+        AddButton("print", QCoreApplication::translate("PrintPreview", "Drucken"), 120, 355, 100);
+    QPushButton* cancel = AddButton(
+        "cancel", QCoreApplication::translate("PrintPreview", "Abbrechen"), 225, 355, 100);
 
     ApplyZoom();
     UpdatePreview();

@@ -17,10 +17,10 @@
 #include "screen/painter_surface.h"
 #include "text/format_text.h"
 
-#include <QCoreApplication>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -131,7 +131,8 @@ void ShowPick(SpectrumWindow& window)
     const Spectrum& s = window.spectrum;
     const int32_t bin = window.markerBin;
     if (s.status != SpectrumOk || bin < 0 || bin >= static_cast<int32_t>(s.rms.size())) {
-        window.pickLabel->setText(QCoreApplication::translate("SpectrumWindow", "Ein Klick in das Spektrum zeigt Frequenz und Pegel."));
+        window.pickLabel->setText(QCoreApplication::translate(
+            "SpectrumWindow", "Ein Klick in das Spektrum zeigt Frequenz und Pegel."));
         return;
     }
     const double frequency = BinFrequency(s, bin);
@@ -268,19 +269,25 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     auto* widget = new QWidget(owner.window, Qt::Dialog | Qt::WindowMinMaxButtonsHint);
     w.widget = widget;
     widget->setAttribute(Qt::WA_DeleteOnClose);
-    widget->setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Spektrum - ") + owner.window->windowTitle());
+    widget->setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Spektrum - ") +
+                           owner.window->windowTitle());
     widget->setWindowIcon(owner.window->windowIcon());
 
     auto* layout = new QVBoxLayout(widget);
     auto* controls = new QHBoxLayout;
-    w.channelBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Kanal:"), {});
+    w.channelBox =
+        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Kanal:"), {});
     w.windowBox =
         AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Fenster:"),
                {SpectrumWindowName(WindowRect), SpectrumWindowName(WindowHann),
                 SpectrumWindowName(WindowBlackmanHarris), SpectrumWindowName(WindowFlatTop)});
     w.windowBox->setCurrentIndex(WindowHann);
-    w.scaleBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Skala:"), {u"dBV"_s, u"V"_s});
-    w.axisBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "F&requenzachse:"), {QCoreApplication::translate("SpectrumWindow", "Linear"), QCoreApplication::translate("SpectrumWindow", "Logarithmisch")});
+    w.scaleBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Skala:"),
+                        {u"dBV"_s, u"V"_s});
+    w.axisBox =
+        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "F&requenzachse:"),
+               {QCoreApplication::translate("SpectrumWindow", "Linear"),
+                QCoreApplication::translate("SpectrumWindow", "Logarithmisch")});
     controls->addStretch(1);
     layout->addLayout(controls);
 
@@ -355,17 +362,22 @@ void ExportSpectrumPng(SpectrumWindow& window)
     const qsizetype slash = base.lastIndexOf(u'/');
     const qsizetype dot = base.lastIndexOf(u'.');
     const QString suggestion = (dot > slash + 1 ? base.left(dot) : base) + u".spectrum"_s;
-    const QString path = SaveFileRequester(
-        QString(), suggestion, QCoreApplication::translate("SpectrumWindow", "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"), 0,
-        window.widget, u"png"_s,
-        RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
+    const QString path =
+        SaveFileRequester(QString(), suggestion,
+                          QCoreApplication::translate(
+                              "SpectrumWindow", "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"),
+                          0, window.widget, u"png"_s,
+                          RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
     if (path.isEmpty()) return;
     const QSize size = window.plot->size();
     const QImage image = RenderSpectrumImage(
         window.spectrum, SpectrumWindowRequest(window, size.width(), size.height(), false));
     if (!WritePng(image, path))
-        ShowErrorBox(window.widget, QCoreApplication::translate("SpectrumWindow", "Fehler"),
-                     FormatText(QCoreApplication::translate("SpectrumWindow", "Die Datei \"{0}\" kann nicht erstellt werden!"), path));
+        ShowErrorBox(
+            window.widget, QCoreApplication::translate("SpectrumWindow", "Fehler"),
+            FormatText(QCoreApplication::translate("SpectrumWindow",
+                                                   "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                       path));
 }
 
 void CopySpectrumToClipboard(SpectrumWindow& window)

@@ -6,7 +6,7 @@
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/standard_icon_style.h"
-#include "app/translation_stub.h"
+#include "text/translation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

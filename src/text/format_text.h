@@ -41,9 +41,9 @@ QString FormatText(QStringView templateText, const FormatArg (&args)[FormatArgCo
 
 // The untyped form: up to four (kind, reference) pairs, the rest absent. New code uses the
 // typed form below, which cannot pair a value with the wrong kind.
-QString FormatText(QStringView templateText, int32_t kind0, const void* ref0,
-                   int32_t kind1 = 0, const void* ref1 = nullptr, int32_t kind2 = 0,
-                   const void* ref2 = nullptr, int32_t kind3 = 0, const void* ref3 = nullptr);
+QString FormatText(QStringView templateText, int32_t kind0, const void* ref0, int32_t kind1 = 0,
+                   const void* ref1 = nullptr, int32_t kind2 = 0, const void* ref2 = nullptr,
+                   int32_t kind3 = 0, const void* ref3 = nullptr);
 
 // The kind of each argument type; the argument is referred to, not copied, and read while
 // the text is made.

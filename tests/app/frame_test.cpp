@@ -3,6 +3,7 @@
 // commands with and without a document, shortcuts, exports and the file requesters.
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
+#include "app/measurements_window.h"
 #include "app_fixture.h"
 #include "capture/sav_reader.h"
 #include "screen/screen_renderer.h"
@@ -21,7 +22,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -494,4 +497,64 @@ TEST_F(AppTest, RealOpenDialogCancelledYieldsNothing)
     EXPECT_TRUE(App().openedPaths.isEmpty());
     EXPECT_TRUE(App().captureWindows.empty());
     EXPECT_EQ(allFilesPatterns, QStringList{u"*"_s});
+}
+
+// The multi-window conventions: Ctrl+W and Ctrl+F4 close the active capture window.
+TEST_F(AppTest, CtrlWAndCtrlF4CloseTheActiveCaptureWindow)
+{
+    Start({WriteCapture(u"a.sav"_s), WriteCapture(u"b.sav"_s)});
+    PressKey(Window(1).settingsTree, Qt::Key_W, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Titles(frame->MdiArea()), QStringList{u"b.sav"_s});
+    PressKey(frame, Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// A command started from "Messungen" and cancelled gives the focus back there, so that
+// the next Ctrl+C copies the table.
+TEST_F(AppTest, FocusReturnsToTheMeasurementsWindow)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    frame->RunCommand(Command::Measurements);
+    MeasurementsWindow* m = Window().measurementsWindow;
+    ASSERT_TRUE(m);
+    QApplication::setActiveWindow(m);
+    m->table->setFocus();
+    Platform().saveDialog = [&](QWidget*, const FileDialogRequest& request) {
+        saveRequests.append(request);
+        QApplication::setActiveWindow(frame);
+        frame->setFocus();
+        return QString();
+    };
+    QTest::keyClick(m->table, Qt::Key_E, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(saveRequests.size(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), m->table);
+}
+
+// "Sprache / Language" switches the menus at once and is remembered for the next start.
+TEST_F(AppTest, LanguageMenuSwitchesTheMenusAndIsRemembered)
+{
+    Start();
+    const auto menuTitles = [this] {
+        QStringList titles;
+        for (QAction* menu : frame->menuBar()->actions())
+            titles.append(menu->text());
+        return titles;
+    };
+    QMenu* help = frame->menuBar()->actions().at(3)->menu();
+    QMenu* languages = help->actions().last()->menu();
+    ASSERT_TRUE(languages);
+    EXPECT_EQ(help->actions().last()->text(), u"Sprache / Language"_s);
+    languages->actions().at(1)->trigger();
+    EXPECT_EQ(menuTitles(), (QStringList{u"&File"_s, u"&Analysis"_s, u"&Window"_s, u"&?"_s}));
+    EXPECT_EQ(frame->Actions()[Command::Open]->text(), u"&Open...\tCtrl+O"_s);
+    EXPECT_EQ(QSettings().value(u"language"_s).toString(), u"en"_s);
+    EXPECT_EQ(CurrentLanguage(), u"en"_s);
+    frame->RunCommand(Command::LanguageGerman);
+    EXPECT_EQ(menuTitles(), (QStringList{u"&Datei"_s, u"&Analyse"_s, u"&Fenster"_s, u"&?"_s}));
+    EXPECT_EQ(frame->Actions()[Command::Open]->text(), u"&Öffnen...\tStrg+O"_s);
+    EXPECT_EQ(QSettings().value(u"language"_s).toString(), u"de"_s);
 }
