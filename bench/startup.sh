@@ -97,13 +97,19 @@ if [ -n "$viewer" ] && command -v pulseview > /dev/null 2>&1 &&
         start=$(date +%s%N)
         "$@" > /dev/null 2>&1 &
         pid=$!
+        # A program that never shows a window counts as nothing after 20 seconds.
+        limit=$((start + 20000000000))
         while ! xdotool search --onlyvisible --name "$name" > /dev/null 2>&1; do
+            [ "$(date +%s%N)" -lt "$limit" ] || break
             sleep 0.005
         done
         end=$(date +%s%N)
         kill "$pid" 2> /dev/null || true
         wait "$pid" 2> /dev/null || true
-        echo $(( (end - start) / 1000 ))
+        # Until its window has gone, the next run would find it at once.
+        while xdotool search --onlyvisible --name "$name" > /dev/null 2>&1; do sleep 0.01; done
+        [ "$end" -lt "$limit" ] && echo $(( (end - start) / 1000 ))
+        return 0
     }
     : > "$work/viewer.txt"
     : > "$work/pulseview.txt"

@@ -27,6 +27,9 @@ void QtAboutBox(QWidget* owner, const QString& caption, const QString& text, con
 
 void QtOpenUrl(const QUrl& url)
 {
+    // The viewer may run with the session bus turned off (see main); the browser gets the
+    // environment the viewer was started with.
+    if (qgetenv("DBUS_SESSION_BUS_ADDRESS") == "disabled:") qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     QDesktopServices::openUrl(url);
 }
 

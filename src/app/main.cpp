@@ -6,9 +6,21 @@
 #include "output/text_file.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <csignal>
+
+// True when no session bus runs: no address given and no socket in the runtime folder.
+// The toolkit's first look for one would then make libdbus "autolaunch" a bus through
+// dbus-launch (a process start, and where dbus-x11 is installed a daemon of its own)
+// before the first window shows. The viewer uses nothing of the bus.
+static bool NoSessionBus()
+{
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) return false;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
 
 int main(int argc, char** argv)
 {
@@ -17,6 +29,10 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     RemoveUnfinishedSavesOnSignals();
+    // An address of no known kind fails at once, without autolaunch. The toolkit looks for
+    // the bus from a thread of its own, some time after start-up, so the address stays;
+    // the browser the viewer starts gets the environment as it was (about_help.cpp).
+    if (NoSessionBus()) qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     QApplication application(argc, argv);
     // Lets the desktop match the windows to kurvex.desktop (its icon in task bars, on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("kurvex"));
