@@ -70,6 +70,7 @@ struct SampleBlockFree {
 // Move-only, because it owns its one block of sample memory.
 struct Capture {
     QString filePath;
+    QString model; // the instrument's identifier, e.g. "UTD2052CEL"
     int32_t hDivisions;
     int32_t vDivisions;
     double timePerDiv;
