@@ -42,7 +42,7 @@ const char UsageText[] =
     "  kurvex-cli info    FILE.sav...\n"
     "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
-    "  kurvex-cli sr      FILE.sav... [-o OUT.sr]   (a sigrok session)\n"
+    "  kurvex-cli sr      FILE.sav... [-o OUT.sr] [--math SPEC]...   (sigrok session)\n"
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
     "[--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
@@ -219,7 +219,9 @@ QString ParseArguments(const QStringList& args, Options& options)
                 return QStringLiteral("--cursors takes two sample indices A,B");
             options.cursors = std::make_pair(a, b);
         } else if (arg == u"--math") {
-            if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
+            // A session holds the math trace as a third channel.
+            const bool takesMath = takesCursorsAndMath || options.command == Command::Sr;
+            if (QString why = needs(takesMath); !why.isEmpty()) return why;
             MathSettings settings{};
             if (!ParseMathSpec(args[++i], settings))
                 return QStringLiteral("cannot read --math \"%1\"").arg(args[i]);
