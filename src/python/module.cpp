@@ -10,8 +10,8 @@
 #include "capture/sav_reader.h"
 #include "math/math_channel.h"
 
-#include <pybind11/numpy.h>
 #include <pybind11/eval.h>
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -60,8 +60,8 @@ py::handle kCaptureError;
 [[noreturn]] void RaiseCaptureError(int32_t code, const QString& path, const py::object& given)
 {
     // The reader's message, with the bytes of a name that are not text as "\xHH".
-    const py::object error = kCaptureError(Text(VisibleFileName(LoadMessage(code, path))), code,
-                                           given);
+    const py::object error =
+        kCaptureError(Text(VisibleFileName(LoadMessage(code, path))), code, given);
     PyErr_SetObject(kCaptureError.ptr(), error.ptr());
     throw py::error_already_set();
 }
@@ -122,8 +122,7 @@ class MathScope {
             const QString text = QString::fromStdString(spec.cast<std::string>());
             MathSettings settings{};
             if (!ParseMathSpec(text, settings))
-                throw py::value_error("cannot read math spec \"" + spec.cast<std::string>() +
-                                      "\"");
+                throw py::value_error("cannot read math spec \"" + spec.cast<std::string>() + "\"");
             parsed.push_back(settings);
         };
         if (py::isinstance<py::str>(specs))
@@ -182,9 +181,9 @@ PyCapture Load(const py::object& path)
 py::object ChannelArray(const PyCapture& self, int32_t slot)
 {
     if (!self.Has(slot)) return py::none();
-    return Array(self.Count(), [&](int64_t i) {
-        return SampleValue(*self.capture, slot, static_cast<int32_t>(i));
-    });
+    py::array_t<double> array(static_cast<py::ssize_t>(self.Count()));
+    SampleValues(*self.capture, slot, array.mutable_data());
+    return array;
 }
 
 py::dict Settings(const PyCapture& self)
@@ -330,9 +329,9 @@ py::array_t<double> MathTrace(PyCapture& self, const std::string& operation, con
         throw py::value_error("math needs an operation, not \"off\"");
     MathScope scope(*self.capture, py::str(spec));
     if (!self.Has(SlotMath)) throw py::value_error("no math trace for \"" + spec + "\"");
-    return Array(self.Count(), [&](int64_t i) {
-        return SampleValue(*self.capture, SlotMath, static_cast<int32_t>(i));
-    });
+    py::array_t<double> array(static_cast<py::ssize_t>(self.Count()));
+    SampleValues(*self.capture, SlotMath, array.mutable_data());
+    return array;
 }
 
 const char CaptureErrorSource[] = R"(
@@ -401,9 +400,9 @@ PYBIND11_MODULE(kurvex, m)
         .def_property_readonly(
             "time",
             [](const PyCapture& self) {
-                return Array(self.Count(), [&](int64_t i) {
-                    return SampleTime(*self.capture, static_cast<int32_t>(i));
-                });
+                py::array_t<double> array(static_cast<py::ssize_t>(self.Count()));
+                SampleTimes(*self.capture, array.mutable_data());
+                return array;
             },
             "float64 array: seconds of every sample from the first")
         .def_property_readonly(
@@ -440,8 +439,8 @@ PYBIND11_MODULE(kurvex, m)
              "The spectrum of \"ch1\", \"ch2\" or \"math\" over samples first..last, with the\n"
              "window \"rect\", \"hann\", \"blackman-harris\" or \"flattop\"; the bins equal\n"
              "`kurvex-cli spectrum -o`. ValueError when no spectrum can be computed.")
-        .def("math", &MathTrace, py::arg("operation"), py::arg("x") = "ch1",
-             py::arg("y") = "ch2", py::arg("scale") = py::none(), py::arg("offset") = 0.0,
+        .def("math", &MathTrace, py::arg("operation"), py::arg("x") = "ch1", py::arg("y") = "ch2",
+             py::arg("scale") = py::none(), py::arg("offset") = 0.0,
              "The math trace as the math dialog computes it, a float64 array in the result's\n"
              "unit. operation: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x; x, y: \"ch1\",\n"
              "\"ch2\" or a number; scale (V/DIV, default auto) and offset (DIV) only change\n"
