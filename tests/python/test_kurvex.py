@@ -100,11 +100,12 @@ GOOD = sav_bytes([[128 + i % 50 for i in range(1000)]] * 2)
 @pytest.mark.parametrize("name, content, code", [
     (b"ok\xe9.sav", GOOD, 0),
     (b"truncated.sav", GOOD[:-100], 0),
+    ("nine-letter model.sav", sav_bytes([[128] * 1000] * 2, model=b"UTD2025CL"), 0),
     (b"missing\xff.sav", None, 1),
     ("folder", "dir", 1),
     ("text.sav", b"just some text, not a capture" * 10, 2),
     ("three channels.sav", GOOD[:97] + b"\x03" + GOOD[98:], 4),
-], ids=["non-utf8", "truncated", "missing", "folder", "text", "three-channels"])
+], ids=["non-utf8", "truncated", "UTD2025CL", "missing", "folder", "text", "three-channels"])
 def test_load_errors_and_names(cli, tmp_path, name, content, code):
     path = os.path.join(os.fsencode(tmp_path), os.fsencode(name))
     if content == "dir":
@@ -117,6 +118,7 @@ def test_load_errors_and_names(cli, tmp_path, name, content, code):
         if code == 0:
             c = kurvex.load(given)
             assert set(c.missing) == {"ch1", "ch2"} and len(c.ch1) == 1000
+            assert c.model == content[10:20].rstrip(b"\0").decode()
             continue
         with pytest.raises(kurvex.CaptureError) as error:
             kurvex.load(given)
