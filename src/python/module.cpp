@@ -76,6 +76,17 @@ struct PyCapture {
     }
 };
 
+// Samples at the end of a channel that a file cut short did not hold, where the capture
+// model counts them; 0 where it does not.
+template <typename Model>
+int32_t MissingSamples(const Model& capture, int32_t slot)
+{
+    if constexpr (requires { capture.missing[slot]; })
+        return capture.missing[slot];
+    else
+        return 0;
+}
+
 int32_t SlotArgument(const std::string& name)
 {
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
@@ -419,10 +430,10 @@ PYBIND11_MODULE(kurvex, m)
         .def_property_readonly(
             "missing",
             [](const PyCapture& self) {
-                // Samples a truncated file did not hold (they read as 0 V): per channel.
                 py::dict missing;
                 for (int32_t slot = SlotCh1; slot <= SlotCh2; ++slot) {
-                    if (self.capture->present[slot] == 1) missing[SlotKeys[slot]] = 0;
+                    if (self.capture->present[slot] == 1)
+                        missing[SlotKeys[slot]] = MissingSamples(*self.capture, slot);
                 }
                 return missing;
             },
