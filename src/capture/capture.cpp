@@ -15,6 +15,26 @@ double SampleTime(const Capture& capture, int32_t index)
     return capture.hDivisions * capture.timePerDiv * index / capture.samplesPerChannel;
 }
 
+bool AllocateSamples(Capture& capture)
+{
+    FreeSamples(capture);
+    const int32_t n = capture.samplesPerChannel;
+    if (n <= 0) return false;
+    capture.sampleBlock.reset(
+        static_cast<double*>(std::calloc(3 * static_cast<size_t>(n), sizeof(double))));
+    if (!capture.sampleBlock) return false;
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        capture.samples[slot] = capture.sampleBlock.get() + static_cast<size_t>(slot) * n;
+    return true;
+}
+
+void FreeSamples(Capture& capture)
+{
+    capture.sampleBlock.reset();
+    for (double*& view : capture.samples)
+        view = nullptr;
+}
+
 void SampleValues(const Capture& capture, int32_t slot, double* out)
 {
     const double* samples = capture.samples[slot];
@@ -37,24 +57,4 @@ void SampleTimes(const Capture& capture, double* out)
     const int32_t n = capture.samplesPerChannel;
     for (int32_t i = 0; i < n; ++i)
         out[i] = span * i / n;
-}
-
-bool AllocateSamples(Capture& capture)
-{
-    FreeSamples(capture);
-    const int32_t n = capture.samplesPerChannel;
-    if (n <= 0) return false;
-    capture.sampleBlock.reset(
-        static_cast<double*>(std::calloc(3 * static_cast<size_t>(n), sizeof(double))));
-    if (!capture.sampleBlock) return false;
-    for (int32_t slot = 0; slot < SlotCount; ++slot)
-        capture.samples[slot] = capture.sampleBlock.get() + static_cast<size_t>(slot) * n;
-    return true;
-}
-
-void FreeSamples(Capture& capture)
-{
-    capture.sampleBlock.reset();
-    for (double*& view : capture.samples)
-        view = nullptr;
 }

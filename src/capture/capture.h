@@ -108,14 +108,14 @@ double SampleValue(const Capture& capture, int32_t slot, int32_t index);
 // Seconds from the first sample: hDivisions x timePerDiv x index / N, in that order.
 double SampleTime(const Capture& capture, int32_t index);
 
-// The same values as SampleValue and SampleTime for samples 0..N-1 at once, into `out`
-// (N doubles): one call per trace instead of one per sample, for bulk copies.
-void SampleValues(const Capture& capture, int32_t slot, double* out);
-void SampleTimes(const Capture& capture, double* out);
-
 // Replaces the sample block by a zero-filled one of 3 x samplesPerChannel doubles and
 // points the three slot views into it. False for N <= 0 or when memory runs out.
 bool AllocateSamples(Capture& capture);
 
 // Releases the sample block; every other field keeps its value.
 void FreeSamples(Capture& capture);
+
+// The same values as SampleValue and SampleTime for samples 0..N-1 at once, into `out`
+// (N doubles): one call per trace instead of one per sample, for bulk copies.
+void SampleValues(const Capture& capture, int32_t slot, double* out);
+void SampleTimes(const Capture& capture, double* out);
