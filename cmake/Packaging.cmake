@@ -89,15 +89,15 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The platform plugins are loaded at run time, so no library dependency names them; help and
 # website open through xdg-open.
-# The Python module is built for one interpreter version and hands out NumPy arrays.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-dejavu-core | fonts-liberation")
+# German texts in the toolkit's own dialogs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The Python module is built for one interpreter version and hands out NumPy arrays.
 if(TARGET kurvex_python)
   math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
          ", python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), "
          "python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy")
 endif()
-# German texts in the toolkit's own dialogs.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)
