@@ -4,6 +4,7 @@ import math
 import os
 import pathlib
 import re
+import runpy
 
 import kurvex
 import numpy as np
@@ -58,14 +59,18 @@ def test_measurements_equal_measure_all(cli, path, cursors, math_spec):
 
 
 @pytest.mark.parametrize("path", EXAMPLES[:3], ids=lambda p: p.stem)
-@pytest.mark.parametrize("channel, window", [("ch1", "hann"), ("ch2", "flattop"),
-                                             ("math", "rect")])
-def test_spectrum_equals_cli(cli, path, channel, window):
+@pytest.mark.parametrize("channel, window, cursors", [("ch1", "hann", None),
+                                                      ("ch2", "flattop", (400, 17)),
+                                                      ("math", "rect", None)])
+def test_spectrum_equals_cli(cli, path, channel, window, cursors):
     c = kurvex.load(path)
     if channel == "ch2" and c.ch2 is None:
         pytest.skip("a one-channel capture")
     args = [path, "--channel", channel, "--window", window, "--math", "x^2:ch1:0"]
-    s = c.spectrum(channel, window, math="x^2:ch1:0")
+    first, last = cursors or (None, None)
+    if cursors:
+        args += ["--cursors", f"{first},{last}"]
+    s = c.spectrum(channel, window, first, last, math="x^2:ch1:0")
     csv = table(cli("spectrum", *args, "-o", "-").stdout.decode())
     np.testing.assert_allclose(s.frequency, csv[:, 0], rtol=1e-14, atol=0)
     np.testing.assert_allclose(s.rms, csv[:, 1], rtol=1e-14, atol=0)
@@ -128,6 +133,11 @@ def test_load_errors_and_names(cli, tmp_path, name, content, code):
         assert str(error.value).encode() == info.stderr.rstrip(b"\n")
     with pytest.raises(TypeError):
         kurvex.load(12)
+
+
+def test_example_script_runs(monkeypatch):
+    monkeypatch.setenv("MPLBACKEND", "Agg")
+    runpy.run_path(str(EXAMPLES[0].parent / "python_example.py"), run_name="__main__")
 
 
 def test_ranges_are_checked():
