@@ -34,3 +34,27 @@ void FreeSamples(Capture& capture)
     for (double*& view : capture.samples)
         view = nullptr;
 }
+
+void SampleValues(const Capture& capture, int32_t slot, double* out)
+{
+    const double* samples = capture.samples[slot];
+    const double offset = capture.offsetDiv[slot];
+    const double scale = capture.voltsPerDiv[slot];
+    const int32_t n = capture.samplesPerChannel;
+    // The expression of SampleValue, sample for sample, so the results are identical.
+    if (capture.inverted[slot] == 1) {
+        for (int32_t i = 0; i < n; ++i)
+            out[i] = -((samples[i] - offset) * scale);
+    } else {
+        for (int32_t i = 0; i < n; ++i)
+            out[i] = (samples[i] - offset) * scale;
+    }
+}
+
+void SampleTimes(const Capture& capture, double* out)
+{
+    const double span = capture.hDivisions * capture.timePerDiv;
+    const int32_t n = capture.samplesPerChannel;
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = span * i / n;
+}

@@ -70,6 +70,7 @@ struct SampleBlockFree {
 // Move-only, because it owns its one block of sample memory.
 struct Capture {
     QString filePath;
+    QString model; // the instrument's identifier, e.g. "UTD2052CEL"
     int32_t hDivisions;
     int32_t vDivisions;
     double timePerDiv;
@@ -113,3 +114,8 @@ bool AllocateSamples(Capture& capture);
 
 // Releases the sample block; every other field keeps its value.
 void FreeSamples(Capture& capture);
+
+// The same values as SampleValue and SampleTime for samples 0..N-1 at once, into `out`
+// (N doubles): one call per trace instead of one per sample, for bulk copies.
+void SampleValues(const Capture& capture, int32_t slot, double* out);
+void SampleTimes(const Capture& capture, double* out);

@@ -201,6 +201,9 @@ int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView b
     if (!IsKnownModel(bytes)) return ReadUnknownModel;
 
     capture.filePath = path;
+    capture.model.clear();
+    for (int64_t i = 0; i < ModelLength && ReadU8(bytes, HeaderModel + i) != 0; ++i)
+        capture.model += QLatin1Char(static_cast<char>(ReadU8(bytes, HeaderModel + i)));
     capture.hDivisions = 12;
     capture.vDivisions = 8;
 

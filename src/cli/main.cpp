@@ -6,6 +6,7 @@
 #include "capture/sav_reader.h"
 #include "cli/measure_all.h"
 #include "cli/spectrum_command.h"
+#include "cli/sr_command.h"
 #include "math/math_channel.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
@@ -42,6 +43,7 @@ const char UsageText[] =
     "  kurvex-cli info    FILE.sav...\n"
     "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
+    "  kurvex-cli sr      FILE.sav... [-o OUT.sr] [--math DEF]...   (sigrok session)\n"
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
     "[--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math DEF]...\n"
@@ -76,7 +78,7 @@ const char UsageText[] =
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
     "64 usage error (also: two inputs whose outputs would be the same file).\n";
 
-enum class Command { Info, Csv, Raw, Png, Measure, Cursors, Spectrum };
+enum class Command { Info, Csv, Raw, Png, Measure, Cursors, Spectrum, Sr };
 
 struct Options {
     Command command;
@@ -140,7 +142,7 @@ QString ParseArguments(const QStringList& args, Options& options)
         {u"info", Command::Info},         {u"csv", Command::Csv},
         {u"raw", Command::Raw},           {u"png", Command::Png},
         {u"measure", Command::Measure},   {u"cursors", Command::Cursors},
-        {u"spectrum", Command::Spectrum},
+        {u"spectrum", Command::Spectrum}, {u"sr", Command::Sr},
     };
     if (args.isEmpty()) return QStringLiteral("no command given");
     if (!FindName(commands, args[0], options.command))
@@ -166,7 +168,8 @@ QString ParseArguments(const QStringList& args, Options& options)
 
     const bool spectrum = options.command == Command::Spectrum;
     const bool takesOutput = options.command == Command::Csv || options.command == Command::Raw ||
-                             options.command == Command::Png || spectrum;
+                             options.command == Command::Png || options.command == Command::Sr ||
+                             spectrum;
     const bool takesView = options.command == Command::Png;
     const bool takesSize = takesView || spectrum;
     const bool takesCursorsAndMath = options.command == Command::Png ||
@@ -226,7 +229,9 @@ QString ParseArguments(const QStringList& args, Options& options)
                 return QStringLiteral("--cursors takes two sample indices A,B");
             options.cursors = std::make_pair(a, b);
         } else if (arg == u"--math") {
-            if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
+            // A session holds the math trace as a third channel.
+            const bool takesMath = takesCursorsAndMath || options.command == Command::Sr;
+            if (QString why = needs(takesMath); !why.isEmpty()) return why;
             MathSettings settings{};
             QString badNumber;
             if (!ParseMathDefinition(args[++i], settings, &badNumber)) {
@@ -264,8 +269,9 @@ QString ParseArguments(const QStringList& args, Options& options)
         return QStringLiteral("--peaks writes no file; drop -o");
     if (!options.output.isEmpty() && options.files.size() > 1)
         return QStringLiteral("-o goes with a single input file only");
-    // A picture is no text for a terminal or a text pipe.
-    if (options.output == u"-" && options.command == Command::Png)
+    // A picture or an archive is no text for a terminal or a text pipe.
+    if (options.output == u"-" &&
+        (options.command == Command::Png || options.command == Command::Sr))
         return QStringLiteral("-o - (standard output) goes with text exports only");
     return QString();
 }
@@ -296,8 +302,8 @@ QString OutputPathFor(const QString& input, const QString& extension)
 // Where the command writes the input's output; empty for the commands that print.
 QString OutputPathOf(const Options& options, const QString& input)
 {
-    static const char16_t* const extensions[] = {u"", u"csv", u"raw",         u"png",
-                                                 u"", u"",    u"spectrum.csv"};
+    static const char16_t* const extensions[] = {u"", u"csv", u"raw",          u"png",
+                                                 u"", u"",    u"spectrum.csv", u"sr"};
     const QString extension = QString::fromUtf16(extensions[static_cast<int>(options.command)]);
     if (extension.isEmpty() || options.peaks) return QString();
     if (options.output == u"-") return QString::fromUtf16(StandardOutputPath);
@@ -423,6 +429,8 @@ bool WriteOutput(const Options& options, const Capture& capture, const ChannelSp
         }
         return SaveScreenAsPng(capture, view, path);
     }
+    case Command::Sr:
+        return WriteSrOutput(capture, path);
     case Command::Spectrum:
         if (IsSpectrumPlotPath(path))
             return WritePng(SpectrumPlotImage(spectrum, options.size), path);
