@@ -4,6 +4,7 @@
 #include "analysis/spectrum.h"
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
+#include "cli/decode_command.h"
 #include "cli/measure_all.h"
 #include "cli/spectrum_command.h"
 #include "math/math_channel.h"
@@ -48,6 +49,7 @@ const char UsageText[] =
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli spectrum FILE.sav... [--channel C] [--window W] [--cursors A,B]\n"
     "                 [--math SPEC]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
+    "  kurvex-cli decode FILE.sav... -P DECODER[:KEY=VALUE...][,STACKED...]... (decode --help)\n"
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -472,6 +474,13 @@ int main(int argc, char** argv)
     // Past the limit on file sizes, a write fails with an error and the output is reported
     // as not written, instead of the process being killed halfway.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Decoding draws nothing: it starts without the GUI application, which costs time.
+    if (argc > 1 && std::strcmp(argv[1], "decode") == 0) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args.append(DecodeFileName(QByteArray(argv[i])));
+        return RunDecodeCommand(args);
+    }
     // After "--" every word is a file, also for Qt: it sees only the words before.
     char** const optionsEnd = std::find_if(
         argv + 1, argv + argc, [](const char* word) { return std::strcmp(word, "--") == 0; });
