@@ -5,10 +5,12 @@
 // No decoder of our own: the library's Python decoders are listed, set up and stacked as
 // they declare themselves.
 //
-// The library holds one Python interpreter per process. It is started on first use and
-// stopped by ShutDownDecoding(); every call here takes one process-wide lock, so decodes
-// run one at a time and may come from any thread (the viewer runs them in a worker). A
-// decoder that raises a Python exception ends its decode with an error text, never more.
+// The library holds one Python interpreter per process. It is started on first use (our
+// own: the user's PYTHON* variables are ignored, the decoders' bytecode is cached under
+// the user's cache folder) and stopped by ShutDownDecoding(); every call here takes one
+// process-wide lock, so decodes run one at a time and may come from any thread (the viewer
+// runs them in a worker). A decoder that raises a Python exception ends its decode with an
+// error text, never more.
 #pragma once
 
 #include "capture/capture.h"
@@ -187,6 +189,7 @@ DecodeResult DecodeCapture(const Capture& capture, const DecodeRequest& request,
 // The seconds of an annotation's start or end sample from the record's first sample.
 double DecodeSampleTime(const Capture& capture, int64_t sample);
 
-// Stops the library's interpreter; call once, before the process ends, when no decode runs
-// any more. Decoding after it starts the library again.
+// Stops the library's interpreter, when no decode runs any more; decoding after it starts
+// the library again. A process about to end may leave it out (kurvex-cli does: stopping
+// collects every Python object, which only costs time at that point).
 void ShutDownDecoding();
