@@ -4,6 +4,7 @@
 #include "analysis/spectrum.h"
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
+#include "cli/decode_command.h"
 #include "cli/measure_all.h"
 #include "cli/spectrum_command.h"
 #include "cli/sr_command.h"
@@ -51,6 +52,7 @@ const char UsageText[] =
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli spectrum FILE.sav... [--channel C] [--window W] [--cursors A,B]\n"
     "                 [--math DEF]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
+    "  kurvex-cli decode FILE.sav... -P DECODER[:KEY=VALUE...][,STACKED...]... (decode --help)\n"
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -583,6 +585,13 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     RemoveUnfinishedSavesOnSignals();
+    // Decoding draws nothing: it starts without the GUI application, which costs time.
+    if (argc > 1 && std::strcmp(argv[1], "decode") == 0) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args.append(DecodeFileName(QByteArray(argv[i])));
+        return RunDecodeCommand(args);
+    }
     // Qt sees none of the words: its own options (-platform, -style, -reverse) are not
     // options of this tool, and are refused as unknown like any other.
     int qtArgc = 1;

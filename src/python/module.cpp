@@ -132,7 +132,7 @@ class MathScope {
                 throw py::type_error("math takes a spec \"OP:X:Y[:SCALE[:OFFSET]]\" or a list");
             const QString text = QString::fromStdString(spec.cast<std::string>());
             MathSettings settings{};
-            if (!ParseMathSpec(text, settings))
+            if (!ParseMathDefinition(text, settings))
                 throw py::value_error("cannot read math spec \"" + spec.cast<std::string>() + "\"");
             parsed.push_back(settings);
         };
