@@ -315,6 +315,10 @@ void FindPeaks(Spectrum& spectrum, double acPower)
         return rms[x] != rms[y] ? rms[x] > rms[y] : x < y;
     };
     std::sort(maxima.begin(), maxima.end(), stronger);
+    // The strongest maximum above 0 Hz, inside the DC lobe or not: a tone of too few periods
+    // hides there, and a harmonic or noise must not be promoted in its place.
+    const auto strongest = std::find_if(maxima.begin(), maxima.end(),
+                                        [&](int32_t k) { return k != 0 && rms[k] > floor; });
     std::vector<int32_t> kept;
     for (const int32_t k : maxima) {
         const bool inLobe = std::any_of(kept.begin(), kept.end(),
@@ -323,9 +327,8 @@ void FindPeaks(Spectrum& spectrum, double acPower)
         kept.push_back(k); // DC as well: its lobe hides what the window leaks next to it
         if (k == 0 || !(rms[k] > floor)) continue;
         // The strongest peak is the fundamental unless it lies within L bins of 0 Hz: then
-        // there is none, rather than a harmonic or noise promoted in its place.
-        if (spectrum.peaks.empty() && k >= lobe &&
-            !(rms[k] * rms[k] * 2 < acPower * MinimumShare)) {
+        // there is none.
+        if (k == *strongest && k >= lobe && !(rms[k] * rms[k] * 2 < acPower * MinimumShare)) {
             spectrum.periodic = true;
             spectrum.fundamental = RefinePeak(spectrum, k);
         }
