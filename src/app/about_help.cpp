@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "capture/file_name.h"
 #include "platform/platform.h"
 #include "text/format_text.h"
 
@@ -24,9 +25,23 @@ void QtAboutBox(QWidget* owner, const QString& caption, const QString& text, con
     box.exec();
 }
 
+// Without a browser or help viewer nothing would happen at all: the help file's place is
+// then told instead, so that it can be opened by hand.
 void QtOpenUrl(const QUrl& url)
 {
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url)) return;
+    if (url.isLocalFile()) {
+        const QString path = VisibleFileName(url.toLocalFile());
+        ShowErrorBox(App().mainFrame, u"Fehler"_s,
+                     FormatText(u"Es wurde kein Programm gefunden, das die Hilfe anzeigen kann. "
+                                u"Die Hilfedatei liegt unter \"{0}\".",
+                                KindText, &path));
+        return;
+    }
+    const QString address = url.toString();
+    ShowErrorBox(
+        App().mainFrame, u"Fehler"_s,
+        FormatText(u"Die Adresse \"{0}\" kann nicht geöffnet werden!", KindText, &address));
 }
 
 AboutHelpHooks DefaultHooks()

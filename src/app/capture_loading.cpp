@@ -10,6 +10,13 @@
 
 using namespace Qt::StringLiterals;
 
+// A capture whose file was cut short opens with the samples it holds, and says so once.
+static void WarnIfIncomplete(const Capture& capture)
+{
+    if (CaptureIncomplete(capture))
+        ShowErrorBox(App().mainFrame, u"Warnung"_s, IncompleteMessage(capture));
+}
+
 bool OpenCapture(const QString& path)
 {
     AppState& app = App();
@@ -23,6 +30,7 @@ bool OpenCapture(const QString& path)
         RefreshCaptureWindow();
         sub->show();
         app.mdiArea->setActiveSubWindow(sub);
+        WarnIfIncomplete(window->capture);
         return true;
     }
 

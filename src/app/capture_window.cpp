@@ -97,6 +97,14 @@ void CaptureSubWindow::closeEvent(QCloseEvent* event)
 // The client area of a capture window. Its size hint is the size the window asks for (the
 // default, or the cursor section added or taken away), which the subwindow wraps exactly;
 // the user's sizing and maximising go through resizeEvent.
+// The window title: the file name, marked when the file was cut short.
+static QString CaptureTitle(const Capture& capture)
+{
+    QString title = VisibleFileName(QFileInfo(capture.filePath).fileName());
+    if (CaptureIncomplete(capture)) title += QStringLiteral(" (unvollständig)");
+    return title;
+}
+
 namespace {
 class CaptureClient : public QWidget {
   public:
@@ -534,8 +542,7 @@ void RefreshCaptureWindow()
         bits |= StaleOffset;
     }
     if (bits & StaleCursorMode) ApplyCursorMode(w);
-    if (bits & StaleNew)
-        w.window->setWindowTitle(VisibleFileName(QFileInfo(c.filePath).fileName()));
+    if (bits & StaleNew) w.window->setWindowTitle(CaptureTitle(c));
     if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
     if (bits & StaleNew) FillSettingsList(w);
     if (bits & (StaleVisibleCount | StaleNew)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/capture.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 double SampleValue(const Capture& capture, int32_t slot, int32_t index)
@@ -15,6 +16,25 @@ double SampleTime(const Capture& capture, int32_t index)
     return capture.hDivisions * capture.timePerDiv * index / capture.samplesPerChannel;
 }
 
+int32_t PresentSamples(const Capture& capture, int32_t slot)
+{
+    if (slot < 0 || slot >= SlotCount || capture.samples[slot] == nullptr) return 0;
+    const int32_t n = capture.samplesPerChannel;
+    return std::clamp(n - capture.missing[slot], 0, std::max(n, 0));
+}
+
+bool SamplePresent(const Capture& capture, int32_t slot, int32_t index)
+{
+    return index >= 0 && index < PresentSamples(capture, slot);
+}
+
+bool CaptureIncomplete(const Capture& capture)
+{
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        if (capture.present[slot] == 1 && capture.missing[slot] > 0) return true;
+    return false;
+}
+
 bool AllocateSamples(Capture& capture)
 {
     FreeSamples(capture);
@@ -23,8 +43,10 @@ bool AllocateSamples(Capture& capture)
     capture.sampleBlock.reset(
         static_cast<double*>(std::calloc(3 * static_cast<size_t>(n), sizeof(double))));
     if (!capture.sampleBlock) return false;
-    for (int32_t slot = 0; slot < SlotCount; ++slot)
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
         capture.samples[slot] = capture.sampleBlock.get() + static_cast<size_t>(slot) * n;
+        capture.missing[slot] = 0;
+    }
     return true;
 }
 

@@ -38,6 +38,7 @@ namespace {
 
 constexpr int ExitUsage = 64;
 constexpr int ExitCannotWrite = 5;
+constexpr int ExitIncomplete = 6;
 
 const char UsageText[] =
     "Usage:\n"
@@ -78,7 +79,8 @@ const char UsageText[] =
     "  --             ends the options: every word after it is a file\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
-    "64 usage error (also: two inputs whose outputs would be the same file).\n";
+    "6 a capture is incomplete (the file was cut short: outputs hold only the samples it\n"
+    "has), 64 usage error (also: two inputs whose outputs would be the same file).\n";
 
 enum class Command { Info, Csv, Raw, Png, Measure, Cursors, Spectrum, Sr };
 
@@ -394,6 +396,15 @@ std::pair<int32_t, int32_t> CursorsFor(const Options& options, const Capture& ca
             std::clamp(options.cursors->second, 0, last)};
 }
 
+// A capture whose file was cut short is still worked on, from the samples it holds, but is
+// no success: the viewer's warning goes to standard error and the status says so.
+int ReportIncomplete(const Capture& capture)
+{
+    if (!CaptureIncomplete(capture)) return 0;
+    Print(stderr, IncompleteMessage(capture) + u'\n');
+    return ExitIncomplete;
+}
+
 // A table, plot or peak list without a spectrum, or with levels beyond the range of
 // numbers ("Infinity", "NaN"), would pass for one: says why there is none.
 bool ReportMissingSpectrum(const Options& options, const ChannelSpectrum& spectrum,
@@ -518,6 +529,7 @@ int Run(const Options& options)
             status = std::max(status, static_cast<int>(code));
             continue;
         }
+        status = std::max(status, ReportIncomplete(*capture));
         ChannelSpectrum spectrum{};
         if (options.command == Command::Spectrum) {
             const auto [first, last] = CursorsFor(options, *capture);

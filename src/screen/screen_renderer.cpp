@@ -129,14 +129,14 @@ class Plotter {
     std::vector<int32_t> batch;
 };
 
-// At most one sample per column: the points joined in order.
-void DrawPolyline(Plotter& plotter, const double* samples, int32_t count, int32_t width,
-                  int32_t halfY, int32_t pixelsPerDiv)
+// At most one sample per column: the first `drawn` of the view's points joined in order.
+void DrawPolyline(Plotter& plotter, const double* samples, int32_t drawn, int32_t count,
+                  int32_t width, int32_t halfY, int32_t pixelsPerDiv)
 {
-    if (count < 2) return;
+    if (drawn < 2) return;
     int32_t previousX = 0;
     int32_t previousY = TraceRow(samples[0], halfY, pixelsPerDiv);
-    for (int32_t i = 1; i < count; ++i) {
+    for (int32_t i = 1; i < drawn; ++i) {
         const int32_t x = SampleColumn(i, count, width);
         const int32_t y = TraceRow(samples[i], halfY, pixelsPerDiv);
         plotter.Add(previousX, previousY, x, y);
@@ -307,11 +307,14 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         if (capture.present[slot] != 1 || !TraceRangeValid(capture, request, slot)) continue;
         surface.SelectPen(pens.trace[slot]);
         const double* samples = capture.samples[slot] + request.firstSample;
+        // Samples a cut file does not hold are not drawn: the trace ends at the last one.
+        const int32_t drawn =
+            std::clamp(PresentSamples(capture, slot) - request.firstSample, 0, count);
         if (count <= w) {
-            DrawPolyline(plotter, samples, count, w, halfY, pixelsPerDiv);
-        } else {
+            DrawPolyline(plotter, samples, drawn, count, w, halfY, pixelsPerDiv);
+        } else if (drawn > 0) {
             CollectColumnExtremes(samples, count, w, halfY, pixelsPerDiv, columns.data());
-            DrawColumns(plotter, columns.data(), w);
+            DrawColumns(plotter, columns.data(), SampleColumn(drawn - 1, count, w) + 1);
         }
     }
 

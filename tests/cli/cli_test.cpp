@@ -208,6 +208,31 @@ TEST_F(Cli, HelpAndVersion)
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("kurvex-cli ")));
 }
 
+// A file cut short: every output is written from the samples it holds, the viewer's
+// warning goes to standard error, and the status is 6.
+TEST_F(Cli, IncompleteCaptureWritesWhatItHoldsAndExitsWith6)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(100));
+    const QString cut = Write(QStringLiteral("cut.sav"), bytes.left(bytes.size() - 2 * 40));
+    const QString warning =
+        QStringLiteral("Datei \"%1\" ist unvollständig, es fehlen Abtastwerte (Kanal 2: 40 "
+                       "von 100). Nur die vorhandenen werden angezeigt, gemessen und exportiert.")
+            .arg(cut);
+    for (const QString& command : {QStringLiteral("csv"), QStringLiteral("raw")}) {
+        const Result result = RunCli({command, cut, QStringLiteral("-o"), QStringLiteral("-")});
+        EXPECT_EQ(result.status, 6) << command.toStdString();
+        EXPECT_EQ(result.err, warning + u'\n');
+        if (command == u"csv") {
+            const QStringList lines = result.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            ASSERT_EQ(lines.size(), 100);
+            EXPECT_FALSE(lines[59].endsWith(u','));
+            EXPECT_TRUE(lines[60].endsWith(u','));
+        } else {
+            EXPECT_TRUE(result.out.contains(QStringLiteral("No. Points: 60\r\n")));
+        }
+    }
+}
+
 TEST_F(Cli, RejectedFilesReportTheirMessageAndTheRestGoOn)
 {
     QByteArray unknown = BuildSav(TwoChannels(100));

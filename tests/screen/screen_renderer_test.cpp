@@ -213,6 +213,44 @@ TEST(ScreenRenderer, TracePathFollowsSamplesPerColumn)
     }
 }
 
+// A file cut short: the trace ends at the last sample held, whether one sample or many
+// share a column, and a view with none of them draws no trace.
+TEST(ScreenRenderer, MissingSamplesAreNotDrawn)
+{
+    struct Case {
+        int32_t width;
+        int32_t first;
+        int32_t count;
+        int32_t lastColumn; // -1: no trace at all
+    };
+    const Case cases[] = {
+        {600, 0, 1000, 359},  // samples 0..599 held: 600 x 599 / 1000 = 359
+        {600, 0, 300, 598},   // samples 0..299 of the view, one per two columns
+        {600, 500, 300, 198}, // 100 of 300 held, their last at 600 x 99 / 300
+        {600, 700, 300, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first << " + " << c.count);
+        Capture capture = MakeCapture(1000);
+        capture.missing[SlotCh1] = 400;
+        for (int32_t i = 0; i < 1000; ++i)
+            capture.samples[SlotCh1][i] = i < 600 ? std::sin(i * 0.05) : std::nan("");
+        RecordingSurface surface;
+        surface.surfaceWidth = c.width;
+        ScreenRenderer(capture, surface, Request(c.width, 400, c.first, c.count));
+        const std::vector<RecordedOp> trace = surface.LinesIn(Ch1);
+        if (c.lastColumn < 0) {
+            EXPECT_TRUE(trace.empty());
+            continue;
+        }
+        ASSERT_FALSE(trace.empty());
+        int32_t rightmost = 0;
+        for (const RecordedOp& op : trace)
+            rightmost = std::max({rightmost, op.x1, op.x2});
+        EXPECT_EQ(rightmost, c.lastColumn);
+    }
+}
+
 TEST(ScreenRenderer, ColumnExtremesKeepTimeOrderAndEarlierTies)
 {
     struct Case {
