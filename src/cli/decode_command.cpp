@@ -28,6 +28,7 @@ namespace {
 
 constexpr int ExitUsage = 64;
 constexpr int ExitCannotWrite = 5;
+constexpr int ExitIncomplete = 6;
 constexpr int ExitDecodeFailed = 7;
 
 const char DecodeUsageText[] =
@@ -58,13 +59,14 @@ const char DecodeUsageText[] =
 
 void Print(FILE* stream, const QString& text)
 {
-    const QByteArray bytes = VisibleFileName(text).toUtf8();
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
 int UsageError(const QString& why)
 {
-    Print(stderr, u"kurvex-cli: "_s + why + u'\n');
+    // The words of the command line may hold anything, escape sequences too.
+    Print(stderr, u"kurvex-cli: "_s + VisibleFileName(why) + u'\n');
     std::fputs(DecodeUsageText, stderr);
     return ExitUsage;
 }
@@ -285,6 +287,11 @@ int RunDecodeCommand(const QStringList& args)
             status = std::max(status, static_cast<int>(code));
             continue;
         }
+        // A file cut short is decoded from the samples it holds, but is no success.
+        if (CaptureIncomplete(*capture)) {
+            Print(stderr, IncompleteMessage(*capture) + u'\n');
+            status = std::max(status, ExitIncomplete);
+        }
         for (const MathSettings& settings : options.math)
             ComputeMath(*capture, settings);
         DecodeRequest request{};
@@ -296,26 +303,27 @@ int RunDecodeCommand(const QStringList& args)
         const DecodeResult result = DecodeCapture(*capture, request);
         if (result.status == DecodeBadRequest) {
             // Only what the file decides is left here: a channel it does not have.
-            Print(stderr, u"kurvex-cli: %1: "_s.arg(input) + result.error + u'\n');
+            Print(stderr, u"kurvex-cli: %1: "_s.arg(VisibleFileName(input)) + result.error + u'\n');
             status = std::max(status, ExitUsage);
             continue;
         }
         std::string table = TableText(*capture, result);
         if (toFile) {
             // Writing over the capture itself would destroy the very file just read.
+            const QString shownOutput = VisibleFileName(options.output);
             if (SameFile(options.output, input) || !WriteText(options.output, std::move(table))) {
                 Print(stderr, FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText,
-                                         &options.output) +
+                                         &shownOutput) +
                                   u'\n');
                 status = std::max(status, ExitCannotWrite);
             }
         } else {
-            if (several) Print(stdout, u"==> "_s + input + u" <==\n"_s);
+            if (several) Print(stdout, u"==> "_s + VisibleFileName(input) + u" <==\n"_s);
             std::fwrite(table.data(), 1, table.size(), stdout);
         }
         if (result.status != DecodeOk) {
             // The annotations before the failure are kept above; the failure is told.
-            Print(stderr, u"kurvex-cli: %1: "_s.arg(input) + result.error + u'\n');
+            Print(stderr, u"kurvex-cli: %1: "_s.arg(VisibleFileName(input)) + result.error + u'\n');
             status = std::max(status, ExitDecodeFailed);
         }
     }
