@@ -180,6 +180,13 @@ class Plotter {
                      Clamp32(originY + y2));
     }
 
+    // A square of side 2 radius + 1 centred on (x, y).
+    void Dot(int64_t x, int64_t y, int32_t radius, Rgb colour)
+    {
+        surface.FillBox(Clamp32(originX + x - radius), Clamp32(originY + y - radius),
+                        2 * radius + 1, 2 * radius + 1, colour);
+    }
+
     void Text(int32_t x, int32_t y, const QString& text, Rgb colour)
     {
         surface.DrawText(Clamp32(int64_t{originX} + x), Clamp32(int64_t{originY} + y), text,
@@ -222,6 +229,16 @@ void DrawPolyline(Plotter& plotter, const double* samples, int32_t count, int32_
         previousY = y;
     }
     plotter.Flush();
+}
+
+// Few samples across the screen: each one a dot on its polyline point, so that single
+// samples can be told from the straight lines that join them.
+void DrawSampleDots(Plotter& plotter, const double* samples, int32_t count, int32_t width,
+                    int32_t halfY, int32_t pixelsPerDiv, int32_t radius, Rgb colour)
+{
+    for (int32_t i = 0; i < count; ++i)
+        plotter.Dot(SampleColumn(i, count, width), TraceRow(samples[i], halfY, pixelsPerDiv),
+                    radius, colour);
 }
 
 // Several samples per column: each column draws its vertical span between the extremes and
@@ -373,6 +390,9 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         const double* samples = capture.samples[slot] + request.firstSample;
         if (count <= w) {
             DrawPolyline(plotter, samples, count, w, halfY, pixelsPerDiv);
+            if (int64_t{count} * 4 < w)
+                DrawSampleDots(plotter, samples, count, w, halfY, pixelsPerDiv, wide,
+                               palette.trace[slot]);
         } else {
             CollectColumnExtremes(samples, count, w, halfY, pixelsPerDiv, columns.data());
             DrawColumns(plotter, columns.data(), w);
