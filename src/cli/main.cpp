@@ -42,7 +42,8 @@ const char UsageText[] =
     "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
-    "[--cursors A,B] [--math SPEC]...\n"
+    "[--view F,C]\n"
+    "                 [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math SPEC]...\n"
     "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math SPEC]... [--numbers]\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math SPEC]...\n"
@@ -57,6 +58,8 @@ const char UsageText[] =
     "                 (default 600x400, from 240x160 up to 16384 each way)\n"
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
     "  --scroll S     first visible sample, clamped as the window clamps it\n"
+    "  --view F,C     samples F to F+C-1 across the screen (C >= 2, F+C <= N; not with\n"
+    "                 --zoom or --scroll)\n"
     "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
     "  --math OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
@@ -84,6 +87,7 @@ struct Options {
     std::optional<std::pair<int32_t, int32_t>> size;
     std::optional<int32_t> zoom;
     std::optional<int32_t> scroll;
+    std::optional<std::pair<int32_t, int32_t>> view; // first sample, count
     std::optional<std::pair<int32_t, int32_t>> cursors;
     std::vector<MathSettings> math;
     std::optional<int32_t> channel; // spectrum: a ChannelSlot
@@ -207,6 +211,15 @@ QString ParseArguments(const QStringList& args, Options& options)
             if (!ParseInt(args[++i], scroll))
                 return QStringLiteral("--scroll takes a sample index");
             options.scroll = scroll;
+        } else if (arg == u"--view") {
+            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            const QStringList parts = args[++i].split(u',');
+            int32_t first = 0;
+            int32_t count = 0;
+            if (parts.size() != 2 || !ParseInt(parts[0], first) || !ParseInt(parts[1], count) ||
+                first < 0 || count < 2)
+                return QStringLiteral("--view takes FIRST,COUNT with FIRST >= 0 and COUNT >= 2");
+            options.view = std::make_pair(first, count);
         } else if (arg == u"--cursors") {
             if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
             const QStringList parts = args[++i].split(u',');
@@ -244,6 +257,8 @@ QString ParseArguments(const QStringList& args, Options& options)
         }
     }
     if (options.files.isEmpty()) return QStringLiteral("no input file given");
+    if (options.view && (options.zoom || options.scroll))
+        return QStringLiteral("--view goes with neither --zoom nor --scroll");
     if (options.peaks && !options.output.isEmpty())
         return QStringLiteral("--peaks writes no file; drop -o");
     if (!options.output.isEmpty() && options.files.size() > 1)
@@ -362,6 +377,7 @@ bool WriteOutput(const Options& options, const Capture& capture, const ChannelSp
         if (options.size) std::tie(view.imageWidth, view.imageHeight) = *options.size;
         if (options.zoom) ZoomView(view, capture.samplesPerChannel, *options.zoom);
         if (options.scroll) ScrollView(view, capture.samplesPerChannel, *options.scroll);
+        if (options.view) std::tie(view.firstSample, view.visibleCount) = *options.view;
         if (options.cursors) {
             view.cursorsShown = 1;
             std::tie(view.cursor1, view.cursor2) = CursorsFor(options, capture);
@@ -426,6 +442,17 @@ int Run(const Options& options)
             }
         }
 
+        if (options.view &&
+            !ViewSpanValid(capture->samplesPerChannel, options.view->first, options.view->second)) {
+            Print(stderr,
+                  QStringLiteral("kurvex-cli: %1: --view %2,%3 goes beyond the %4 samples\n")
+                      .arg(input)
+                      .arg(options.view->first)
+                      .arg(options.view->second)
+                      .arg(capture->samplesPerChannel));
+            status = std::max(status, ExitUsage);
+            continue;
+        }
         if (const QString path = OutputPathOf(options, input); !path.isEmpty()) {
             // Writing over the capture itself would destroy the very file just read, e.g. a
             // capture saved as "x.csv" whose CSV goes beside it under the same name.
