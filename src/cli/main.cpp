@@ -47,7 +47,8 @@ const char UsageText[] =
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
     "  kurvex-cli sr      FILE.sav... [-o OUT.sr] [--math DEF]...   (sigrok session)\n"
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
-    "[--cursors A,B] [--math DEF]...\n"
+    "[--view F,C]\n"
+    "                 [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math DEF]... [--numbers]\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math DEF]...\n"
@@ -63,6 +64,8 @@ const char UsageText[] =
     "                 (default 600x400, from 240x160 up to 16384 each way)\n"
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
     "  --scroll S     first visible sample, clamped as the window clamps it\n"
+    "  --view F,C     samples F to F+C-1 across the screen (C >= 2, F+C <= N; not with\n"
+    "                 --zoom or --scroll)\n"
     "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
     "  --math DEF     DEF: OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
@@ -93,6 +96,7 @@ struct Options {
     std::optional<std::pair<int32_t, int32_t>> size;
     std::optional<int32_t> zoom;
     std::optional<int32_t> scroll;
+    std::optional<std::pair<int32_t, int32_t>> view; // first sample, count
     std::optional<std::pair<int32_t, int32_t>> cursors;
     std::vector<MathSettings> math;
     std::optional<int32_t> channel; // spectrum: a ChannelSlot
@@ -224,6 +228,15 @@ QString ParseArguments(const QStringList& args, Options& options)
             if (!ParseInt(args[++i], scroll))
                 return QStringLiteral("--scroll takes a sample index");
             options.scroll = scroll;
+        } else if (arg == u"--view") {
+            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            const QStringList parts = args[++i].split(u',');
+            int32_t first = 0;
+            int32_t count = 0;
+            if (parts.size() != 2 || !ParseInt(parts[0], first) || !ParseInt(parts[1], count) ||
+                first < 0 || count < 2)
+                return QStringLiteral("--view takes FIRST,COUNT with FIRST >= 0 and COUNT >= 2");
+            options.view = std::make_pair(first, count);
         } else if (arg == u"--cursors") {
             if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
             const QStringList parts = args[++i].split(u',');
@@ -269,6 +282,8 @@ QString ParseArguments(const QStringList& args, Options& options)
         }
     }
     if (options.files.isEmpty()) return QStringLiteral("no input file given");
+    if (options.view && (options.zoom || options.scroll))
+        return QStringLiteral("--view goes with neither --zoom nor --scroll");
     if (options.peaks && !options.output.isEmpty())
         return QStringLiteral("--peaks writes no file; drop -o");
     if (!options.output.isEmpty() && options.files.size() > 1)
@@ -436,6 +451,7 @@ bool WriteOutput(const Options& options, const Capture& capture, const ChannelSp
         if (options.size) std::tie(view.imageWidth, view.imageHeight) = *options.size;
         if (options.zoom) ZoomView(view, capture.samplesPerChannel, *options.zoom);
         if (options.scroll) ScrollView(view, capture.samplesPerChannel, *options.scroll);
+        if (options.view) std::tie(view.firstSample, view.visibleCount) = *options.view;
         if (options.cursors) {
             view.cursorsShown = 1;
             std::tie(view.cursor1, view.cursor2) = CursorsFor(options, capture);
@@ -490,21 +506,37 @@ void ReportMissingChannel(const QString& input)
     Print(stderr, QStringLiteral("kurvex-cli: %1: the channel is not present\n").arg(Shown(input)));
 }
 
-// An input that lacks the channel asked for is a usage error, found before any output of
-// a batch is written: a batch is refused whole rather than stopped halfway. (A file that
-// cannot be read is not: it is reported in its turn and the others go on.)
-bool EveryInputHasTheChannel(const Options& options)
+// A --view that goes beyond the input's samples; false (and said) when it does.
+bool ViewFits(const Options& options, const QString& input, const Capture& capture)
 {
-    if (options.command != Command::Spectrum || !options.channel || options.files.size() < 2)
+    if (!options.view ||
+        ViewSpanValid(capture.samplesPerChannel, options.view->first, options.view->second))
         return true;
+    Print(stderr, QStringLiteral("kurvex-cli: %1: --view %2,%3 goes beyond the %4 samples\n")
+                      .arg(Shown(input))
+                      .arg(options.view->first)
+                      .arg(options.view->second)
+                      .arg(capture.samplesPerChannel));
+    return false;
+}
+
+// An input that lacks the channel asked for, or whose samples end before the --view, is a
+// usage error, found before any output of a batch is written: a batch is refused whole
+// rather than stopped halfway. (A file that cannot be read is not: it is reported in its
+// turn and the others go on.)
+bool EveryInputFitsTheOptions(const Options& options)
+{
+    const bool checksChannel = options.command == Command::Spectrum && options.channel;
+    if ((!checksChannel && !options.view) || options.files.size() < 2) return true;
     bool all = true;
     for (const QString& input : options.files) {
         auto capture = std::make_unique<Capture>();
-        if (LoadInput(options, input, *capture) == ReadOk &&
-            capture->present[*options.channel] != 1) {
+        if (LoadInput(options, input, *capture) != ReadOk) continue;
+        if (checksChannel && capture->present[*options.channel] != 1) {
             ReportMissingChannel(input);
             all = false;
         }
+        if (!ViewFits(options, input, *capture)) all = false;
     }
     return all;
 }
@@ -542,6 +574,10 @@ int Run(const Options& options)
             }
         }
 
+        if (!ViewFits(options, input, *capture)) {
+            status = std::max(status, ExitUsage);
+            continue;
+        }
         if (const QString path = OutputPathOf(options, input); !path.isEmpty()) {
             const bool toStandardOutput = options.output == u"-";
             const bool overInput = !toStandardOutput && IsAnInput(options, path);
@@ -626,6 +662,6 @@ int main(int argc, char** argv)
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
     if (const QString why = CollidingOutputs(options); !why.isEmpty()) return UsageError(why);
-    if (!EveryInputHasTheChannel(options)) return ExitUsage;
+    if (!EveryInputFitsTheOptions(options)) return ExitUsage;
     return Run(options);
 }

@@ -298,8 +298,12 @@ TEST(ScreenRenderer, ColumnExtremesMatchBruteForce)
         const int32_t w = width(random);
         const int32_t count = w + 1 + static_cast<int32_t>(random() % 5000);
         std::vector<double> samples(count);
-        for (double& v : samples) // coarse values, so that ties occur
-            v = std::round(value(random) * 4) / 4;
+        // Coarse values, so that ties and zeros of both signs occur, and in some rounds NaNs,
+        // which never become an extreme unless they start a column.
+        const bool withNaN = round % 4 == 0;
+        for (double& v : samples)
+            v = withNaN && random() % 40 == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                              : std::round(value(random) * 4) / 4;
 
         std::vector<ColumnExtremes> fast(w);
         CollectColumnExtremes(samples.data(), count, w, 200, 50, fast.data());
@@ -593,5 +597,54 @@ TEST(ScreenRenderer, ViewBeyondTheRecordDrawsNoTrace)
         ScreenRenderer(capture, surface, Request(600, 400, c.first, c.count));
         EXPECT_EQ(surface.LinesIn(Ch1).size(), c.traceLines);
         EXPECT_EQ(surface.LinesIn(Grid).size(), 20u);
+    }
+}
+
+// Fewer samples than a quarter of the width: one dot per sample, centred on its polyline
+// point, in the trace colour; more samples draw no dots.
+TEST(ScreenRenderer, SampleDotsBelowAQuarterOfTheWidth)
+{
+    struct Case {
+        int32_t width;
+        int32_t height;
+        int32_t count;
+        bool paper;
+        int32_t radius; // -1: no dots
+    };
+    const Case cases[] = {
+        {600, 400, 1, false, 1},    {600, 400, 10, false, 1},   {600, 400, 149, false, 1},
+        {600, 400, 150, false, -1}, {600, 400, 600, false, -1}, {1200, 800, 20, true, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.count);
+        Capture capture = MakeCapture(1000);
+        for (int32_t i = 0; i < 1000; ++i)
+            capture.samples[SlotCh1][i] = std::sin(i * 0.3) * 3.0;
+        RenderRequest request = Request(c.width, c.height, 20, c.count);
+        request.paperStyle = c.paper;
+        request.originX = 7;
+        RecordingSurface surface;
+        surface.surfaceWidth = c.width + 7;
+        surface.surfaceHeight = c.height;
+        ScreenRenderer(capture, surface, request);
+        const Rgb colour = c.paper ? PaperCh1 : Ch1;
+        std::vector<RecordedOp> dots;
+        for (const RecordedOp& op : surface.ops)
+            if (op.kind == RecordedFill && op.colour == colour) dots.push_back(op);
+        if (c.radius < 0) {
+            EXPECT_TRUE(dots.empty());
+            continue;
+        }
+        ASSERT_EQ(dots.size(), static_cast<size_t>(c.count));
+        const int32_t halfY = c.height / 2;
+        const int32_t perDiv = c.height / 8;
+        for (int32_t i = 0; i < c.count; ++i) {
+            const int32_t x = static_cast<int32_t>(int64_t{c.width} * i / c.count);
+            const int32_t y = TraceRow(capture.samples[SlotCh1][20 + i], halfY, perDiv);
+            EXPECT_EQ(dots[i].x1, 7 + x - c.radius) << i;
+            EXPECT_EQ(dots[i].y1, y - c.radius) << i;
+            EXPECT_EQ(dots[i].x2, 2 * c.radius + 1);
+            EXPECT_EQ(dots[i].y2, 2 * c.radius + 1);
+        }
     }
 }
