@@ -37,6 +37,7 @@ bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 	@bench/startup.sh $(BUILD) 7
+	@bench/python_load.py $(BUILD) 7
 
 # The Debian package of the build, in $(BUILD); scripts/test-package.sh checks it.
 package: build

@@ -18,14 +18,14 @@ cleanup() {
 trap cleanup EXIT
 
 libs=""
-for lib in gui output screen analysis math readouts capture text; do
+for lib in gui output screen decode analysis math readouts capture text; do
     found=$(find "$build/src" -name "libkurvex_$lib.a" | head -n 1)
     [ -n "$found" ] && libs="$libs $found"
 done
 qt="$(pkg-config --cflags --libs Qt6Widgets Qt6PrintSupport)"
 flags="-std=c++20 -O2 -fPIC -DQT_NO_KEYWORDS -I$root/src -I$root/tests"
 g++ $flags "$root/bench/startup/probe_kurvex.cpp" "$root/tests/support/sav_builder.cpp" \
-    -o "$work/probe_kurvex" $libs $qt -lpng $(pkg-config --libs fftw3)
+    -o "$work/probe_kurvex" $libs $qt -lpng $(pkg-config --libs fftw3 libsigrokdecode python3-embed)
 g++ $flags "$root/bench/startup/probe_bare.cpp" -o "$work/probe_bare" $qt
 "$work/probe_kurvex" --write "$work/big.sav"
 

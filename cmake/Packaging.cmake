@@ -80,7 +80,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Shows the waveform files (.sav) of the UTD2052CEL, UTD2102CEL and UTD2025CL\n\
 oscilloscopes: zoom, cursors, measurements, automatic measurements, a spectrum\n\
 with harmonics and THD, a math trace, and export to PNG,\n\
-clipboard, paper, CSV and LTspice RAW. Includes kurvex-cli for batch work.")
+clipboard, paper, CSV, LTspice RAW and sigrok sessions. Includes kurvex-cli for\n\
+batch work and the Python module kurvex (captures as NumPy arrays).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://kurvex.example.org/")
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KURVEX_BUILD_NUMBER})
@@ -89,9 +90,18 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The platform plugins are loaded at run time, so no library dependency names them; help and
-# website open through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-dejavu-core | fonts-liberation")
+# website open through xdg-open. The bus decoders are Python files that libsigrokdecode loads
+# at run time; Debian ships them in the library's own package, named here for them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-qpa-plugins, xdg-utils, fonts-dejavu-core | fonts-liberation, libsigrokdecode4 (>= 0.5.3)")
 # German texts in the toolkit's own dialogs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The Python module is built for one interpreter version and hands out NumPy arrays.
+if(TARGET kurvex_python)
+  math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS
+         ", python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), "
+         "python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy")
+endif()
 include(CPack)

@@ -49,7 +49,7 @@ echo "package: $(basename "$deb") ($(du -h "$deb" | cut -f1))"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for needed in libqt6widgets6 libqt6gui6 libqt6core6 libpng16-16 libfftw3-double3 qt6-qpa-plugins \
-  xdg-utils; do
+  xdg-utils python3-numpy; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 
@@ -86,6 +86,12 @@ done
 
 example=$(ls "$source_dir"/examples/*.sav | head -n 1)
 version=$(dpkg-deb -f "$deb" Version)
+# The Python module lies where Debian's python3 looks, beside its type stubs, and loads a capture.
+site=$root/usr/lib/python3/dist-packages
+ls "$site"/kurvex.cpython-*.so >/dev/null 2>&1 || fail "the Python module is missing"
+[ -f "$site/kurvex.pyi" ] || fail "kurvex.pyi is missing"
+PYTHONPATH=$site /usr/bin/python3 -c 'import sys, kurvex; print(kurvex.load(sys.argv[1]).ch1.size)' \
+  "$example" >/dev/null || fail "the Python module cannot load a capture"
 check_programs() { # $1: directory holding kurvex and kurvex-cli
   local out
   out=$("$1/kurvex-cli" --version) || fail "kurvex-cli --version"

@@ -23,6 +23,14 @@ Built on {1}</translation>
         <source>Die Datei &quot;{0}&quot; kann nicht gefunden werden!</source>
         <translation>The file &quot;{0}&quot; cannot be found!</translation>
     </message>
+    <message>
+        <source>Es wurde kein Programm gefunden, das die Hilfe anzeigen kann. Die Hilfedatei liegt unter &quot;{0}&quot;.</source>
+        <translation>No program was found that can show the help. The help file is at &quot;{0}&quot;.</translation>
+    </message>
+    <message>
+        <source>Die Adresse &quot;{0}&quot; kann nicht geöffnet werden!</source>
+        <translation>The address &quot;{0}&quot; cannot be opened!</translation>
+    </message>
 </context>
 <context>
     <name>CaptureWindow</name>
@@ -77,6 +85,10 @@ Built on {1}</translation>
     <message>
         <source>Math: {0Sd5}V/DIV</source>
         <translation>Math: {0Sd5}V/DIV</translation>
+    </message>
+    <message>
+        <source> (unvollständig)</source>
+        <translation> (incomplete)</translation>
     </message>
 </context>
 <context>
@@ -234,6 +246,10 @@ Built on {1}</translation>
     <message>
         <source>UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*</source>
         <translation>UTD2052CEL, UTD2102CEL (*.sav)|*.sav|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>Warnung</source>
+        <translation>Warning</translation>
     </message>
 </context>
 <context>
@@ -502,6 +518,18 @@ Built on {1}</translation>
         <source>Zoom: {0} %</source>
         <translation>Zoom: {0} %</translation>
     </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Der Drucker &quot;{0}&quot; kann nicht gestartet werden!</source>
+        <translation>The printer &quot;{0}&quot; cannot be started!</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht erstellt werden!</source>
+        <translation>The file &quot;{0}&quot; cannot be created!</translation>
+    </message>
 </context>
 <context>
     <name>Readouts</name>
@@ -703,6 +731,14 @@ Built on {1}</translation>
     <message>
         <source> keine</source>
         <translation> none</translation>
+    </message>
+    <message>
+        <source>zu wenige Perioden für dieses Fenster</source>
+        <translation>too few periods for this window</translation>
+    </message>
+    <message>
+        <source>Oberwellen: ---</source>
+        <translation>Harmonics: ---</translation>
     </message>
 </context>
 <context>

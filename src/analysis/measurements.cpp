@@ -199,9 +199,14 @@ struct StateLevels {
     double base;
 };
 
-// The mode of bins [lo, hi) when it is clear, else nothing (see the header).
-std::optional<double> ClearMode(const std::vector<int32_t>& bins, size_t lo, size_t hi,
-                                double minimum, double binWidth)
+// The bins [from, to) of the clear mode of bins [lo, hi), or an empty band when there is
+// none (see the header).
+struct Band {
+    size_t from;
+    size_t to;
+};
+
+std::optional<Band> ClearMode(const std::vector<int32_t>& bins, size_t lo, size_t hi)
 {
     if (lo >= hi) return std::nullopt;
     int64_t partCount = 0;
@@ -213,11 +218,8 @@ std::optional<double> ClearMode(const std::vector<int32_t>& bins, size_t lo, siz
     const size_t from = mode >= lo + ModeBand ? mode - ModeBand : lo;
     const size_t to = std::min(hi, mode + ModeBand + 1);
     int64_t bandCount = 0;
-    double bandSum = 0;
-    for (size_t k = from; k < to; ++k) {
+    for (size_t k = from; k < to; ++k)
         bandCount += bins[k];
-        bandSum += bins[k] * (minimum + static_cast<double>(k) * binWidth);
-    }
     // Half of the part, and twice what an even spread over the part would put there: in a
     // part only a few steps wide, the band holds half of anything.
     const auto partBins = static_cast<int64_t>(hi - lo);
@@ -225,7 +227,7 @@ std::optional<double> ClearMode(const std::vector<int32_t>& bins, size_t lo, siz
     if (partCount == 0 || 2 * bandCount < partCount ||
         bandCount * partBins < 2 * bandBins * partCount)
         return std::nullopt;
-    return bandSum / static_cast<double>(bandCount);
+    return Band{from, to};
 }
 
 StateLevels FindStateLevels(const std::vector<double>& v, double minimum, double maximum,
@@ -238,18 +240,42 @@ StateLevels FindStateLevels(const std::vector<double>& v, double minimum, double
     if (!(binWidth > 0) || !std::isfinite(binWidth) || range / binWidth > MaxBins - 1)
         binWidth = range / (MaxBins - 1);
     if (!(binWidth > 0)) return {maximum, minimum}; // a range too small to divide
-    const auto binCount = static_cast<size_t>(range / binWidth + 0.5) + 1;
+    // Class indices are whole numbers of steps above the minimum. A channel's samples lie on
+    // the grid of its steps, so rounding the quotient gives the exact step count whatever
+    // the quotient's last bit; the middle of the range is then decided in integers too.
+    const auto lastBin = static_cast<size_t>(std::llround(range / binWidth));
+    const size_t binCount = lastBin + 1;
+    const auto classOf = [&](double x) {
+        return std::min(static_cast<size_t>(std::llround((x - minimum) / binWidth)), lastBin);
+    };
     std::vector<int32_t> bins(binCount);
-    for (const double x : v) {
-        if (!std::isfinite(x)) continue;
-        const auto k = static_cast<size_t>((x - minimum) / binWidth + 0.5);
-        ++bins[std::min(k, binCount - 1)];
+    for (const double x : v)
+        if (std::isfinite(x)) ++bins[classOf(x)];
+    // Class k is at or above the middle when 2 k >= lastBin.
+    const size_t split = (lastBin + 1) / 2;
+    const std::optional<Band> top = ClearMode(bins, split, binCount);
+    const std::optional<Band> base = ClearMode(bins, 0, split);
+    // A level is the mean of the samples themselves, summed exactly: a state at exactly 0 V
+    // reads 0, and one at the maximum has no overshoot of a few ulps.
+    SampleSum topSum;
+    SampleSum baseSum;
+    uint32_t topCount = 0;
+    uint32_t baseCount = 0;
+    if (top || base) {
+        for (const double x : v) {
+            if (!std::isfinite(x)) continue;
+            const size_t k = classOf(x);
+            if (top && k >= top->from && k < top->to) {
+                topSum.Add(x);
+                ++topCount;
+            } else if (base && k >= base->from && k < base->to) {
+                baseSum.Add(x);
+                ++baseCount;
+            }
+        }
     }
-    // The first bin whose centre is at or above the middle of the range.
-    const auto split = std::min(binCount, static_cast<size_t>(std::ceil(range / 2 / binWidth)));
-    const std::optional<double> top = ClearMode(bins, split, binCount, minimum, binWidth);
-    const std::optional<double> base = ClearMode(bins, 0, split, minimum, binWidth);
-    return {top.value_or(maximum), base.value_or(minimum)};
+    return {top ? topSum.Quotient(topCount) : maximum,
+            base ? baseSum.Quotient(baseCount) : minimum};
 }
 
 // What one slot's samples give on their own; delay and phase need CH1 as well.
@@ -421,7 +447,9 @@ MeasurementTable MeasureAll(const Capture& capture, int32_t first, int32_t last)
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (capture.present[slot] != 1 || !capture.samples[slot]) continue;
         table.present[slot] = 1;
-        SlotAnalysis analysis = AnalyseSlot(capture, slot, first, last);
+        const int32_t slotLast = std::min(last, PresentSamples(capture, slot) - 1);
+        if (slotLast < first) continue; // nothing of the range is in the file
+        SlotAnalysis analysis = AnalyseSlot(capture, slot, first, slotLast);
         table.channels[slot] = analysis.values;
         if (slot == SlotCh1) {
             ch1Edges = std::move(analysis.edges);

@@ -6,7 +6,8 @@
 // State levels (top and base): the samples of a channel are sorted into a histogram with
 // one bin per sample step (1/25 division of the channel's scale; at most 65536 bins, wider
 // when a math trace spans more). The bins at or above the middle of the range form the
-// upper part, the others the lower part. In each part the fullest bin is its mode. The mode
+// upper part, the others the lower part (bins are counted in whole steps, so the bin at the
+// very middle is upper at every scale). In each part the fullest bin is its mode. The mode
 // is clear when the bins within two steps of it hold at least half of that part's samples,
 // and at least twice the share that an even spread over the part would give them (in a part
 // only a few steps wide, five bins hold half of anything): the level is then the mean of
@@ -20,8 +21,10 @@
 // one side and then the 90 % level on the other; its time at a level is its first crossing
 // of that level after it left the far one, interpolated linearly between the two samples.
 //
-// Samples that are not finite (a math trace that divided by zero) are left out: the level
-// measurements take the finite ones, and no edge, width or period spans such a sample.
+// Samples a cut file does not hold are not measured: a slot's range ends at its last
+// present sample. Samples that are not finite (a math trace that divided by zero) are left
+// out: the level measurements take the finite ones, and no edge, width or period spans such
+// a sample.
 #pragma once
 
 #include "capture/capture.h"

@@ -163,133 +163,211 @@ double WindowResponse(int32_t kind, int32_t n, double offset)
     return std::abs(response);
 }
 
-// Where between bin - 1/2 and bin + 1/2 a single tone must lie for its two neighbours to
-// differ by `neighbourRatioDb` (right minus left): the window's own response solved by
-// regula falsi from the parabola's guess. A parabola alone misplaces a tone by a tenth of
-// a bin under the flat top, whose peak is anything but parabolic.
-double ToneOffset(int32_t kind, int32_t n, double neighbourRatioDb, double guess)
-{
-    const auto mismatch = [&](double offset) {
-        return Dbv(WindowResponse(kind, n, offset - 1)) - Dbv(WindowResponse(kind, n, offset + 1)) -
-               neighbourRatioDb;
-    };
-    double lo = -0.5;
-    double hi = 0.5;
-    double fLo = mismatch(lo);
-    double fHi = mismatch(hi);
-    if (!(fLo < 0 && fHi > 0)) return guess;
-    double offset = guess;
-    int32_t side = 0;
-    for (int32_t iteration = 0; iteration < 20; ++iteration) {
-        const double f = mismatch(offset);
-        if (std::fabs(f) < 1e-6) break;
-        if (f < 0) {
-            lo = offset;
-            fLo = f;
-            if (side == -1) fHi /= 2; // Illinois: keep a stuck end from stalling the search
-            side = -1;
-        } else {
-            hi = offset;
-            fHi = f;
-            if (side == 1) fLo /= 2;
-            side = 1;
-        }
-        offset = lo - fLo * (hi - lo) / (fHi - fLo);
-        if (hi - lo < 1e-7) break;
-    }
-    return offset;
-}
-
-// A bin's level with the one-sided factor taken out again: the DC bin and the Nyquist bin
-// of an even length are not doubled, so their neighbours' shape must be compared without it.
-double ShapeDb(const Spectrum& spectrum, int32_t bin)
+// A bin's value in the units of a tone's amplitude response: the one-sided factor that
+// doubles every bin but DC and the Nyquist bin of an even length is taken out again, so
+// that the window's shape compares alike on both sides of a peak near either end.
+double ShapeValue(const Spectrum& spectrum, int32_t bin)
 {
     const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
     const bool single = bin == 0 || (bin == last && spectrum.sampleCount % 2 == 0);
-    return spectrum.dbv[bin] + (single ? 0.0 : -20.0 * std::log10(std::numbers::sqrt2));
+    return spectrum.rms[static_cast<size_t>(bin)] / (single ? 1.0 : std::numbers::sqrt2);
 }
 
-// Frequency and level of the tone behind the local maximum at `bin`: a parabola through the
-// log levels of the bin and its neighbours places the tone between bins, and the window's
-// own response at that place undoes the loss of a tone that falls between two bins.
-SpectrumPeak RefinePeak(const Spectrum& spectrum, int32_t bin)
+// The bins on each side of a tone's bin that the fit of the window's response reads: those
+// well inside its main lobe, and for the rectangle, whose lobe ends at the next bin, the
+// two neighbours.
+int32_t FitReach(int32_t window)
 {
-    SpectrumPeak peak{bin, BinFrequency(spectrum, bin), spectrum.rms[bin], spectrum.dbv[bin]};
+    return std::max(1, SpectrumMainLobeBins(window) - 1);
+}
+
+// The window's response to a tone `offset` bins from `centre`, fitted by least squares to
+// the bins centre - reach .. centre + reach: sum (value - level x shape)^2 is smallest for
+// level = sum(value x shape) / sum(shape^2). Returns that level (the tone's amplitude in
+// bin units) and, through `residual`, the squared misfit.
+double FitLevel(const Spectrum& spectrum, int32_t centre, double offset, double* residual)
+{
     const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
-    if (bin < 1 || bin >= last || !(spectrum.rms[bin] > 0)) return peak;
-    // A neighbour at the level of rounding noise carries no shape: a tone exactly on a bin
-    // of the rectangular window leaves its neighbours at 1e-17 of its level.
-    const double floor = spectrum.rms[bin] * 1e-9;
-    if (!(spectrum.rms[bin - 1] > floor) || !(spectrum.rms[bin + 1] > floor)) return peak;
-    const double a = ShapeDb(spectrum, bin - 1);
-    const double b = ShapeDb(spectrum, bin);
-    const double c = ShapeDb(spectrum, bin + 1);
-    const double curvature = a - 2.0 * b + c;
-    if (!(curvature < 0)) return peak;
+    const int32_t reach = FitReach(spectrum.window);
     const int32_t n = spectrum.sampleCount;
-    const double guess = std::clamp(0.5 * (a - c) / curvature, -0.5, 0.5);
-    const double offset = ToneOffset(spectrum.window, n, c - a, guess);
-    peak.frequency = (bin + offset) * spectrum.binWidth;
-    const double gain =
-        WindowResponse(spectrum.window, n, offset) / WindowResponse(spectrum.window, n, 0.0);
-    if (gain > 0) peak.rms = spectrum.rms[bin] / gain;
+    const double peakGain = WindowResponse(spectrum.window, n, 0.0);
+    double valueShape = 0;
+    double shapeShape = 0;
+    double valueValue = 0;
+    // The bins of the DC line's own lobe hold its leakage: a tone above them is fitted to
+    // the bins of its lobe that lie clear of DC.
+    const int32_t lobe = SpectrumMainLobeBins(spectrum.window);
+    const int32_t lowest = centre >= lobe ? lobe : 0;
+    for (int32_t j = -reach; j <= reach; ++j) {
+        const int32_t bin = centre + j;
+        if (bin < lowest || bin > last) continue;
+        const double shape = WindowResponse(spectrum.window, n, offset - j) / peakGain;
+        const double value = ShapeValue(spectrum, bin);
+        valueShape += value * shape;
+        shapeShape += shape * shape;
+        valueValue += value * value;
+    }
+    if (!(shapeShape > 0)) return 0.0;
+    if (residual) *residual = valueValue - valueShape * valueShape / shapeShape;
+    return std::max(0.0, valueShape / shapeShape);
+}
+
+SpectrumPeak PeakAt(const Spectrum& spectrum, int32_t bin, double offset, double amplitude)
+{
+    const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
+    const bool single = bin == 0 || (bin == last && spectrum.sampleCount % 2 == 0);
+    SpectrumPeak peak{bin, (bin + offset) * spectrum.binWidth,
+                      single ? amplitude : amplitude * std::numbers::sqrt2, 0.0};
     peak.dbv = Dbv(peak.rms);
     return peak;
 }
 
-void FindPeaks(Spectrum& spectrum)
+// Frequency and level of the tone behind the local maximum at `bin`: the place within half a
+// bin where the window's own response fits the bins of its main lobe best. All of the lobe
+// is read, not the ratio of two bins: beside a tone that sits on its bin the rectangle's
+// neighbours hold nothing but quantisation noise, and their ratio would move the tone.
+SpectrumPeak RefinePeak(const Spectrum& spectrum, int32_t bin)
 {
     const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
-    const std::vector<double>& rms = spectrum.rms;
+    if (bin < 1 || bin >= last || !(spectrum.rms[static_cast<size_t>(bin)] > 0))
+        return PeakAt(spectrum, bin, 0.0, ShapeValue(spectrum, bin));
+    const auto misfit = [&](double offset) {
+        double residual = 0;
+        FitLevel(spectrum, bin, offset, &residual);
+        return residual;
+    };
+    // A coarse scan finds the basin, golden sections narrow it down.
+    constexpr int32_t Steps = 20;
+    double best = 0.0;
+    double bestMisfit = misfit(0.0);
+    for (int32_t i = 0; i <= Steps; ++i) {
+        const double offset = -0.5 + static_cast<double>(i) / Steps;
+        const double m = misfit(offset);
+        if (m < bestMisfit) {
+            bestMisfit = m;
+            best = offset;
+        }
+    }
+    double lo = std::max(-0.5, best - 1.0 / Steps);
+    double hi = std::min(0.5, best + 1.0 / Steps);
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double x1 = hi - ratio * (hi - lo);
+    double x2 = lo + ratio * (hi - lo);
+    double m1 = misfit(x1);
+    double m2 = misfit(x2);
+    while (hi - lo > 1e-6) {
+        if (m1 <= m2) {
+            hi = x2;
+            x2 = x1;
+            m2 = m1;
+            x1 = hi - ratio * (hi - lo);
+            m1 = misfit(x1);
+        } else {
+            lo = x1;
+            x1 = x2;
+            m1 = m2;
+            x2 = lo + ratio * (hi - lo);
+            m2 = misfit(x2);
+        }
+    }
+    double offset = (lo + hi) / 2;
+    if (misfit(offset) > bestMisfit) offset = best;
+    return PeakAt(spectrum, bin, offset, FitLevel(spectrum, bin, offset, nullptr));
+}
+
+double MedianLevel(const std::vector<double>& rms)
+{
+    std::vector<double> sorted = rms;
+    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
+    std::nth_element(sorted.begin(), middle, sorted.end());
+    return *middle;
+}
+
+// A fundamental carries at least this share of the signal's AC power (-25 dB): a tone
+// hidden in the DC lobe (one or two periods under a wide window) leaves only noise peaks
+// outside it, and one of those must not pass for the fundamental. A pulse train of 1 %
+// duty still puts -17 dB into its fundamental.
+constexpr double MinimumShare = 0.00316;
+
+// Peaks: local maxima at least PeakAboveMedianDb above the median of all bins (the noise
+// floor of any signal with fewer lines than bins), and not inside the main lobe of a larger
+// one, DC included. The strongest of them is the fundamental when it lies at least one main
+// lobe above 0 Hz: anything closer cannot be told from the window's image of the DC level.
+void FindPeaks(Spectrum& spectrum, double acPower)
+{
+    const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
+    const int32_t lobe = SpectrumMainLobeBins(spectrum.window);
+    // Compared in amplitude units: the RMS of DC is not doubled, so next to it the window's
+    // own leakage would otherwise stand higher than the DC line.
+    std::vector<double> rms(spectrum.rms.size());
+    for (int32_t k = 0; k <= last; ++k)
+        rms[static_cast<size_t>(k)] = ShapeValue(spectrum, k);
     // The transform's rounding leaves every empty bin at about 1e-16 of the signal; local
     // maxima down there are no peaks (a flat line has none).
     SampleSum power;
     for (double value : rms)
         power.Add(value * value);
-    const double floor = std::sqrt(power.Total()) * 1e-10;
+    const double floor = std::max(std::sqrt(power.Total()) * 1e-10,
+                                  MedianLevel(rms) * std::pow(10.0, PeakAboveMedianDb / 20));
 
     std::vector<int32_t> maxima;
+    if (last >= 1 && rms[0] > rms[1]) maxima.push_back(0);
     for (int32_t k = 1; k <= last; ++k) {
-        if (!(rms[k] > floor) || !(rms[k] > rms[k - 1])) continue;
+        if (!(rms[k] > rms[k - 1])) continue;
         if (k < last && rms[k] < rms[k + 1]) continue;
         maxima.push_back(k);
     }
     const auto stronger = [&](int32_t x, int32_t y) {
         return rms[x] != rms[y] ? rms[x] > rms[y] : x < y;
     };
-    const size_t kept = std::min<size_t>(maxima.size(), SpectrumMaxPeaks);
-    std::partial_sort(maxima.begin(), maxima.begin() + static_cast<std::ptrdiff_t>(kept),
-                      maxima.end(), stronger);
-    for (size_t i = 0; i < kept; ++i)
-        spectrum.peaks.push_back(RefinePeak(spectrum, maxima[i]));
+    std::sort(maxima.begin(), maxima.end(), stronger);
+    // The strongest maximum above 0 Hz, inside the DC lobe or not: a tone of too few periods
+    // hides there, and a harmonic or noise must not be promoted in its place.
+    const auto strongest = std::find_if(maxima.begin(), maxima.end(),
+                                        [&](int32_t k) { return k != 0 && rms[k] > floor; });
+    std::vector<int32_t> kept;
+    for (const int32_t k : maxima) {
+        const bool inLobe = std::any_of(kept.begin(), kept.end(),
+                                        [&](int32_t other) { return std::abs(other - k) < lobe; });
+        if (inLobe) continue;
+        kept.push_back(k); // DC as well: its lobe hides what the window leaks next to it
+        if (k == 0 || !(rms[k] > floor)) continue;
+        // The strongest peak is the fundamental unless it lies within L bins of 0 Hz: then
+        // there is none.
+        if (k == *strongest && k >= lobe && !(rms[k] * rms[k] * 2 < acPower * MinimumShare)) {
+            spectrum.periodic = true;
+            spectrum.fundamental = RefinePeak(spectrum, k);
+        }
+        if (spectrum.peaks.size() < SpectrumMaxPeaks)
+            spectrum.peaks.push_back(k == spectrum.fundamental.bin && spectrum.periodic
+                                         ? spectrum.fundamental
+                                         : RefinePeak(spectrum, k));
+    }
 }
 
-// Harmonic k is the local maximum within one bin of k times the fundamental's frequency.
-// Where there is none, the harmonic is below the noise: its level is that of the bin nearest
-// to the place where it would be, so that THD still counts what is there.
+// Harmonic k is measured where it must be, at k times the fundamental's frequency: the
+// window's response placed there and fitted to the bins around it, whether or not they
+// hold a local maximum. That needs the fundamental two main lobes above 0 Hz; closer, the
+// lobes of neighbouring harmonics overlap and would be counted twice.
 void FindHarmonics(Spectrum& spectrum)
 {
-    if (spectrum.peaks.empty()) return;
-    spectrum.periodic = true;
-    spectrum.fundamental = spectrum.peaks.front();
+    if (!spectrum.periodic) return;
     const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
-    const std::vector<double>& rms = spectrum.rms;
     const double fundamentalBins = spectrum.fundamental.frequency / spectrum.binWidth;
+    // A quarter bin of slack: a tone on bin 2 L must not lose its harmonics to noise that
+    // places it a hair lower.
+    if (fundamentalBins < 2.0 * SpectrumMainLobeBins(spectrum.window) - 0.25) {
+        spectrum.tooFewPeriods = true;
+        return;
+    }
     SampleSum power;
     for (int32_t k = 2; k <= HighestHarmonic; ++k) {
         const double place = k * fundamentalBins;
-        if (place > last + 0.5) break;
-        const int32_t centre = std::clamp(static_cast<int32_t>(std::lround(place)), 1, last);
-        int32_t best = centre;
-        for (int32_t bin = std::max(1, centre - 1); bin <= std::min(last, centre + 1); ++bin)
-            if (rms[bin] > rms[best]) best = bin;
-        const bool localMaximum =
-            rms[best] > rms[best - 1] && (best == last || rms[best] >= rms[best + 1]);
-        SpectrumPeak harmonic = RefinePeak(spectrum, localMaximum ? best : centre);
-        if (!localMaximum || std::fabs(harmonic.frequency / spectrum.binWidth - place) > 1.0) {
-            harmonic = SpectrumPeak{centre, k * spectrum.fundamental.frequency, rms[centre],
-                                    spectrum.dbv[centre]};
-        }
+        // Below the Nyquist frequency, with the bins of its lobe inside the spectrum.
+        if (place > last - 0.5) break;
+        const auto centre = static_cast<int32_t>(std::lround(place));
+        const double amplitude = FitLevel(spectrum, centre, place - centre, nullptr);
+        SpectrumPeak harmonic = PeakAt(spectrum, centre, place - centre, amplitude);
         spectrum.harmonics[k - 2] = harmonic;
         spectrum.harmonicCount = k - 1;
         power.Add(harmonic.rms * harmonic.rms);
@@ -303,6 +381,17 @@ void FindHarmonics(Spectrum& spectrum)
 }
 
 } // namespace
+
+int32_t SpectrumMainLobeBins(int32_t kind)
+{
+    static constexpr int32_t lobes[SpectrumWindowCount] = {1, 2, 4, 5};
+    return kind >= 0 && kind < SpectrumWindowCount ? lobes[kind] : 1;
+}
+
+QString TooFewPeriodsText()
+{
+    return SpectrumAnalysis::tr("zu wenige Perioden für dieses Fenster");
+}
 
 QString SpectrumWindowName(int32_t kind)
 {
@@ -374,8 +463,20 @@ void ComputeSpectrum(Spectrum& spectrum, const double* samples, int32_t count,
         return;
     }
     const WindowCache& w = CachedWindow(spectrum.window, count);
+    SampleSum sum;
     for (int32_t i = 0; i < count; ++i)
-        scratch.input[i] = samples[i] * w.values[static_cast<size_t>(i)];
+        sum.Add(samples[i]);
+    const double mean = sum.Quotient(static_cast<uint32_t>(count));
+    // The windowed AC power in V RMS squared: a tone of RMS R gives about R^2.
+    double acPower = 0;
+    double windowPower = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const double wi = w.values[static_cast<size_t>(i)];
+        scratch.input[i] = samples[i] * wi;
+        acPower += (samples[i] - mean) * (samples[i] - mean) * wi * wi;
+        windowPower += wi * wi;
+    }
+    acPower = windowPower > 0 ? acPower / windowPower : 0.0;
     fftw_execute_dft_r2c(plan, scratch.input, scratch.output);
 
     // A sine of amplitude A gives A / 2 x sum(w) in its bin; dividing by the sum undoes the
@@ -394,14 +495,16 @@ void ComputeSpectrum(Spectrum& spectrum, const double* samples, int32_t count,
         spectrum.rms[static_cast<size_t>(k)] = rms;
         spectrum.dbv[static_cast<size_t>(k)] = Dbv(rms);
     }
-    FindPeaks(spectrum);
+    FindPeaks(spectrum, acPower);
     FindHarmonics(spectrum);
 }
 
 void ComputeCaptureSpectrum(Spectrum& spectrum, const Capture& capture, int32_t slot, int32_t first,
                             int32_t last, int32_t window)
 {
-    const int32_t n = capture.samplesPerChannel;
+    // Samples a cut file does not hold are not in the range: the spectrum is of the ones
+    // that were measured.
+    const int32_t n = slot >= 0 && slot < SlotCount ? PresentSamples(capture, slot) : 0;
     if (first > last) std::swap(first, last);
     first = std::max(first, 0);
     last = std::min(last, n - 1);
@@ -419,30 +522,39 @@ int32_t CachedSpectrumPlans()
     return static_cast<int32_t>(Scratch().plans.size());
 }
 
-QString SpectrumReadoutText(const Spectrum& spectrum)
+QString SpectrumReadoutText(const Spectrum& spectrum, bool volts)
 {
     if (spectrum.status != SpectrumOk) return SpectrumStatusText(spectrum.status);
-    const auto level = [](const SpectrumPeak& peak) {
-        return FormatText(u"{0Sd5}Hz   {1d4} dBV", KindFloat64, &peak.frequency, KindFloat64,
-                          &peak.dbv);
+    const auto level = [volts](const SpectrumPeak& peak) {
+        return volts ? FormatText(u"{0Sd5}Hz   {1Sd5}V", KindFloat64, &peak.frequency, KindFloat64,
+                                  &peak.rms)
+                     : FormatText(u"{0Sd5}Hz   {1d4} dBV", KindFloat64, &peak.frequency,
+                                  KindFloat64, &peak.dbv);
     };
-    QString text;
-    if (spectrum.periodic) {
-        text += SpectrumAnalysis::tr("Grundwelle: ") + level(spectrum.fundamental) + u"\r\n"_s;
+    QString text = SpectrumAnalysis::tr("Grundwelle: ") +
+                   (spectrum.periodic ? level(spectrum.fundamental) : u"---"_s);
+    text += u"\r\n"_s;
+    if (spectrum.periodic && spectrum.tooFewPeriods) {
+        text += SpectrumAnalysis::tr("Oberwellen: ---") + u"\r\nTHD: ---   ("_s +
+                TooFewPeriodsText() + u")\r\n"_s;
+    } else if (spectrum.periodic) {
         for (int32_t k = 2; k < 2 + spectrum.harmonicCount; ++k)
             text += FormatText(SpectrumAnalysis::tr("Oberwelle {0}: "), KindInt32, &k) +
                     level(spectrum.harmonics[k - 2]) + u"\r\n"_s;
         if (spectrum.hasThd)
             text += FormatText(u"THD: {0d4} %   {1d4} dB\r\n", KindFloat64, &spectrum.thdPercent,
                                KindFloat64, &spectrum.thdDb);
-        text += u"\r\n"_s;
+        else
+            text += u"THD: ---\r\n"_s;
     }
-    text += SpectrumAnalysis::tr("Spitzen:");
+    text += u"\r\n"_s + SpectrumAnalysis::tr("Spitzen:");
     if (spectrum.peaks.empty()) text += SpectrumAnalysis::tr(" keine");
     for (size_t i = 0; i < spectrum.peaks.size(); ++i) {
         const auto number = static_cast<int32_t>(i + 1);
         text += FormatText(u"\r\n{0}: ", KindInt32, &number) + level(spectrum.peaks[i]);
     }
+    // The DC bin is the mean of the windowed samples: the plain mean only when the range
+    // holds whole periods, since a window weighs the middle of the range more.
     const double dc = spectrum.rms.front();
     text += FormatText(u"\r\n\r\nDC: {0Sd5}V", KindFloat64, &dc);
     return text;

@@ -2,6 +2,16 @@
 // The spectrum of one channel: a window function, FFTW's real transform, one-sided RMS
 // levels per bin, the strongest peaks, and for a periodic signal its fundamental,
 // harmonics and THD. Pure functions over sample values; nothing here touches a widget.
+//
+// The readouts state a number only where the window lets it be right. L is the window's
+// main-lobe half-width in bins (SpectrumMainLobeBins). Peaks are local maxima at least
+// 15 dB above the median of all bins and outside the main lobe of a larger one (DC
+// included); at most 10, strongest first. Each is placed and levelled by fitting the
+// window's own response to the bins of its lobe. The fundamental is the strongest peak when it
+// lies at least L bins above 0 Hz; nearer, it cannot be told from the DC level's lobe. Harmonics
+// 2..10 (below Nyquist) and THD need the fundamental at least 2 L bins up, so that the
+// lobes of neighbouring harmonics do not overlap; each is measured at k times the
+// fundamental's frequency, never at a neighbouring maximum.
 #pragma once
 
 #include "capture/capture.h"
@@ -34,7 +44,11 @@ enum SpectrumStatus : int32_t {
 // The viewer's sentence for a status; empty for SpectrumOk.
 QString SpectrumStatusText(int32_t status);
 
+// L: rectangle 1, Hann 2, Blackman-Harris 4, flat-top 5 (1 for any other kind).
+int32_t SpectrumMainLobeBins(int32_t kind);
+
 constexpr int32_t SpectrumMaxPeaks = 10;
+constexpr double PeakAboveMedianDb = 15.0;
 constexpr int32_t HighestHarmonic = 10;
 
 struct SpectrumPeak {
@@ -56,7 +70,8 @@ struct Spectrum {
     std::vector<SpectrumPeak> peaks; // strongest first, at most SpectrumMaxPeaks
     bool periodic;                   // a fundamental was found
     SpectrumPeak fundamental;
-    int32_t harmonicCount;                   // harmonics 2 .. 1 + harmonicCount lie below Nyquist
+    bool tooFewPeriods;    // a fundamental below 2 L bins: no harmonics and no THD
+    int32_t harmonicCount; // harmonics 2 .. 1 + harmonicCount lie below Nyquist
     SpectrumPeak harmonics[HighestHarmonic]; // index k - 2 for harmonic k
     bool hasThd;
     double thdPercent;
@@ -71,7 +86,8 @@ void ComputeSpectrum(Spectrum& spectrum, const double* samples, int32_t count,
                      double sampleInterval, int32_t window);
 
 // The spectrum of samples first .. last (both included, either order) of one slot of a
-// capture, in volts, with the capture's sample interval. The range is clipped to the record.
+// capture, in volts, with the capture's sample interval. The range is clipped to the
+// samples the file holds.
 void ComputeCaptureSpectrum(Spectrum& spectrum, const Capture& capture, int32_t slot, int32_t first,
                             int32_t last, int32_t window);
 
@@ -80,9 +96,13 @@ inline double BinFrequency(const Spectrum& spectrum, int32_t bin)
     return bin * spectrum.binWidth;
 }
 
-// The readout beside the plot: peak list, fundamental, harmonics and THD, CR LF between
-// lines; the status text when there is no spectrum.
-QString SpectrumReadoutText(const Spectrum& spectrum);
+// The readout beside the plot: fundamental, harmonics and THD ("---" where there is none,
+// with the reason when there are too few periods), peak list and DC, CR LF between lines;
+// levels in dBV, or in V RMS with `volts`. The status text when there is no spectrum.
+QString SpectrumReadoutText(const Spectrum& spectrum, bool volts = false);
+
+// Why a measured fundamental has no harmonics: "zu wenige Perioden für dieses Fenster".
+QString TooFewPeriodsText();
 
 // How many transform plans are kept (the benchmark and the tests look at the cache).
 int32_t CachedSpectrumPlans();

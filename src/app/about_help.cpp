@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "capture/file_name.h"
 #include "platform/platform.h"
 #include "text/format_text.h"
 
@@ -25,12 +26,29 @@ void QtAboutBox(QWidget* owner, const QString& caption, const QString& text, con
     box.exec();
 }
 
+// Without a browser or help viewer nothing would happen at all: the help file's place is
+// then told instead, so that it can be opened by hand.
 void QtOpenUrl(const QUrl& url)
 {
     // The viewer may run with the session bus turned off (see main); the browser gets the
     // environment the viewer was started with.
     if (qgetenv("DBUS_SESSION_BUS_ADDRESS") == "disabled:") qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url)) return;
+    if (url.isLocalFile()) {
+        const QString path = VisibleFileName(url.toLocalFile());
+        ShowErrorBox(
+            App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
+            FormatText(QCoreApplication::translate(
+                           "AboutHelp", "Es wurde kein Programm gefunden, das die Hilfe "
+                                        "anzeigen kann. Die Hilfedatei liegt unter \"{0}\"."),
+                       path));
+        return;
+    }
+    const QString address = url.toString();
+    ShowErrorBox(App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
+                 FormatText(QCoreApplication::translate(
+                                "AboutHelp", "Die Adresse \"{0}\" kann nicht geöffnet werden!"),
+                            address));
 }
 
 AboutHelpHooks DefaultHooks()

@@ -11,6 +11,14 @@
 
 using namespace Qt::StringLiterals;
 
+// A capture whose file was cut short opens with the samples it holds, and says so once.
+static void WarnIfIncomplete(const Capture& capture)
+{
+    if (CaptureIncomplete(capture))
+        ShowErrorBox(App().mainFrame, QCoreApplication::translate("MainFrame", "Warnung"),
+                     IncompleteMessage(capture));
+}
+
 bool OpenCapture(const QString& path)
 {
     AppState& app = App();
@@ -24,6 +32,7 @@ bool OpenCapture(const QString& path)
         RefreshCaptureWindow();
         sub->show();
         app.mdiArea->setActiveSubWindow(sub);
+        WarnIfIncomplete(window->capture);
         return true;
     }
 

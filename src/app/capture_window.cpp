@@ -44,6 +44,15 @@
 
 using namespace Qt::StringLiterals;
 
+// The window title: the file name, marked when the file was cut short.
+static QString CaptureTitle(const Capture& capture)
+{
+    QString title = VisibleFileName(QFileInfo(capture.filePath).fileName());
+    if (CaptureIncomplete(capture))
+        title += QCoreApplication::translate("CaptureWindow", " (unvollständig)");
+    return title;
+}
+
 static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t type, int32_t x)
 {
     if (FindCaptureWindow(window)) HandleCaptureControl(control, type, x);
@@ -342,8 +351,7 @@ void RefreshCaptureWindow()
         QStringList others;
         for (const auto& entry : App().captureWindows)
             if (entry.get() != &w) others.append(entry->window->windowTitle());
-        w.window->setWindowTitle(
-            NumberedTitle(VisibleFileName(QFileInfo(c.filePath).fileName()), others));
+        w.window->setWindowTitle(NumberedTitle(CaptureTitle(c), others));
     }
     if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
     if (bits & StaleNew) FillSettingsList(w);

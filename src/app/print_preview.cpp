@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/fixed_dialog.h"
+#include "platform/platform.h"
 #include "platform/print_platform.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
@@ -246,11 +247,29 @@ void PrintScreen()
 
     printer.setDocName(PrintDocumentName(window.capture.filePath));
     QPainter painter;
-    // Starting the document starts its one page; a printer that refuses prints nothing.
-    if (!painter.begin(&printer)) return;
+    // Starting the document starts its one page; a printer that refuses says so.
+    if (!painter.begin(&printer)) {
+        ShowPrintStartError(app.mainFrame, printer);
+        return;
+    }
     PainterSurface surface(&painter);
     ScreenRenderer(window.capture, surface,
                    PageRenderRequest(window.view, layout.screenX, layout.screenY,
                                      layout.screenWidth, layout.screenHeight, false));
     painter.end();
+}
+
+void ShowPrintStartError(QWidget* owner, const QPrinter& printer)
+{
+    const QString file = printer.outputFileName();
+    const QString name = file.isEmpty() ? printer.printerName() : file;
+    ShowErrorBox(
+        owner, QCoreApplication::translate("PrintPreview", "Fehler"),
+        file.isEmpty()
+            ? FormatText(QCoreApplication::translate(
+                             "PrintPreview", "Der Drucker \"{0}\" kann nicht gestartet werden!"),
+                         name)
+            : FormatText(QCoreApplication::translate(
+                             "PrintPreview", "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                         name));
 }

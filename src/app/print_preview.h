@@ -4,6 +4,8 @@
 // and the printed page in the paper style.
 #pragma once
 
+class QPrinter;
+
 #include "app/capture_window.h"
 #include "output/print_layout.h"
 
@@ -27,3 +29,7 @@ int32_t PrintPreviewDialog(QWidget* owner, const CaptureWindow& window, PrintLay
 // The name of the print job: the capture's file name without directory and extension,
 // then " - Kurvex".
 QString PrintDocumentName(const QString& filePath);
+
+// "Fehler" with the reason when a printer or PDF file could not be started: the printer's
+// name, or the file that cannot be created.
+void ShowPrintStartError(QWidget* owner, const QPrinter& printer);

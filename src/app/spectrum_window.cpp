@@ -142,6 +142,13 @@ void ShowPick(SpectrumWindow& window)
 }
 
 // Recomputes when the input changed or the samples behind it did (new capture, new math).
+// The readout beside the plot, its levels in the unit of the scale.
+void ShowReadout(SpectrumWindow& window)
+{
+    window.readout->setPlainText(
+        BoxText(SpectrumReadoutText(window.spectrum, window.scaleBox->currentIndex() == 1)));
+}
+
 void Update(SpectrumWindow& window, CaptureWindow& owner, bool samplesChanged)
 {
     const SpectrumInput input = InputFor(window, owner);
@@ -152,7 +159,7 @@ void Update(SpectrumWindow& window, CaptureWindow& owner, bool samplesChanged)
                            input.window);
     ++window.computations;
     if (window.markerBin >= static_cast<int32_t>(window.spectrum.rms.size())) window.markerBin = -1;
-    window.readout->setPlainText(BoxText(SpectrumReadoutText(window.spectrum)));
+    ShowReadout(window);
     ShowPick(window);
     Redraw(window);
 }
@@ -307,8 +314,11 @@ void OpenSpectrumWindow(CaptureWindow& owner)
                      [widget] { ControlChanged(widget, true); });
     QObject::connect(w.windowBox, &QComboBox::currentIndexChanged, widget,
                      [widget] { ControlChanged(widget, true); });
-    QObject::connect(w.scaleBox, &QComboBox::currentIndexChanged, widget,
-                     [widget] { ControlChanged(widget, false); });
+    QObject::connect(w.scaleBox, &QComboBox::currentIndexChanged, widget, [widget] {
+        if (SpectrumWindow* window = SpectrumWindowOf(widget); window && window->computed)
+            ShowReadout(*window);
+        ControlChanged(widget, false);
+    });
     QObject::connect(w.axisBox, &QComboBox::currentIndexChanged, widget,
                      [widget] { ControlChanged(widget, false); });
     w.plot->onResize = [widget] {
@@ -372,12 +382,15 @@ void ExportSpectrumPng(SpectrumWindow& window)
     const QSize size = window.plot->size();
     const QImage image = RenderSpectrumImage(
         window.spectrum, SpectrumWindowRequest(window, size.width(), size.height(), false));
-    if (!WritePng(image, path))
+    if (!WritePng(image, path)) {
+        // Name bytes that are not text read \xHH, as in every other message.
+        const QString visible = VisibleFileName(path);
         ShowErrorBox(
             window.widget, QCoreApplication::translate("SpectrumWindow", "Fehler"),
             FormatText(QCoreApplication::translate("SpectrumWindow",
                                                    "Die Datei \"{0}\" kann nicht erstellt werden!"),
-                       path));
+                       visible));
+    }
 }
 
 void CopySpectrumToClipboard(SpectrumWindow& window)
@@ -403,7 +416,10 @@ void PrintSpectrum(SpectrumWindow& window)
     SetPrintZoom(layout, 89);
     printer.setDocName(PrintDocumentName(window.filePath));
     QPainter painter;
-    if (!painter.begin(&printer)) return;
+    if (!painter.begin(&printer)) {
+        ShowPrintStartError(window.widget, printer);
+        return;
+    }
     PainterSurface surface(&painter);
     SpectrumRenderRequest request =
         SpectrumWindowRequest(window, layout.screenWidth, layout.screenHeight, true);

@@ -70,6 +70,7 @@ struct SampleBlockFree {
 // Move-only, because it owns its one block of sample memory.
 struct Capture {
     QString filePath;
+    QString model; // the instrument's identifier, e.g. "UTD2052CEL"
     int32_t hDivisions;
     int32_t vDivisions;
     double timePerDiv;
@@ -99,6 +100,9 @@ struct Capture {
     double* samples[SlotCount];
     double offsetDiv[SlotCount];
     int32_t channelRows[SlotCount];
+    // Samples at the end of the slot that the file does not hold (it was cut short): they
+    // read NaN and count as absent everywhere. 0 for a complete channel.
+    int32_t missing[SlotCount];
 };
 
 // Volts (for MATH: the math result's unit) of one sample. slot 0..2, index 0..N-1.
@@ -107,9 +111,24 @@ double SampleValue(const Capture& capture, int32_t slot, int32_t index);
 // Seconds from the first sample: hDivisions x timePerDiv x index / N, in that order.
 double SampleTime(const Capture& capture, int32_t index);
 
+// How many samples of the slot the file holds: samples 0 .. PresentSamples - 1 are real,
+// the rest is missing. 0 for a slot without samples.
+int32_t PresentSamples(const Capture& capture, int32_t slot);
+
+// Whether sample `index` of the slot is one the file holds (false outside the record).
+bool SamplePresent(const Capture& capture, int32_t slot, int32_t index);
+
+// Whether any present channel misses samples.
+bool CaptureIncomplete(const Capture& capture);
+
 // Replaces the sample block by a zero-filled one of 3 x samplesPerChannel doubles and
 // points the three slot views into it. False for N <= 0 or when memory runs out.
 bool AllocateSamples(Capture& capture);
 
 // Releases the sample block; every other field keeps its value.
 void FreeSamples(Capture& capture);
+
+// The same values as SampleValue and SampleTime for samples 0..N-1 at once, into `out`
+// (N doubles): one call per trace instead of one per sample, for bulk copies.
+void SampleValues(const Capture& capture, int32_t slot, double* out);
+void SampleTimes(const Capture& capture, double* out);

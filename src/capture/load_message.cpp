@@ -43,3 +43,20 @@ QString LoadMessage(int32_t resultCode, const QString& path)
     const QString visible = VisibleFileName(path);
     return FormatText(LoadMessages::tr(templateText), KindText, &visible);
 }
+
+QString IncompleteMessage(const Capture& capture)
+{
+    QString channels;
+    for (int32_t slot = SlotCh1; slot <= SlotCh2; ++slot) {
+        if (capture.present[slot] != 1 || capture.missing[slot] <= 0) continue;
+        const int32_t number = slot + 1;
+        if (!channels.isEmpty()) channels += QStringLiteral(", ");
+        channels += FormatText(u"Kanal {0}: {1} von {2}", KindInt32, &number, KindInt32,
+                               &capture.missing[slot], KindInt32, &capture.samplesPerChannel);
+    }
+    if (channels.isEmpty()) return QString();
+    const QString visible = VisibleFileName(capture.filePath);
+    return FormatText(u"Datei \"{0}\" ist unvollständig, es fehlen Abtastwerte ({1}). "
+                      u"Nur die vorhandenen werden angezeigt, gemessen und exportiert.",
+                      KindText, &visible, KindText, &channels);
+}

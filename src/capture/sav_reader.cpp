@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -51,8 +52,8 @@ constexpr char ModelIdentifiers[3][ModelLength] = {
     {'U', 'T', 'D', '2', '0', '2', '5', 'C', 'L', '\0'},
 };
 
-// Little-endian reads at absolute offsets. The instruments' files are sometimes cut
-// short; a missing byte reads as zero instead of failing the whole file.
+// Little-endian reads at absolute offsets; a byte past the end reads as zero. The header
+// is checked to be complete before its values are used; only samples may be missing.
 uint8_t ReadU8(QByteArrayView bytes, int64_t offset)
 {
     if (offset < 0 || offset >= bytes.size()) return 0;
@@ -105,22 +106,20 @@ BlockTiming ReadChannelBlock(Capture& capture, int32_t slot, QByteArrayView byte
     return timing;
 }
 
-void ReadSamples(double* samples, int32_t count, QByteArrayView bytes, int64_t offset)
+// Converts the words the file holds and returns their number. A sample is there only when
+// both of its bytes are: a word cut in half, and every word after it, is missing and reads
+// NaN, so that nothing downstream can take it for a measured value.
+int32_t ReadSamples(double* samples, int32_t count, QByteArrayView bytes, int64_t offset)
 {
-    // The words inside the file are converted without checking each byte. A file cut short
-    // leaves at most one half word, and every word after it is raw 0: a block that the
-    // file's count promises but never delivers costs one fill, not a read per byte.
     int64_t whole = 0;
     if (offset >= 0 && offset < bytes.size())
         whole = std::min<int64_t>(count, (bytes.size() - offset) / 2);
-    if (whole > 0) {
-        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data()) + offset;
-        for (int64_t i = 0; i < whole; ++i)
-            samples[i] = ((data[2 * i] | data[2 * i + 1] << 8) - 128) / 25.0;
-    }
-    if (whole >= count) return;
-    samples[whole] = (ReadU16(bytes, offset + 2 * whole) - 128) / 25.0;
-    std::fill(samples + whole + 1, samples + count, (0 - 128) / 25.0);
+    const auto* data =
+        reinterpret_cast<const uint8_t*>(bytes.data()) + std::max<int64_t>(offset, 0);
+    for (int64_t i = 0; i < whole; ++i)
+        samples[i] = ((data[2 * i] | data[2 * i + 1] << 8) - 128) / 25.0;
+    std::fill(samples + whole, samples + count, std::numeric_limits<double>::quiet_NaN());
+    return static_cast<int32_t>(whole);
 }
 
 void ReadTrigger(Capture& capture, QByteArrayView bytes)
@@ -171,7 +170,8 @@ void ReadTrigger(Capture& capture, QByteArrayView bytes)
     // The level is stored at the input, before the probe. A source channel that was not
     // saved has no known probe; its level stays as stored rather than collapsing to 0.
     if (capture.triggerSourceKind == SourceChannel &&
-        capture.present[capture.triggerSourceChannel] == 1)
+        capture.present[capture.triggerSourceChannel] == 1 &&
+        (capture.channelRows[capture.triggerSourceChannel] & RowProbe) != 0)
         capture.triggerLevel *= capture.probeFactor[capture.triggerSourceChannel];
 
     capture.triggerOffset = static_cast<double>(ReadI64(bytes, HeaderTriggerOffset)) / 1e12;
@@ -201,6 +201,9 @@ int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView b
     if (!IsKnownModel(bytes)) return ReadUnknownModel;
 
     capture.filePath = path;
+    capture.model.clear();
+    for (int64_t i = 0; i < ModelLength && ReadU8(bytes, HeaderModel + i) != 0; ++i)
+        capture.model += QLatin1Char(static_cast<char>(ReadU8(bytes, HeaderModel + i)));
     capture.hDivisions = 12;
     capture.vDivisions = 8;
 
@@ -209,9 +212,15 @@ int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView b
     capture.present[SlotCh1] = 1;
     capture.present[SlotCh2] = channels == 2 ? 1 : 0;
 
+    // A header cut short has no count and no scale to trust.
+    if (bytes.size() < FirstBlock + BlockSamples) return Fail(capture, ReadInvalidValues);
     const BlockTiming ch1 = ReadChannelBlock(capture, SlotCh1, bytes, FirstBlock);
+    if (ch1.count == 0) return Fail(capture, ReadInvalidValues);
     const int64_t secondBlock = FirstBlock + BlockSamples + 2 * int64_t{ch1.count};
-    if (capture.present[SlotCh2] == 1) {
+    // A file cut before the second block's samples has none of them, nor settings for them:
+    // the channel stays, without settings rows and with every sample missing.
+    const bool secondHeader = bytes.size() >= secondBlock + BlockSamples;
+    if (capture.present[SlotCh2] == 1 && secondHeader) {
         const BlockTiming ch2 = ReadChannelBlock(capture, SlotCh2, bytes, secondBlock);
         if (ch2.count != ch1.count || ch2.intervalPs != ch1.intervalPs ||
             ch2.triggerPosition != ch1.triggerPosition)
@@ -221,9 +230,11 @@ int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView b
     capture.samplesPerChannel = ch1.count;
     if (!AllocateSamples(capture)) return Fail(capture, ReadNoMemory);
     const int32_t n = capture.samplesPerChannel;
-    ReadSamples(capture.samples[SlotCh1], n, bytes, FirstBlock + BlockSamples);
+    capture.missing[SlotCh1] =
+        n - ReadSamples(capture.samples[SlotCh1], n, bytes, FirstBlock + BlockSamples);
     if (capture.present[SlotCh2] == 1)
-        ReadSamples(capture.samples[SlotCh2], n, bytes, secondBlock + BlockSamples);
+        capture.missing[SlotCh2] =
+            n - ReadSamples(capture.samples[SlotCh2], n, bytes, secondBlock + BlockSamples);
 
     // Left to right in double: the order decides the last digit that exports print.
     capture.timePerDiv = static_cast<double>(ch1.intervalPs) * n / 12 / 1e12;

@@ -23,7 +23,9 @@ enum : int32_t {
 bool IsKnownModel(QByteArrayView bytes);
 
 // Fills a zero-filled Capture from the bytes of a file; `path` becomes filePath.
-// Bytes past the end read as zero. Returns ReadOk .. ReadInvalidValues (never
+// A file cut short inside the samples opens with those samples missing (Capture::missing,
+// reading NaN); one cut inside the header, or with a sample count of 0, has invalid
+// values. Returns ReadOk .. ReadInvalidValues (never
 // ReadCannotOpen). On ReadNoMemory and ReadInvalidValues the sample block is released.
 int32_t ReadCaptureBytes(Capture& capture, const QString& path, QByteArrayView bytes);
 
@@ -36,3 +38,7 @@ int32_t ReadCapture(Capture& capture, const QString& path);
 // The "Fehler" message for a result code 1..4, with the path exactly as given;
 // an empty text for 0 or any other code.
 QString LoadMessage(int32_t resultCode, const QString& path);
+
+// The warning for a capture whose file was cut short: which channels miss how many samples.
+// Empty for a complete capture. The viewer and kurvex-cli show the same text.
+QString IncompleteMessage(const Capture& capture);

@@ -4,8 +4,10 @@
 #include "analysis/spectrum.h"
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
+#include "cli/decode_command.h"
 #include "cli/measure_all.h"
 #include "cli/spectrum_command.h"
+#include "cli/sr_command.h"
 #include "math/math_channel.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
@@ -36,19 +38,23 @@ namespace {
 
 constexpr int ExitUsage = 64;
 constexpr int ExitCannotWrite = 5;
+constexpr int ExitIncomplete = 6;
 
 const char UsageText[] =
     "Usage:\n"
     "  kurvex-cli info    FILE.sav...\n"
     "  kurvex-cli csv     FILE.sav... [-o OUT]\n"
     "  kurvex-cli raw     FILE.sav... [-o OUT]\n"
+    "  kurvex-cli sr      FILE.sav... [-o OUT.sr] [--math DEF]...   (sigrok session)\n"
     "  kurvex-cli png     FILE.sav... [-o OUT] [--size WxH] [--zoom Z] [--scroll S] "
-    "[--cursors A,B] [--math DEF]...\n"
+    "[--view F,C]\n"
+    "                 [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli measure peak|rms|mean FILE.sav... [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli measure all FILE.sav... [--cursors A,B] [--math DEF]... [--numbers]\n"
     "  kurvex-cli cursors FILE.sav... [--cursors A,B] [--math DEF]...\n"
     "  kurvex-cli spectrum FILE.sav... [--channel C] [--window W] [--cursors A,B]\n"
     "                 [--math DEF]... [-o OUT.csv|OUT.png] [--size WxH] [--peaks]\n"
+    "  kurvex-cli decode FILE.sav... -P DECODER[:KEY=VALUE...][,STACKED...]... (decode --help)\n"
     "  kurvex-cli --help | --version\n"
     "\n"
     "  -o OUT         output file (only with a single input; otherwise each output goes\n"
@@ -58,6 +64,8 @@ const char UsageText[] =
     "                 (default 600x400, from 240x160 up to 16384 each way)\n"
     "  --zoom Z       zoom slider position 0..9 (100 % .. 5 % of the record), view centred\n"
     "  --scroll S     first visible sample, clamped as the window clamps it\n"
+    "  --view F,C     samples F to F+C-1 across the screen (C >= 2, F+C <= N; not with\n"
+    "                 --zoom or --scroll)\n"
     "  --cursors A,B  cursor 1 and cursor 2 (default 0 and N-1)\n"
     "  --math DEF     DEF: OP:X:Y[:SCALE[:OFFSET]]\n"
     "                 OP: x+y x-y x*y x/y 1/x x^2 sqrt(x) abs(x) -x off\n"
@@ -74,9 +82,10 @@ const char UsageText[] =
     "  --             ends the options: every word after it is a file\n"
     "\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
-    "64 usage error (also: two inputs whose outputs would be the same file).\n";
+    "6 a capture is incomplete (the file was cut short: outputs hold only the samples it\n"
+    "has), 64 usage error (also: two inputs whose outputs would be the same file).\n";
 
-enum class Command { Info, Csv, Raw, Png, Measure, Cursors, Spectrum };
+enum class Command { Info, Csv, Raw, Png, Measure, Cursors, Spectrum, Sr };
 
 struct Options {
     Command command;
@@ -87,6 +96,7 @@ struct Options {
     std::optional<std::pair<int32_t, int32_t>> size;
     std::optional<int32_t> zoom;
     std::optional<int32_t> scroll;
+    std::optional<std::pair<int32_t, int32_t>> view; // first sample, count
     std::optional<std::pair<int32_t, int32_t>> cursors;
     std::vector<MathSettings> math;
     std::optional<int32_t> channel; // spectrum: a ChannelSlot
@@ -140,7 +150,7 @@ QString ParseArguments(const QStringList& args, Options& options)
         {u"info", Command::Info},         {u"csv", Command::Csv},
         {u"raw", Command::Raw},           {u"png", Command::Png},
         {u"measure", Command::Measure},   {u"cursors", Command::Cursors},
-        {u"spectrum", Command::Spectrum},
+        {u"spectrum", Command::Spectrum}, {u"sr", Command::Sr},
     };
     if (args.isEmpty()) return QStringLiteral("no command given");
     if (!FindName(commands, args[0], options.command))
@@ -166,7 +176,8 @@ QString ParseArguments(const QStringList& args, Options& options)
 
     const bool spectrum = options.command == Command::Spectrum;
     const bool takesOutput = options.command == Command::Csv || options.command == Command::Raw ||
-                             options.command == Command::Png || spectrum;
+                             options.command == Command::Png || options.command == Command::Sr ||
+                             spectrum;
     const bool takesView = options.command == Command::Png;
     const bool takesSize = takesView || spectrum;
     const bool takesCursorsAndMath = options.command == Command::Png ||
@@ -217,6 +228,15 @@ QString ParseArguments(const QStringList& args, Options& options)
             if (!ParseInt(args[++i], scroll))
                 return QStringLiteral("--scroll takes a sample index");
             options.scroll = scroll;
+        } else if (arg == u"--view") {
+            if (QString why = needs(takesView); !why.isEmpty()) return why;
+            const QStringList parts = args[++i].split(u',');
+            int32_t first = 0;
+            int32_t count = 0;
+            if (parts.size() != 2 || !ParseInt(parts[0], first) || !ParseInt(parts[1], count) ||
+                first < 0 || count < 2)
+                return QStringLiteral("--view takes FIRST,COUNT with FIRST >= 0 and COUNT >= 2");
+            options.view = std::make_pair(first, count);
         } else if (arg == u"--cursors") {
             if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
             const QStringList parts = args[++i].split(u',');
@@ -226,7 +246,9 @@ QString ParseArguments(const QStringList& args, Options& options)
                 return QStringLiteral("--cursors takes two sample indices A,B");
             options.cursors = std::make_pair(a, b);
         } else if (arg == u"--math") {
-            if (QString why = needs(takesCursorsAndMath); !why.isEmpty()) return why;
+            // A session holds the math trace as a third channel.
+            const bool takesMath = takesCursorsAndMath || options.command == Command::Sr;
+            if (QString why = needs(takesMath); !why.isEmpty()) return why;
             MathSettings settings{};
             QString badNumber;
             if (!ParseMathDefinition(args[++i], settings, &badNumber)) {
@@ -260,12 +282,15 @@ QString ParseArguments(const QStringList& args, Options& options)
         }
     }
     if (options.files.isEmpty()) return QStringLiteral("no input file given");
+    if (options.view && (options.zoom || options.scroll))
+        return QStringLiteral("--view goes with neither --zoom nor --scroll");
     if (options.peaks && !options.output.isEmpty())
         return QStringLiteral("--peaks writes no file; drop -o");
     if (!options.output.isEmpty() && options.files.size() > 1)
         return QStringLiteral("-o goes with a single input file only");
-    // A picture is no text for a terminal or a text pipe.
-    if (options.output == u"-" && options.command == Command::Png)
+    // A picture or an archive is no text for a terminal or a text pipe.
+    if (options.output == u"-" &&
+        (options.command == Command::Png || options.command == Command::Sr))
         return QStringLiteral("-o - (standard output) goes with text exports only");
     return QString();
 }
@@ -296,8 +321,8 @@ QString OutputPathFor(const QString& input, const QString& extension)
 // Where the command writes the input's output; empty for the commands that print.
 QString OutputPathOf(const Options& options, const QString& input)
 {
-    static const char16_t* const extensions[] = {u"", u"csv", u"raw",         u"png",
-                                                 u"", u"",    u"spectrum.csv"};
+    static const char16_t* const extensions[] = {u"", u"csv", u"raw",          u"png",
+                                                 u"", u"",    u"spectrum.csv", u"sr"};
     const QString extension = QString::fromUtf16(extensions[static_cast<int>(options.command)]);
     if (extension.isEmpty() || options.peaks) return QString();
     if (options.output == u"-") return QString::fromUtf16(StandardOutputPath);
@@ -386,6 +411,15 @@ std::pair<int32_t, int32_t> CursorsFor(const Options& options, const Capture& ca
             std::clamp(options.cursors->second, 0, last)};
 }
 
+// A capture whose file was cut short is still worked on, from the samples it holds, but is
+// no success: the viewer's warning goes to standard error and the status says so.
+int ReportIncomplete(const Capture& capture)
+{
+    if (!CaptureIncomplete(capture)) return 0;
+    Print(stderr, IncompleteMessage(capture) + u'\n');
+    return ExitIncomplete;
+}
+
 // A table, plot or peak list without a spectrum, or with levels beyond the range of
 // numbers ("Infinity", "NaN"), would pass for one: says why there is none.
 bool ReportMissingSpectrum(const Options& options, const ChannelSpectrum& spectrum,
@@ -417,12 +451,15 @@ bool WriteOutput(const Options& options, const Capture& capture, const ChannelSp
         if (options.size) std::tie(view.imageWidth, view.imageHeight) = *options.size;
         if (options.zoom) ZoomView(view, capture.samplesPerChannel, *options.zoom);
         if (options.scroll) ScrollView(view, capture.samplesPerChannel, *options.scroll);
+        if (options.view) std::tie(view.firstSample, view.visibleCount) = *options.view;
         if (options.cursors) {
             view.cursorsShown = 1;
             std::tie(view.cursor1, view.cursor2) = CursorsFor(options, capture);
         }
         return SaveScreenAsPng(capture, view, path);
     }
+    case Command::Sr:
+        return WriteSrOutput(capture, path);
     case Command::Spectrum:
         if (IsSpectrumPlotPath(path))
             return WritePng(SpectrumPlotImage(spectrum, options.size), path);
@@ -469,21 +506,37 @@ void ReportMissingChannel(const QString& input)
     Print(stderr, QStringLiteral("kurvex-cli: %1: the channel is not present\n").arg(Shown(input)));
 }
 
-// An input that lacks the channel asked for is a usage error, found before any output of
-// a batch is written: a batch is refused whole rather than stopped halfway. (A file that
-// cannot be read is not: it is reported in its turn and the others go on.)
-bool EveryInputHasTheChannel(const Options& options)
+// A --view that goes beyond the input's samples; false (and said) when it does.
+bool ViewFits(const Options& options, const QString& input, const Capture& capture)
 {
-    if (options.command != Command::Spectrum || !options.channel || options.files.size() < 2)
+    if (!options.view ||
+        ViewSpanValid(capture.samplesPerChannel, options.view->first, options.view->second))
         return true;
+    Print(stderr, QStringLiteral("kurvex-cli: %1: --view %2,%3 goes beyond the %4 samples\n")
+                      .arg(Shown(input))
+                      .arg(options.view->first)
+                      .arg(options.view->second)
+                      .arg(capture.samplesPerChannel));
+    return false;
+}
+
+// An input that lacks the channel asked for, or whose samples end before the --view, is a
+// usage error, found before any output of a batch is written: a batch is refused whole
+// rather than stopped halfway. (A file that cannot be read is not: it is reported in its
+// turn and the others go on.)
+bool EveryInputFitsTheOptions(const Options& options)
+{
+    const bool checksChannel = options.command == Command::Spectrum && options.channel;
+    if ((!checksChannel && !options.view) || options.files.size() < 2) return true;
     bool all = true;
     for (const QString& input : options.files) {
         auto capture = std::make_unique<Capture>();
-        if (LoadInput(options, input, *capture) == ReadOk &&
-            capture->present[*options.channel] != 1) {
+        if (LoadInput(options, input, *capture) != ReadOk) continue;
+        if (checksChannel && capture->present[*options.channel] != 1) {
             ReportMissingChannel(input);
             all = false;
         }
+        if (!ViewFits(options, input, *capture)) all = false;
     }
     return all;
 }
@@ -508,6 +561,7 @@ int Run(const Options& options)
             status = std::max(status, static_cast<int>(code));
             continue;
         }
+        status = std::max(status, ReportIncomplete(*capture));
         ChannelSpectrum spectrum{};
         if (options.command == Command::Spectrum) {
             const auto [first, last] = CursorsFor(options, *capture);
@@ -520,6 +574,10 @@ int Run(const Options& options)
             }
         }
 
+        if (!ViewFits(options, input, *capture)) {
+            status = std::max(status, ExitUsage);
+            continue;
+        }
         if (const QString path = OutputPathOf(options, input); !path.isEmpty()) {
             const bool toStandardOutput = options.output == u"-";
             const bool overInput = !toStandardOutput && IsAnInput(options, path);
@@ -575,6 +633,13 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     RemoveUnfinishedSavesOnSignals();
+    // Decoding draws nothing: it starts without the GUI application, which costs time.
+    if (argc > 1 && std::strcmp(argv[1], "decode") == 0) {
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args.append(DecodeFileName(QByteArray(argv[i])));
+        return RunDecodeCommand(args);
+    }
     // Qt sees none of the words: its own options (-platform, -style, -reverse) are not
     // options of this tool, and are refused as unknown like any other.
     int qtArgc = 1;
@@ -597,6 +662,6 @@ int main(int argc, char** argv)
     Options options{};
     if (const QString why = ParseArguments(args, options); !why.isEmpty()) return UsageError(why);
     if (const QString why = CollidingOutputs(options); !why.isEmpty()) return UsageError(why);
-    if (!EveryInputHasTheChannel(options)) return ExitUsage;
+    if (!EveryInputFitsTheOptions(options)) return ExitUsage;
     return Run(options);
 }

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -113,6 +114,17 @@ MathSettings& ProgramMathSettings()
     return settings;
 }
 
+// A result is missing wherever an operand channel is: a cut file misses the tail.
+static int32_t MissingOperands(const Capture& capture, const MathSettings& settings)
+{
+    int32_t missing = 0;
+    const bool binary = settings.operation < MathReciprocal; // the others read x only
+    for (const int32_t operand : {settings.operandX, binary ? settings.operandY : -1})
+        if (operand >= 0 && operand < SlotCount)
+            missing = std::max(missing, capture.missing[operand]);
+    return missing;
+}
+
 void ComputeMath(Capture& capture, const MathSettings& settings)
 {
     if (settings.operation == MathOff) {
@@ -170,6 +182,7 @@ void ComputeMath(Capture& capture, const MathSettings& settings)
             math[i] = math[i] / scale + offset;
     }
     capture.present[SlotMath] = 1;
+    capture.missing[SlotMath] = MissingOperands(capture, settings);
     capture.voltsPerDiv[SlotMath] = scale;
     capture.offsetDiv[SlotMath] = offset;
 }

@@ -5,24 +5,26 @@
 #include "text/number_text.h"
 
 #include <array>
+#include <cmath>
+#include <limits>
 
 namespace {
 
 // `count` lines of three numbers, 15 significant digits each, CR LF after every line;
-// `fields(i)` gives line i's.
+// `fields(i)` gives line i's. A NaN field of a capture line is a sample the file does not
+// hold and stays empty (a spectrum has none).
 template <typename Fields>
-bool ExportTable(int64_t count, Fields fields, const QString& path)
+bool ExportTable(int64_t count, Fields fields, const QString& path, bool emptyNan)
 {
     ExportFile file{};
     if (!OpenExportFile(file, path)) return false;
     std::string& text = file.pending;
     for (int64_t i = 0; i < count; ++i) {
         const std::array<double, 3> values = fields(i);
-        AppendNumberText(text, values[0], 15, true);
-        text += ',';
-        AppendNumberText(text, values[1], 15, true);
-        text += ',';
-        AppendNumberText(text, values[2], 15, true);
+        for (size_t f = 0; f < values.size(); ++f) {
+            if (f > 0) text += ',';
+            if (!(emptyNan && std::isnan(values[f]))) AppendNumberText(text, values[f], 15, true);
+        }
         text += "\r\n";
         if (text.size() >= ExportChunkBytes) FlushExportFile(file);
     }
@@ -39,12 +41,17 @@ bool ExportCsv(const Capture& capture, const QString& path)
         n,
         [&](int64_t i) {
             const auto sample = static_cast<int32_t>(i);
-            // An absent channel 2 reads 0 everywhere, so the third field is always there.
-            return std::array<double, 3>{SampleTime(capture, sample),
-                                         SampleValue(capture, SlotCh1, sample),
-                                         SampleValue(capture, SlotCh2, sample)};
+            // An absent channel 2 reads 0 everywhere, so the third field is always there. A
+            // missing sample leaves its field empty; the line keeps its time.
+            const auto value = [&](int32_t slot) {
+                if (capture.present[slot] == 1 && !SamplePresent(capture, slot, sample))
+                    return std::numeric_limits<double>::quiet_NaN();
+                return SampleValue(capture, slot, sample);
+            };
+            return std::array<double, 3>{SampleTime(capture, sample), value(SlotCh1),
+                                         value(SlotCh2)};
         },
-        path);
+        path, true);
 }
 
 bool ExportSpectrumCsv(const Spectrum& spectrum, const QString& path)
@@ -56,5 +63,5 @@ bool ExportSpectrumCsv(const Spectrum& spectrum, const QString& path)
                                          spectrum.rms[static_cast<size_t>(bin)],
                                          spectrum.dbv[static_cast<size_t>(bin)]};
         },
-        path);
+        path, false);
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The capture as a CSV table: time, CH1 and CH2 in volts, one CR LF line per sample; and a
-// spectrum as the same kind of table.
+// The capture as a CSV table: time, CH1 and CH2 in volts, one CR LF line per sample (a
+// sample the file does not hold is an empty field); and a spectrum as the same kind of table.
 #pragma once
 
 #include "analysis/spectrum.h"

@@ -39,17 +39,6 @@ std::string HeaderText(const QString& text)
     return VisibleFileName(oneLine).toStdString();
 }
 
-// The file name without directory and without extension.
-QString PlotName(const QString& filePath)
-{
-    const qsizetype slash =
-        std::max(filePath.lastIndexOf(QLatin1Char('\\')), filePath.lastIndexOf(QLatin1Char('/')));
-    QString name = filePath.mid(slash + 1);
-    const qsizetype point = name.lastIndexOf(QLatin1Char('.'));
-    if (point >= 0) name.truncate(point);
-    return name;
-}
-
 // "Mon Dec 07 21:52:06 2026", with English names whatever the system language.
 void AppendDate(std::string& out, const QDateTime& localTime)
 {
@@ -97,12 +86,17 @@ bool ExportRawAt(const Capture& capture, const QString& path, const QDateTime& l
     text += HeaderText(capture.filePath);
     text += "\r\nDate: ";
     AppendDate(text, localTime);
-    text += "\r\nPlotname: ";
-    text += HeaderText(PlotName(capture.filePath));
+    // Simulators decide by the plot name which analysis this is; "Transient Analysis" is
+    // what lets them measure over time. The file name stays in the title.
+    text += "\r\nPlotname: Transient Analysis";
     text += "\r\nFlags: real forward\r\nNo. Variables: ";
     AppendInteger(text, 1 + channelCount);
+    // Only the points every channel holds: a RAW point has no way to leave a value out.
+    int32_t points = n;
+    for (int32_t k = 0; k < channelCount; ++k)
+        points = std::min(points, PresentSamples(capture, channels[k]));
     text += "\r\nNo. Points: ";
-    AppendInteger(text, n);
+    AppendInteger(text, points);
     text += "\r\nOffset: 0\r\nCommand: Kurvex LTspice RAW Export\r\nVariables:\r\n"
             "\t0\ttime\ttime\r\n";
     for (int32_t k = 0; k < channelCount; ++k) {
@@ -113,7 +107,7 @@ bool ExportRawAt(const Capture& capture, const QString& path, const QDateTime& l
         text += ")\tvoltage\r\n";
     }
     text += "Values:\r\n";
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < points; ++i) {
         AppendInteger(text, i);
         text += "\t\t";
         AppendNumberText(text, SampleTime(capture, i), 15, true);

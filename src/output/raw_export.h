@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The capture as an LTspice RAW file in the ASCII form: a transient analysis with "time"
-// and one voltage per present channel.
+// The capture as an LTspice RAW file in the ASCII form: a transient analysis ("Plotname:
+// Transient Analysis", the file name in the Title line) with "time" and one voltage per
+// present channel, over the points that every present channel holds.
 #pragma once
 
 #include "capture/capture.h"

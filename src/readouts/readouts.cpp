@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -105,6 +106,12 @@ QString VoltText(double value)
 QString SlotLine(int32_t slot, double value)
 {
     return ChannelName(slot) + QStringLiteral(": ") + VoltText(value);
+}
+
+// The line of a slot with no value: the samples it would need are not in the file.
+QString MissingLine(int32_t slot)
+{
+    return ChannelName(slot) + QStringLiteral(": ---");
 }
 
 // Whether the slot's samples can be read: present and backed by the sample block.
@@ -211,13 +218,19 @@ QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, in
     const int32_t index1 = ClampIndex(capture, cursor1);
     const int32_t index2 = ClampIndex(capture, cursor2);
     const int32_t a = index1 < index2 ? index1 : index2;
-    const int32_t b = index1 < index2 ? index2 : index1;
-    const int32_t n = b - a + 1;
+    const int32_t last = index1 < index2 ? index2 : index1;
 
     QString text = Readouts::tr(headings[mode]);
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotReadable(capture, slot)) continue;
         text += kLineEnd;
+        // Only the samples the file holds are measured: a cut file ends the range early.
+        const int32_t b = std::min(last, PresentSamples(capture, slot) - 1);
+        const int32_t n = b - a + 1;
+        if (n <= 0) {
+            text += MissingLine(slot);
+            continue;
+        }
         if (mode == MeasurePeak) {
             const QString name = ChannelName(slot);
             double minimum = SampleValue(capture, slot, a);
@@ -276,13 +289,16 @@ CursorTexts CursorReadoutTexts(const Capture& capture, int32_t cursor1, int32_t 
     CursorTexts texts;
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!SlotReadable(capture, slot)) continue;
+        // A sample the file does not hold reads "---", and so does a difference with it.
+        const bool has1 = SamplePresent(capture, slot, index1);
+        const bool has2 = SamplePresent(capture, slot, index2);
         const double y1 = SampleValue(capture, slot, index1);
         const double y2 = SampleValue(capture, slot, index2);
-        texts.first += SlotLine(slot, y1);
+        texts.first += has1 ? SlotLine(slot, y1) : MissingLine(slot);
         texts.first += kLineEnd;
-        texts.second += SlotLine(slot, y2);
+        texts.second += has2 ? SlotLine(slot, y2) : MissingLine(slot);
         texts.second += kLineEnd;
-        texts.difference += SlotLine(slot, y1 - y2);
+        texts.difference += has1 && has2 ? SlotLine(slot, y1 - y2) : MissingLine(slot);
         texts.difference += kLineEnd;
     }
     const double t1 = SampleTime(capture, index1);

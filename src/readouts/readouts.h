@@ -25,7 +25,8 @@ std::vector<SettingsItem> SettingsListItems(const Capture& capture);
 enum : int32_t { MeasurePeak = 0, MeasureRms = 1, MeasureMean = 2 };
 
 // The results-box text of a measurement between the two cursors (both ends included),
-// heading and one line per present slot, "\r\n" between lines.
+// heading and one line per present slot, "\r\n" between lines. Only samples the file holds
+// are measured; a slot with none of them in the range reads "---".
 QString MeasureText(const Capture& capture, int32_t cursor1, int32_t cursor2, int32_t mode);
 
 struct CursorTexts {
@@ -34,5 +35,5 @@ struct CursorTexts {
     QString difference; // deltaBox
 };
 
-// The three cursor-box texts ("\r\n" line ends).
+// The three cursor-box texts ("\r\n" line ends); a sample the file does not hold reads "---".
 CursorTexts CursorReadoutTexts(const Capture& capture, int32_t cursor1, int32_t cursor2);

@@ -7,6 +7,10 @@
 
 #include <QFileInfo>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -82,6 +86,80 @@ int64_t ColumnStart(int64_t x, int32_t count, int32_t width)
     return (x * count + width - 1) / width;
 }
 
+// The extremes of samples[begin .. end - 1] and where each first occurs: a sample replaces
+// the extreme only when strictly beyond it, so ties keep the earlier sample and a NaN never
+// enters (a NaN at `begin` stays, as nothing compares beyond it).
+struct ColumnRange {
+    double minimum;
+    double maximum;
+    int64_t minimumIndex;
+    int64_t maximumIndex;
+};
+
+ColumnRange ScanColumn(const double* samples, int64_t begin, int64_t end)
+{
+    ColumnRange range{samples[begin], samples[begin], begin, begin};
+#ifdef __SSE2__
+    // The values first, two lanes at a time in two chains, then the first index holding
+    // each. MINPD(v, m) is exactly "v < m ? v : m" (m when either is a NaN), so the lanes
+    // reach the same extremes as the scalar rule; only the sign of a zero extreme may
+    // differ, which no row or index depends on.
+    if (end - begin >= 8) {
+        __m128d low0 = _mm_set1_pd(range.minimum);
+        __m128d high0 = low0;
+        __m128d low1 = low0;
+        __m128d high1 = low0;
+        int64_t i = begin + 1;
+        for (; i + 4 <= end; i += 4) {
+            const __m128d v0 = _mm_loadu_pd(samples + i);
+            const __m128d v1 = _mm_loadu_pd(samples + i + 2);
+            low0 = _mm_min_pd(v0, low0);
+            high0 = _mm_max_pd(v0, high0);
+            low1 = _mm_min_pd(v1, low1);
+            high1 = _mm_max_pd(v1, high1);
+        }
+        const __m128d low = _mm_min_pd(low1, low0);
+        const __m128d high = _mm_max_pd(high1, high0);
+        double minimum = _mm_cvtsd_f64(_mm_min_sd(_mm_unpackhi_pd(low, low), low));
+        double maximum = _mm_cvtsd_f64(_mm_max_sd(_mm_unpackhi_pd(high, high), high));
+        for (; i < end; ++i) {
+            minimum = samples[i] < minimum ? samples[i] : minimum;
+            maximum = samples[i] > maximum ? samples[i] : maximum;
+        }
+        if (minimum == minimum) { // a NaN first sample leaves both extremes at `begin`
+            range.minimum = minimum;
+            range.maximum = maximum;
+            bool minimumFound = false;
+            bool maximumFound = false;
+            for (int64_t j = begin; !(minimumFound && maximumFound); ++j) {
+                if (!minimumFound && samples[j] == minimum) {
+                    range.minimumIndex = j;
+                    minimumFound = true;
+                }
+                if (!maximumFound && samples[j] == maximum) {
+                    range.maximumIndex = j;
+                    maximumFound = true;
+                }
+            }
+        }
+        return range;
+    }
+#endif
+    // Two independent selects instead of "else if": once started, minimum <= maximum, so no
+    // value can pass both tests, and the compiler can avoid branches that noisy signals
+    // would mispredict. A NaN passes neither test.
+    for (int64_t i = begin + 1; i < end; ++i) {
+        const double v = samples[i];
+        const bool lower = v < range.minimum;
+        const bool higher = v > range.maximum;
+        range.minimum = lower ? v : range.minimum;
+        range.minimumIndex = lower ? i : range.minimumIndex;
+        range.maximum = higher ? v : range.maximum;
+        range.maximumIndex = higher ? i : range.maximumIndex;
+    }
+    return range;
+}
+
 QString FileLabel(const QString& path)
 {
     return QFileInfo(path).completeBaseName();
@@ -100,6 +178,13 @@ class Plotter {
     {
         surface.Line(Clamp32(originX + x1), Clamp32(originY + y1), Clamp32(originX + x2),
                      Clamp32(originY + y2));
+    }
+
+    // A square of side 2 radius + 1 centred on (x, y).
+    void Dot(int64_t x, int64_t y, int32_t radius, Rgb colour)
+    {
+        surface.FillBox(Clamp32(originX + x - radius), Clamp32(originY + y - radius),
+                        2 * radius + 1, 2 * radius + 1, colour);
     }
 
     void Text(int32_t x, int32_t y, const QString& text, Rgb colour)
@@ -129,14 +214,14 @@ class Plotter {
     std::vector<int32_t> batch;
 };
 
-// At most one sample per column: the points joined in order.
-void DrawPolyline(Plotter& plotter, const double* samples, int32_t count, int32_t width,
-                  int32_t halfY, int32_t pixelsPerDiv)
+// At most one sample per column: the first `drawn` of the view's points joined in order.
+void DrawPolyline(Plotter& plotter, const double* samples, int32_t drawn, int32_t count,
+                  int32_t width, int32_t halfY, int32_t pixelsPerDiv)
 {
-    if (count < 2) return;
+    if (drawn < 2) return;
     int32_t previousX = 0;
     int32_t previousY = TraceRow(samples[0], halfY, pixelsPerDiv);
-    for (int32_t i = 1; i < count; ++i) {
+    for (int32_t i = 1; i < drawn; ++i) {
         const int32_t x = SampleColumn(i, count, width);
         const int32_t y = TraceRow(samples[i], halfY, pixelsPerDiv);
         plotter.Add(previousX, previousY, x, y);
@@ -146,11 +231,22 @@ void DrawPolyline(Plotter& plotter, const double* samples, int32_t count, int32_
     plotter.Flush();
 }
 
+// Few samples across the screen: each one a dot on its polyline point, so that single
+// samples can be told from the straight lines that join them.
+void DrawSampleDots(Plotter& plotter, const double* samples, int32_t drawn, int32_t count,
+                    int32_t width, int32_t halfY, int32_t pixelsPerDiv, int32_t radius, Rgb colour)
+{
+    for (int32_t i = 0; i < drawn; ++i)
+        plotter.Dot(SampleColumn(i, count, width), TraceRow(samples[i], halfY, pixelsPerDiv),
+                    radius, colour);
+}
+
 // Several samples per column: each column draws its vertical span between the extremes and
 // a link from the previous column, so a narrow spike survives however many samples share a
 // pixel, and the cost of drawing no longer grows with the number of samples.
 void DrawColumns(Plotter& plotter, const ColumnExtremes* columns, int32_t width)
 {
+    plotter.batch.reserve(8 * static_cast<size_t>(width));
     for (int32_t x = 0; x < width; ++x) {
         if (x > 0) plotter.Add(x - 1, columns[x - 1].yb, x, columns[x].ya);
         plotter.Add(x, columns[x].ya, x, columns[x].yb);
@@ -196,25 +292,10 @@ void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, 
     int64_t begin = 0;
     for (int32_t x = 0; x < width; ++x) {
         const int64_t end = ColumnStart(int64_t{x} + 1, count, width);
-        double minimum = samples[begin];
-        double maximum = minimum;
-        int64_t minimumIndex = begin;
-        int64_t maximumIndex = begin;
-        // Two independent selects instead of "else if": once started, minimum <= maximum,
-        // so no value can pass both tests, and the compiler can avoid branches that noisy
-        // signals would mispredict. A NaN passes neither test.
-        for (int64_t i = begin + 1; i < end; ++i) {
-            const double v = samples[i];
-            const bool lower = v < minimum;
-            const bool higher = v > maximum;
-            minimum = lower ? v : minimum;
-            minimumIndex = lower ? i : minimumIndex;
-            maximum = higher ? v : maximum;
-            maximumIndex = higher ? i : maximumIndex;
-        }
-        const int32_t minimumRow = TraceRow(minimum, halfY, pixelsPerDiv);
-        const int32_t maximumRow = TraceRow(maximum, halfY, pixelsPerDiv);
-        if (minimumIndex <= maximumIndex)
+        const ColumnRange range = ScanColumn(samples, begin, end);
+        const int32_t minimumRow = TraceRow(range.minimum, halfY, pixelsPerDiv);
+        const int32_t maximumRow = TraceRow(range.maximum, halfY, pixelsPerDiv);
+        if (range.minimumIndex <= range.maximumIndex)
             columns[x] = ColumnExtremes{minimumRow, maximumRow};
         else
             columns[x] = ColumnExtremes{maximumRow, minimumRow};
@@ -307,11 +388,17 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         if (capture.present[slot] != 1 || !TraceRangeValid(capture, request, slot)) continue;
         surface.SelectPen(pens.trace[slot]);
         const double* samples = capture.samples[slot] + request.firstSample;
+        // Samples a cut file does not hold are not drawn: the trace ends at the last one.
+        const int32_t drawn =
+            std::clamp(PresentSamples(capture, slot) - request.firstSample, 0, count);
         if (count <= w) {
-            DrawPolyline(plotter, samples, count, w, halfY, pixelsPerDiv);
-        } else {
+            DrawPolyline(plotter, samples, drawn, count, w, halfY, pixelsPerDiv);
+            if (int64_t{count} * 4 < w)
+                DrawSampleDots(plotter, samples, drawn, count, w, halfY, pixelsPerDiv, wide,
+                               palette.trace[slot]);
+        } else if (drawn > 0) {
             CollectColumnExtremes(samples, count, w, halfY, pixelsPerDiv, columns.data());
-            DrawColumns(plotter, columns.data(), w);
+            DrawColumns(plotter, columns.data(), SampleColumn(drawn - 1, count, w) + 1);
         }
     }
 

@@ -48,6 +48,8 @@ constexpr Palette PaperPalette{
 constexpr double DbvSpan = 120.0;
 constexpr int32_t DbvDivisions = 12;
 constexpr int32_t VoltDivisions = 10;
+// The default linear span in multiples of the fundamental: its tenth harmonic and a little.
+constexpr double HarmonicSpan = 11.0;
 
 // 1, 2 or 5 times a power of ten, at least `value`.
 double NiceCeiling(double value)
@@ -93,6 +95,19 @@ class Batch {
     int32_t ox;
     int32_t oy;
     std::vector<int32_t> coordinates;
+};
+
+// The pixels a peak marker with its number covers, edges included.
+struct MarkerBox {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+    bool Overlaps(const MarkerBox& other) const
+    {
+        return left <= other.right && other.left <= right && top <= other.bottom &&
+               other.top <= bottom;
+    }
 };
 
 // Pixel places of frequencies and levels within the plot's frame.
@@ -180,6 +195,12 @@ SpectrumAxes SpectrumAxesFor(const Spectrum& spectrum, const SpectrumRenderReque
     const auto bins = static_cast<int32_t>(spectrum.rms.size());
     const double width = spectrum.binWidth > 0 ? spectrum.binWidth : 1.0;
     axes.highFrequency = std::max(BinFrequency(spectrum, bins - 1), width);
+    // With a fundamental, a linear axis shows it and its harmonics (0 to 11 f0): the
+    // lines that matter, not a band mostly empty above them. The log axis shows it all.
+    if (!request.logFrequency && spectrum.periodic && spectrum.fundamental.frequency > 0)
+        axes.highFrequency =
+            std::min(axes.highFrequency,
+                     std::max(HarmonicSpan * spectrum.fundamental.frequency, 2.0 * width));
     axes.lowFrequency = request.logFrequency ? width : 0.0;
     if (axes.highFrequency <= axes.lowFrequency) axes.highFrequency = 10.0 * axes.lowFrequency;
 
@@ -336,6 +357,7 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
         const double columnsPerBin = static_cast<double>(axes.width) * spectrum.binWidth /
                                      (axes.highFrequency - axes.lowFrequency);
         for (int32_t k = request.logFrequency ? 1 : 0; k < bins; ++k) {
+            if (BinFrequency(spectrum, k) > axes.highFrequency * (1 + 1e-12)) break;
             const int32_t x =
                 request.logFrequency
                     ? map.Column(BinFrequency(spectrum, k))
@@ -356,21 +378,33 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
         if (previousX >= 0 && bins == 1) batch.Add(previousX, previousY, previousX + 1, previousY);
         batch.Flush();
 
-        // Numbered markers above the strongest peaks.
+        // Numbered markers above the strongest peaks. Peaks come strongest first; a weaker
+        // one whose marker would touch one already drawn is left out, so that no number
+        // covers another.
         surface.SelectPen(markerPen);
         const int32_t tick = std::max(4, textHeight / 2);
+        std::vector<MarkerBox> taken;
         for (size_t i = 0; i < spectrum.peaks.size(); ++i) {
             const SpectrumPeak& peak = spectrum.peaks[i];
             if (request.logFrequency && peak.bin < 1) continue;
+            if (BinFrequency(spectrum, peak.bin) > axes.highFrequency * (1 + 1e-12)) continue;
             const int32_t x = map.Column(BinFrequency(spectrum, peak.bin));
             const int32_t y = map.Row(levels[static_cast<size_t>(peak.bin)]) - tick / 2;
+            const QString number = QString::number(i + 1);
+            const int32_t numberWidth = surface.TextWidth(number);
+            const int32_t textY = std::max(axes.top, y - tick - textHeight);
+            const MarkerBox box{std::min(x - tick / 2, x - numberWidth / 2),
+                                std::min(textY, y - tick),
+                                std::max(x + tick / 2, x - numberWidth / 2 + numberWidth),
+                                std::max(textY + textHeight, y)};
+            if (std::any_of(taken.begin(), taken.end(),
+                            [&](const MarkerBox& other) { return box.Overlaps(other); }))
+                continue;
+            taken.push_back(box);
             batch.Add(x, y - tick, x, y);
             batch.Add(x - tick / 2, y - tick / 2, x, y);
             batch.Add(x + tick / 2, y - tick / 2, x, y);
-            const QString number = QString::number(i + 1);
-            surface.DrawText(ox + x - surface.TextWidth(number) / 2,
-                             oy + std::max(axes.top, y - tick - textHeight), number,
-                             palette.marker);
+            surface.DrawText(ox + x - numberWidth / 2, oy + textY, number, palette.marker);
         }
         batch.Flush();
     } else {

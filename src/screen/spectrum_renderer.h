@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a spectrum as a plot into a rectangle of a drawing surface: graticule, axis labels,
-// the levels in the channel's trace colour, markers on the strongest peaks and a picked
-// point; in the screen style (window, PNG, clipboard) or the paper style (printed page).
+// the levels in the channel's trace colour, markers on the strongest peaks (a weaker one
+// whose number would touch a stronger one's is left out) and a picked point; in the screen
+// style (window, PNG, clipboard) or the paper style (printed page). With a fundamental the
+// linear axis spans 0 to 11 times it (at most to Nyquist); the log axis spans every bin.
 #pragma once
 
 #include "analysis/spectrum.h"

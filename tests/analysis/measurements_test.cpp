@@ -298,3 +298,63 @@ TEST(MeasurementsTest, TableTexts)
 }
 
 } // namespace
+
+namespace {
+
+// Three levels, the middle one exactly halfway: 20 % at +3 DIV, 40 % at 0, 40 % at -3 DIV.
+Capture ThreeLevels(int64_t microVoltsPerDiv, int32_t dropped = 0)
+{
+    SavChannel channel{};
+    channel.scaleMicroVolts = microVoltsPerDiv;
+    channel.sampleIntervalPs = 1'000'000;
+    for (int32_t i = 0; i < 1000; ++i) {
+        const int32_t phase = i % 100;
+        channel.raw.push_back(static_cast<uint16_t>(phase < 20 ? 203 : phase < 60 ? 53 : 128));
+    }
+    SavFile file{};
+    file.channels.push_back(channel);
+    const QByteArray bytes = BuildSav(file);
+    Capture capture{};
+    EXPECT_EQ(
+        ReadCaptureBytes(capture, QStringLiteral("t.sav"), bytes.left(bytes.size() - dropped)),
+        ReadOk);
+    return capture;
+}
+
+} // namespace
+
+// The class at the very middle of the range is upper at every scale, and levels that are
+// exactly 0 read exactly 0.
+TEST(MeasurementsTest, StateLevelsAtEveryScale)
+{
+    for (const int64_t scale :
+         {1'000LL, 2'000LL, 5'000LL, 10'000LL, 20'000LL, 50'000LL, 100'000LL, 200'000LL, 500'000LL,
+          1'000'000LL, 2'000'000LL, 5'000'000LL, 10'000'000LL}) {
+        SCOPED_TRACE(scale);
+        const Capture capture = ThreeLevels(scale);
+        const MeasurementTable table = MeasureAll(capture, 0, 999);
+        const double volts = static_cast<double>(scale) / 1e6;
+        EXPECT_EQ(Value(table, MeasurementTop), 0.0);
+        EXPECT_EQ(Value(table, MeasurementBase), -3 * volts);
+        EXPECT_EQ(Value(table, MeasurementPreshoot), 0.0);
+        EXPECT_NEAR(Value(table, MeasurementPositiveDuty), 60.25, 1e-9);
+    }
+}
+
+// A file cut short: the measurements take the samples it holds, never the missing ones.
+TEST(MeasurementsTest, MissingSamplesAreNotMeasured)
+{
+    const Capture capture = ThreeLevels(1'000'000, 2 * 150 + 1); // 151 samples missing
+    ASSERT_EQ(PresentSamples(capture, SlotCh1), 849);
+    const MeasurementTable table = MeasureAll(capture, 0, 999);
+    EXPECT_EQ(Value(table, MeasurementMin), -3.0);
+    EXPECT_EQ(Value(table, MeasurementMax), 3.0);
+    double sum = 0;
+    for (int32_t i = 0; i < 849; ++i)
+        sum += SampleValue(capture, SlotCh1, i);
+    EXPECT_NEAR(Value(table, MeasurementMean), sum / 849, 1e-12);
+    // A range entirely in the missing part has no values at all.
+    const MeasurementTable none = MeasureAll(capture, 900, 999);
+    EXPECT_EQ(none.present[SlotCh1], 1);
+    EXPECT_FALSE(none.channels[SlotCh1].value[MeasurementMax].has_value());
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -185,3 +186,120 @@ TEST(SpectrumTest, LengthsFlatLinesAndInvalidSamples)
 }
 
 } // namespace
+
+namespace {
+
+// A tone on the scope's grid: 25 steps per division at 1 V/DIV.
+std::vector<double> Quantised(std::vector<double> x)
+{
+    for (double& v : x)
+        v = std::nearbyint(v * 25) / 25;
+    return x;
+}
+
+// The least-squares amplitude of the tone on bin `cycles`: its DFT bin, by brute force.
+double ToneRms(const std::vector<double>& x, int32_t cycles)
+{
+    const auto n = static_cast<double>(x.size());
+    double re = 0;
+    double im = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        re += x[i] * std::cos(2 * Pi * cycles * static_cast<double>(i) / n);
+        im -= x[i] * std::sin(2 * Pi * cycles * static_cast<double>(i) / n);
+    }
+    return std::hypot(re, im) * 2 / n / std::sqrt(2.0);
+}
+
+} // namespace
+
+// A coherent tone stays on its bin at its level under every window, quantisation noise
+// and all, and harmonics and THD appear exactly when the fundamental is 2 L bins up.
+TEST(SpectrumTest, CoherentQuantisedTonesEveryWindow)
+{
+    for (const int32_t n : {1000, 1003, 2500}) {
+        for (const int32_t cycles : {1, 3, 5, 9, 10, 37}) {
+            const std::vector<double> x = Quantised(Sine(n, cycles, 2.9, 0.1 * cycles));
+            const double rms = ToneRms(x, cycles);
+            for (int32_t window = 0; window < SpectrumWindowCount; ++window) {
+                SCOPED_TRACE(testing::Message() << n << " samples, " << cycles << " periods, "
+                                                << SpectrumWindowName(window).toStdString());
+                Spectrum s{};
+                ComputeSpectrum(s, x.data(), n, 1e-6, window);
+                const int32_t lobe = SpectrumMainLobeBins(window);
+                ASSERT_EQ(s.periodic, cycles >= lobe);
+                if (!s.periodic) {
+                    EXPECT_EQ(s.harmonicCount, 0);
+                    EXPECT_FALSE(s.hasThd);
+                    continue;
+                }
+                EXPECT_NEAR(s.fundamental.frequency / s.binWidth, cycles, 0.1);
+                EXPECT_NEAR(s.fundamental.dbv, DbOf(rms), 0.1);
+                EXPECT_EQ(s.tooFewPeriods, cycles < 2 * lobe);
+                EXPECT_EQ(s.hasThd, cycles >= 2 * lobe);
+                if (s.hasThd) {
+                    EXPECT_LT(s.thdPercent, 1.0);
+                }
+                // Harmonics sit at k f0 exactly, wherever the noise has its maxima.
+                for (int32_t k = 2; k < 2 + s.harmonicCount; ++k)
+                    EXPECT_DOUBLE_EQ(s.harmonics[k - 2].frequency, k * s.fundamental.frequency);
+            }
+        }
+    }
+}
+
+// DC is no fundamental, whatever the window leaks into the bins next to it; peaks stand
+// clear of the noise floor and of a larger peak's main lobe.
+TEST(SpectrumTest, DcLinesAndPeaksAboveTheFloor)
+{
+    const int32_t n = 1000;
+    for (int32_t window = 0; window < SpectrumWindowCount; ++window) {
+        SCOPED_TRACE(SpectrumWindowName(window).toStdString());
+        const std::vector<double> flat(n, -0.48);
+        Spectrum s{};
+        ComputeSpectrum(s, flat.data(), n, 1e-6, window);
+        EXPECT_FALSE(s.periodic);
+        EXPECT_TRUE(s.peaks.empty());
+        EXPECT_TRUE(SpectrumReadoutText(s).startsWith(QStringLiteral("Grundwelle: ---\r\n")));
+
+        // 1.5 V DC, a small tone 12 bins up, quantisation noise.
+        std::vector<double> x = Sine(n, 12, 0.25);
+        for (double& v : x)
+            v += 1.5;
+        x = Quantised(x);
+        ComputeSpectrum(s, x.data(), n, 1e-6, window);
+        ASSERT_TRUE(s.periodic);
+        EXPECT_NEAR(s.fundamental.frequency / s.binWidth, 12, 0.1);
+        ASSERT_FALSE(s.peaks.empty());
+        std::vector<double> sorted = s.rms;
+        std::sort(sorted.begin(), sorted.end());
+        const double floor = sorted[sorted.size() / 2];
+        for (size_t i = 0; i < s.peaks.size(); ++i) {
+            EXPECT_GE(s.peaks[i].rms, floor * std::pow(10.0, PeakAboveMedianDb / 20)) << i;
+            if (i > 0) {
+                EXPECT_LE(s.peaks[i].rms, s.peaks[i - 1].rms * (1 + 1e-9)) << i;
+            }
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_GE(std::abs(s.peaks[i].bin - s.peaks[j].bin), SpectrumMainLobeBins(window));
+        }
+    }
+}
+
+TEST(SpectrumTest, ReadoutSaysWhyHarmonicsAreMissingAndSpeaksVolts)
+{
+    const std::vector<double> x = Sine(1000, 6, 1.0);
+    Spectrum s{};
+    ComputeSpectrum(s, x.data(), 1000, 1e-6, WindowFlatTop);
+    ASSERT_TRUE(s.periodic);
+    ASSERT_TRUE(s.tooFewPeriods);
+    const QString text = SpectrumReadoutText(s);
+    EXPECT_TRUE(text.contains(QStringLiteral("THD: ---   (zu wenige Perioden für dieses Fenster)")))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Oberwelle 2")));
+
+    ComputeSpectrum(s, x.data(), 1000, 1e-6, WindowRect);
+    const QString volts = SpectrumReadoutText(s, true);
+    EXPECT_TRUE(volts.contains(QStringLiteral("Grundwelle: 6 kHz   707.11 mV")))
+        << volts.toStdString();
+    EXPECT_TRUE(volts.contains(QStringLiteral("Oberwelle 2: 12 kHz")));
+    EXPECT_FALSE(volts.contains(QStringLiteral("dBV")));
+}

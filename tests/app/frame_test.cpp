@@ -146,6 +146,21 @@ TEST_F(AppTest, RejectedFilesLeaveNoWindowAndTheRestStillOpen)
               u"Fehler: Die Datei \"%1\" kann nicht geöffnet werden!"_s.arg(missing));
 }
 
+// A file cut short opens with what it holds, says once which samples are missing, and its
+// title marks it.
+TEST_F(AppTest, IncompleteFileOpensWithOneWarningAndAMarkedTitle)
+{
+    const QByteArray bytes = BuildSav(TestSavFile(1000, 2));
+    const QString cut = WriteBytes(u"cut.sav"_s, bytes.left(bytes.size() - 2 * 300 - 1));
+    Start({cut});
+    EXPECT_EQ(Titles(frame->MdiArea()), QStringList{u"cut.sav (unvollständig)"_s});
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.at(0), u"Warnung: Datei \"%1\" ist unvollständig, es fehlen Abtastwerte "
+                              u"(Kanal 2: 301 von 1000). Nur die vorhandenen werden angezeigt, "
+                              u"gemessen und exportiert."_s.arg(cut));
+    EXPECT_EQ(Window().capture.missing[SlotCh2], 301);
+}
+
 TEST_F(AppTest, DroppedFilesOpenFromLastToFirstAndAFolderGetsItsMessage)
 {
     Start();

@@ -231,7 +231,7 @@ TEST_F(PrintTest, PageShowsTheScreenWhereThePreviewPutIt)
     }
 }
 
-TEST_F(PrintTest, CancelledOrFailedPrintingDoesNothing)
+TEST_F(PrintTest, CancelledPrintingDoesNothingFailedPrintingSaysWhy)
 {
     // Without a capture window the command asks nothing.
     Start();
@@ -269,13 +269,14 @@ TEST_F(PrintTest, CancelledOrFailedPrintingDoesNothing)
     PressCtrlP();
     EXPECT_TRUE(QFile::exists(pdfPath));
 
-    // A document that cannot be started: nothing printed, nothing said.
+    // A document that cannot be started: nothing printed, and the reason is said.
     pdfPath = folder.filePath(u"missing/page.pdf"_s);
     WhenPreviewOpen([](PreviewFields& f) { f.print->click(); });
     PressCtrlP();
     EXPECT_EQ(previewsSeen, 6);
     EXPECT_FALSE(QFile::exists(pdfPath));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(messages, QStringList{u"Fehler: Die Datei \""_s + pdfPath +
+                                    u"\" kann nicht erstellt werden!"_s});
     EXPECT_EQ(leftOpen, 0);
 }
 

@@ -13,6 +13,8 @@
 #include "app/measurements_window.h"
 #include "app/spectrum_window.h"
 #include "app_fixture.h"
+#include "capture/file_name.h"
+#include "capture/sav_reader.h"
 #include "screen/view.h"
 
 #include <QApplication>
@@ -185,6 +187,13 @@ class SoakTest : public AppTest {
         return QFileInfo(path).fileName().startsWith(u"code0"_s) || path.startsWith(examples);
     }
 
+    // A file cut short loads, and says once that samples are missing.
+    static bool Warns(const QString& path)
+    {
+        auto capture = std::make_unique<Capture>();
+        return ReadCapture(*capture, path) == ReadOk && CaptureIncomplete(*capture);
+    }
+
     void Export(int key, const QString& extension)
     {
         const int32_t choice = Pick(10);
@@ -328,7 +337,8 @@ const SoakTest::Action SoakTest::Actions[] = {
          soak.openedGood += loads;
          soak.openedBad += paths.size() - loads;
          EXPECT_EQ(App().captureWindows.size(), windows + loads);
-         EXPECT_EQ(soak.messages.size(), before + paths.size() - loads)
+         const auto warnings = std::count_if(paths.begin(), paths.end(), Warns);
+         EXPECT_EQ(soak.messages.size(), before + paths.size() - loads + warnings)
              << paths.join(u' ').toStdString() << soak.messages.join(u' ').toStdString();
          return Nothing(nullptr);
      }},
@@ -466,7 +476,8 @@ const SoakTest::Action SoakTest::Actions[] = {
              path, [&soak] { QTest::keyClick(soak.frame, Qt::Key_O, Qt::ControlModifier); });
          const bool loads = Loads(path);
          EXPECT_EQ(App().captureWindows.size(), windows + (loads ? 1 : 0)) << path.toStdString();
-         EXPECT_EQ(soak.messages.size(), before + (loads ? 0 : 1)) << path.toStdString();
+         EXPECT_EQ(soak.messages.size(), before + (loads && !Warns(path) ? 0 : 1))
+             << path.toStdString();
          return Nothing(nullptr);
      }},
     {"Export im Dateidialog", 1, true,
@@ -584,7 +595,11 @@ bool SoakTest::CheckWindows(const char* action, int32_t event)
         EXPECT_EQ(w.window->size().expandedTo(w.window->minimumSize()), w.window->size());
         // An analysis window is its capture window's, and shows its capture.
         if (w.measurementsWindow) {
-            EXPECT_TRUE(w.measurementsWindow->windowTitle().endsWith(w.window->windowTitle()));
+            // Its title names the capture window as that one's own title does, numbered
+            // or marked.
+            const QString title = w.measurementsWindow->windowTitle();
+            EXPECT_TRUE(title.endsWith(w.window->windowTitle()));
+            EXPECT_TRUE(title.contains(VisibleFileName(QFileInfo(w.capture.filePath).fileName())));
         }
         if (const SpectrumWindow* spectrum = FindSpectrumWindow(w)) {
             EXPECT_EQ(spectrum->filePath, w.capture.filePath);

@@ -59,6 +59,10 @@ void ExpectConsistent(const Capture& capture, int32_t code)
     EXPECT_EQ(capture.present[SlotMath], 0);
     EXPECT_GE(capture.triggerType, 0);
     EXPECT_LE(capture.triggerType, 1);
+    for (int32_t slot = 0; slot < SlotCount; ++slot) {
+        EXPECT_GE(capture.missing[slot], 0);
+        EXPECT_LE(capture.missing[slot], capture.samplesPerChannel);
+    }
 }
 
 TEST(SavReader, ModelIdentifiers)
@@ -150,14 +154,14 @@ TEST(SavReader, ChannelBlocksMustAgree)
              f.channels[1].offsetByte = 0;
          },
          ReadOk},
-        // No samples is a memory failure, not an invalid value, even when both agree.
+        // A count of 0 is an invalid value, not a failure to get memory.
         {"both counts 0", 2,
          [](SavFile& f) {
              f.channels[0].raw.clear();
              f.channels[1].raw.clear();
          },
-         ReadNoMemory},
-        {"single count 0", 1, [](SavFile& f) { f.channels[0].raw.clear(); }, ReadNoMemory},
+         ReadInvalidValues},
+        {"single count 0", 1, [](SavFile& f) { f.channels[0].raw.clear(); }, ReadInvalidValues},
         // The CH2 block is found through CH1's count, so a lying count misplaces CH2.
         {"CH1 count too small", 2, [](SavFile& f) { f.channels[0].countOverride = 999; },
          ReadInvalidValues},
@@ -184,22 +188,25 @@ TEST(SavReader, TruncatedFiles)
         const QByteArray* bytes;
         qsizetype length;
         int32_t code;
-        int32_t firstMissingCh1; // samples from here on read raw 0
-        int32_t firstMissingCh2;
+        int32_t presentCh1; // samples held; the rest is missing and reads NaN
+        int32_t presentCh2;
     };
     const Case cases[] = {
         {&full, 0, ReadUnknownModel, 0, 0},
         {&full, 19, ReadUnknownModel, 0, 0},
         {&full, 20, ReadInvalidValues, 0, 0},
         {&full, 97, ReadInvalidValues, 0, 0},
-        {&full, 98, ReadNoMemory, 0, 0}, // both counts read 0 and agree
-        // Ends before CH1's count but after its interval; CH2's interval then reads 0.
+        // A header cut short has no count or scale to trust.
+        {&full, 98, ReadInvalidValues, 0, 0},
         {&full, 171, ReadInvalidValues, 0, 0},
-        {&single, 172, ReadOk, 0, 0}, // half a count: 1000 & 0xFF samples, all missing
-        {&single, 173, ReadOk, 0, 0}, // CH1's count but no samples at all
-        {&single, 187, ReadOk, 1, 0}, // the low half of the first word
+        {&single, 172, ReadInvalidValues, 0, 0},
+        {&single, 185, ReadInvalidValues, 0, 0},
+        {&single, 186, ReadOk, 0, 0}, // a header and no samples
+        {&single, 187, ReadOk, 0, 0}, // half a word is no sample
+        {&single, 188, ReadOk, 1, 0},
         {&single, 1186, ReadOk, 500, 0},
-        {&full, 2186, ReadInvalidValues, 1000, 0}, // CH2 block missing: count 0
+        {&full, 2186, ReadOk, 1000, 0}, // CH2's block missing: no settings, no samples
+        {&full, 2247, ReadOk, 1000, 0},
         {&full, 2248, ReadOk, 1000, 0},
         {&full, 4246, ReadOk, 1000, 999},
         {&full, 4248, ReadOk, 1000, 1000},
@@ -212,11 +219,23 @@ TEST(SavReader, TruncatedFiles)
         ExpectConsistent(capture, code);
         if (code != ReadOk) continue;
         const bool twoChannels = capture.present[SlotCh2] == 1;
+        EXPECT_EQ(PresentSamples(capture, SlotCh1), c.presentCh1);
+        EXPECT_EQ(capture.missing[SlotCh1], 1000 - c.presentCh1);
+        EXPECT_EQ(capture.missing[SlotCh2], twoChannels ? 1000 - c.presentCh2 : 0);
+        EXPECT_EQ(CaptureIncomplete(capture),
+                  c.presentCh1 < 1000 || (twoChannels && c.presentCh2 < 1000));
+        if (twoChannels && c.length < 2248) {
+            EXPECT_EQ(capture.channelRows[SlotCh2], 0);
+        }
         for (int32_t i = 0; i < capture.samplesPerChannel; ++i) {
             const double expected = (28 + i % 201 - 128) / 25.0;
-            ASSERT_EQ(capture.samples[SlotCh1][i], i < c.firstMissingCh1 ? expected : -5.12) << i;
-            const double expected2 = !twoChannels ? 0.0 : i < c.firstMissingCh2 ? expected : -5.12;
-            ASSERT_EQ(capture.samples[SlotCh2][i], expected2) << i;
+            const double value1 = capture.samples[SlotCh1][i];
+            ASSERT_TRUE(i < c.presentCh1 ? value1 == expected : std::isnan(value1)) << i;
+            const double value2 = capture.samples[SlotCh2][i];
+            ASSERT_TRUE(!twoChannels       ? value2 == 0.0
+                        : i < c.presentCh2 ? value2 == expected
+                                           : std::isnan(value2))
+                << i;
         }
     }
 
@@ -476,8 +495,11 @@ TEST(SavReader, RandomBytesAndMutationsNeverCrash)
         const int32_t code = Read(capture, bytes);
         ExpectConsistent(capture, code);
         if (code == ReadOk) {
-            for (int32_t i = 0; i < capture.samplesPerChannel; ++i)
-                ASSERT_TRUE(std::isfinite(capture.samples[SlotCh2][i]));
+            // Every sample held is a real value, every other one reads NaN.
+            for (int32_t slot : {SlotCh1, SlotCh2})
+                for (int32_t i = 0; i < capture.samplesPerChannel; ++i)
+                    ASSERT_EQ(std::isfinite(capture.samples[slot][i]),
+                              capture.present[slot] != 1 || SamplePresent(capture, slot, i));
         }
         if (HasFatalFailure()) FAIL() << "round " << round;
     }

@@ -122,6 +122,12 @@ TEST_F(Cli, UsageErrors)
         {u"measure"_s, u"mean"_s, a, u"--math"_s, u"x+y:ch1:0x10"_s},
         {u"measure"_s, u"mean"_s, a, u"--math"_s, u"x+y:ch1:ch2:2O"_s},
         {u"measure"_s, u"mean"_s, a, u"--math"_s, u"x+y:ch1:ch2:1:1.2.3"_s},
+        {u"png"_s, a, u"--view"_s, u"5"_s},
+        {u"png"_s, a, u"--view"_s, u"-1,10"_s},
+        {u"png"_s, a, u"--view"_s, u"0,1"_s},
+        {u"png"_s, a, u"--view"_s, u"0,10"_s, u"--zoom"_s, u"2"_s},
+        {u"png"_s, a, u"--scroll"_s, u"3"_s, u"--view"_s, u"0,10"_s},
+        {u"measure"_s, u"peak"_s, a, u"--view"_s, u"0,10"_s},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(u' ').toStdString());
@@ -206,6 +212,31 @@ TEST_F(Cli, HelpAndVersion)
     const Result version = RunCli({QStringLiteral("--version")});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("kurvex-cli ")));
+}
+
+// A file cut short: every output is written from the samples it holds, the viewer's
+// warning goes to standard error, and the status is 6.
+TEST_F(Cli, IncompleteCaptureWritesWhatItHoldsAndExitsWith6)
+{
+    const QByteArray bytes = BuildSav(TwoChannels(100));
+    const QString cut = Write(QStringLiteral("cut.sav"), bytes.left(bytes.size() - 2 * 40));
+    const QString warning =
+        QStringLiteral("Datei \"%1\" ist unvollständig, es fehlen Abtastwerte (Kanal 2: 40 "
+                       "von 100). Nur die vorhandenen werden angezeigt, gemessen und exportiert.")
+            .arg(cut);
+    for (const QString& command : {QStringLiteral("csv"), QStringLiteral("raw")}) {
+        const Result result = RunCli({command, cut, QStringLiteral("-o"), QStringLiteral("-")});
+        EXPECT_EQ(result.status, 6) << command.toStdString();
+        EXPECT_EQ(result.err, warning + u'\n');
+        if (command == u"csv") {
+            const QStringList lines = result.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            ASSERT_EQ(lines.size(), 100);
+            EXPECT_FALSE(lines[59].endsWith(u','));
+            EXPECT_TRUE(lines[60].endsWith(u','));
+        } else {
+            EXPECT_TRUE(result.out.contains(QStringLiteral("No. Points: 60\r\n")));
+        }
+    }
 }
 
 TEST_F(Cli, RejectedFilesReportTheirMessageAndTheRestGoOn)
@@ -345,6 +376,30 @@ TEST_F(Cli, PngSizeIsTheWindowScreensSize)
     EXPECT_EQ(png({QStringLiteral("--size"), QStringLiteral("600x400")}), plain);
     const QByteArray large = png({QStringLiteral("--size"), QStringLiteral("1900x1000")});
     EXPECT_EQ(QImage::fromData(large).size(), QSize(1900, 1000));
+}
+
+// --view draws exactly the span asked for: the span of a zoom step gives that step's picture,
+// a span beyond the record is a usage error for that file.
+TEST_F(Cli, PngViewShowsTheSpanAskedFor)
+{
+    const QString a = Write(u"a.sav"_s, BuildSav(TwoChannels(1000)));
+    const auto png = [&](const QStringList& view, int status = 0) {
+        const QString out = dir.filePath(u"out.png"_s);
+        QFile::remove(out);
+        const Result result = RunCli(QStringList{u"png"_s, a, u"-o"_s, out} + view);
+        EXPECT_EQ(result.status, status) << result.err.toStdString();
+        QFile file(out);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray zoomed = png({u"--zoom"_s, u"9"_s}); // 50 samples from 475
+    EXPECT_FALSE(zoomed.isEmpty());
+    EXPECT_EQ(png({u"--view"_s, u"475,50"_s}), zoomed);
+    EXPECT_NE(png({u"--view"_s, u"990,10"_s}), zoomed);
+    EXPECT_TRUE(png({u"--view"_s, u"991,10"_s}, 64).isEmpty());
+    const Result beyond =
+        RunCli({u"png"_s, a, u"-o"_s, dir.filePath(u"x.png"_s), u"--view"_s, u"2147483647,2"_s});
+    EXPECT_EQ(beyond.status, 64);
+    EXPECT_TRUE(beyond.err.contains(u"1000 samples"_s));
 }
 
 TEST_F(Cli, MathOptionsApplyInOrder)

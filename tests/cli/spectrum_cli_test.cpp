@@ -76,7 +76,13 @@ TEST_F(SpectrumCli, CsvBesideTheInputAndPngPlots)
 
 TEST_F(SpectrumCli, PeaksOfTheMainsCurrent)
 {
-    const SpectrumRun run = RunSpectrum({mains, u"--channel"_s, u"ch2"_s, u"--peaks"_s});
+    // Three periods: Hann's main lobe leaves no room for harmonics, the rectangle's does.
+    const SpectrumRun hann = RunSpectrum({mains, u"--channel"_s, u"ch2"_s, u"--peaks"_s});
+    ASSERT_EQ(hann.status, 0) << hann.err.toStdString();
+    EXPECT_TRUE(hann.out.contains(u"fundamental\t"_s));
+    EXPECT_FALSE(hann.out.contains(u"harmonic"_s) || hann.out.contains(u"thd"_s));
+    const SpectrumRun run =
+        RunSpectrum({mains, u"--channel"_s, u"ch2"_s, u"--window"_s, u"rect"_s, u"--peaks"_s});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 10 + 1 + 9 + 1) << run.out.toStdString();

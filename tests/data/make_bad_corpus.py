@@ -63,13 +63,13 @@ def main():
     write("code4_intervals_differ.sav", sav([block(500), block(500, interval=999_999)]))
     write("code4_trigger_positions_differ.sav",
           sav([block(500, trigger=250), block(500, trigger=251)]))
-    write("code4_ch2_block_missing.sav", good[:124 + 62 + 1000])
+    write("code0_ch2_block_missing.sav", good[:124 + 62 + 1000])
     write("code4_ch1_count_lies.sav",
           sav([block(500, count_field=400), block(500)]))
 
-    write("code3_count0.sav", sav([block(0)]))
-    write("code3_two_channels_count0.sav", sav([block(0), block(0)]))
-    write("code3_header_only.sav", sav([block(0)], channel_byte=1)[:124])
+    write("code4_count0.sav", sav([block(0)]))
+    write("code4_two_channels_count0.sav", sav([block(0), block(0)]))
+    write("code4_header_only.sav", sav([block(0)], channel_byte=1)[:124])
 
     write("code0_truncated_samples.sav", good[:len(good) - 333])
     write("code0_count_65535_no_samples.sav", sav([block(0, count_field=65535)]))

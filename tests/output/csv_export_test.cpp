@@ -25,7 +25,7 @@
 
 namespace {
 
-Capture SmallCapture(bool withCh2)
+Capture SmallCapture(bool withCh2, int32_t missingCh1 = 0, int32_t missingCh2 = 0)
 {
     Capture capture{};
     capture.hDivisions = 12;
@@ -41,6 +41,8 @@ Capture SmallCapture(bool withCh2)
         capture.inverted[SlotCh2] = 1;
     }
     AllocateSamples(capture);
+    capture.missing[SlotCh1] = missingCh1;
+    capture.missing[SlotCh2] = missingCh2;
     const double ch1[] = {-1.2, 0, 4.76};
     const double ch2[] = {-5, 0.04, -1};
     for (int32_t i = 0; i < 3; ++i) {
@@ -58,15 +60,20 @@ TEST(ExportCsv, WritesTheExactBytes)
     struct Row {
         const char* name;
         bool withCh2;
+        int32_t missingCh1;
+        int32_t missingCh2;
         const char* expected;
     } rows[] = {
-        {"two channels", true, "0,-1.2,0.4\r\n0.004,0,-0.104\r\n0.008,4.76,0\r\n"},
-        {"channel 1 only", false, "0,-1.2,0\r\n0.004,0,0\r\n0.008,4.76,0\r\n"},
+        {"two channels", true, 0, 0, "0,-1.2,0.4\r\n0.004,0,-0.104\r\n0.008,4.76,0\r\n"},
+        {"channel 1 only", false, 0, 0, "0,-1.2,0\r\n0.004,0,0\r\n0.008,4.76,0\r\n"},
+        // A file cut short: missing values are empty fields, every line keeps its time.
+        {"channel 2 cut", true, 0, 2, "0,-1.2,0.4\r\n0.004,0,\r\n0.008,4.76,\r\n"},
+        {"channel 1 cut", false, 1, 0, "0,-1.2,0\r\n0.004,0,0\r\n0.008,,0\r\n"},
     };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const Row& row : rows) {
-        const Capture capture = SmallCapture(row.withCh2);
+        const Capture capture = SmallCapture(row.withCh2, row.missingCh1, row.missingCh2);
         const QString path = dir.filePath(QStringLiteral("small.csv"));
         ASSERT_TRUE(ExportCsv(capture, path)) << row.name;
         EXPECT_EQ(ReadFileBytes(path), row.expected) << row.name;

@@ -14,6 +14,7 @@
 #include <QTime>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <sstream>
@@ -51,7 +52,7 @@ TEST(ExportRaw, WritesTheExactBytes)
 
     EXPECT_EQ(ExportToBytes(capture), "Title: * C:\\data\\scope\\wave01.sav\r\n"
                                       "Date: Mon Dec 07 21:52:06 2026\r\n"
-                                      "Plotname: wave01\r\n"
+                                      "Plotname: Transient Analysis\r\n"
                                       "Flags: real forward\r\n"
                                       "No. Variables: 3\r\n"
                                       "No. Points: 2\r\n"
@@ -122,26 +123,18 @@ TEST(ExportRaw, MathTraceChangesNothing)
     EXPECT_EQ(ExportToBytes(capture), withMath);
 }
 
-TEST(ExportRaw, TitleAndPlotnameFromThePath)
+TEST(ExportRaw, TitleFromThePathPlotnameTransient)
 {
     struct Row {
         const char16_t* filePath;
         const char* title;
-        const char* plotname;
     } rows[] = {
-        {u"C:\\data\\scope\\wave01.sav", "Title: * C:\\data\\scope\\wave01.sav",
-         "Plotname: wave01"},
-        {u"/home/anna/mess.ung.sav", "Title: * /home/anna/mess.ung.sav", "Plotname: mess.ung"},
-        {u"/home/anna.d/noext", "Title: * /home/anna.d/noext", "Plotname: noext"},
-        {u"relative.SAV", "Title: * relative.SAV", "Plotname: relative"},
-        {u"/tmp/.sav", "Title: * /tmp/.sav", "Plotname: "},
-        {u"/tmp/M\u00FCller \u00B5s.sav", "Title: * /tmp/M\xC3\xBCller \xC2\xB5s.sav",
-         "Plotname: M\xC3\xBCller \xC2\xB5s"},
+        {u"C:\\data\\scope\\wave01.sav", "Title: * C:\\data\\scope\\wave01.sav"},
+        {u"/tmp/M\u00FCller \u00B5s.sav", "Title: * /tmp/M\xC3\xBCller \xC2\xB5s.sav"},
         // A line break in the path must not become a header line of its own (a reader
-        // acts on "Command:" lines): CR and LF turn into spaces in both lines.
-        {u"/tmp/a\r\nCommand: rm -rf x\n.sav", "Title: * /tmp/a  Command: rm -rf x .sav",
-         "Plotname: a  Command: rm -rf x "},
-        {u"/tmp/x\ry.sav", "Title: * /tmp/x y.sav", "Plotname: x y"},
+        // acts on "Command:" lines): CR and LF turn into spaces.
+        {u"/tmp/a\r\nCommand: rm -rf x\n.sav", "Title: * /tmp/a  Command: rm -rf x .sav"},
+        {u"/tmp/x\ry.sav", "Title: * /tmp/x y.sav"},
     };
     for (const Row& row : rows) {
         Capture capture = MakeExportCapture(2, 0.001, false);
@@ -149,11 +142,23 @@ TEST(ExportRaw, TitleAndPlotnameFromThePath)
         const std::vector<std::string> lines = CrLfLines(ExportToBytes(capture));
         ASSERT_GT(lines.size(), 3u);
         EXPECT_EQ(lines[0], row.title);
-        EXPECT_EQ(lines[2], row.plotname);
+        // Simulators measure over time only in a plot of this name.
+        EXPECT_EQ(lines[2], "Plotname: Transient Analysis");
         EXPECT_EQ(lines[3], "Flags: real forward");
         for (const std::string& line : lines)
             EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
     }
+}
+
+// A cut file: only the points every channel holds, so that no value is made up.
+TEST(ExportRaw, OnlyPointsEveryChannelHolds)
+{
+    Capture capture = MakeExportCapture(10, 0.001, true);
+    capture.missing[SlotCh2] = 4;
+    const std::vector<std::string> lines = CrLfLines(ExportToBytes(capture));
+    ASSERT_GT(lines.size(), 5u);
+    EXPECT_EQ(lines[5], "No. Points: 6");
+    EXPECT_EQ(lines.size(), 13u + 6u * 3u); // header lines, then three lines per point
 }
 
 TEST(ExportRaw, DateLineInEnglishWhateverTheLocale)
@@ -193,7 +198,10 @@ TEST(ExportRaw, NgspiceLoadsTheFile)
     const QString script = dir.filePath(QStringLiteral("load.cir"));
     ASSERT_TRUE(WriteFileBytes(script, "* load an exported capture\n.control\nload " +
                                            raw.toStdString() + "\ndisplay\nwrdata " +
-                                           data.toStdString() + " v(ch1) v(ch2)\n.endc\n.end\n"));
+                                           data.toStdString() +
+                                           " v(ch1) v(ch2)\n"
+                                           "meas tran ch1max MAX v(ch1)\n"
+                                           "meas tran ch2avg AVG v(ch2)\n.endc\n.end\n"));
 
     QProcess process;
     process.setWorkingDirectory(dir.path());
@@ -208,6 +216,15 @@ TEST(ExportRaw, NgspiceLoadsTheFile)
         QRegularExpression(QStringLiteral("V\\(CH2\\)\\s*: voltage, real, 200 long"))));
     EXPECT_TRUE(
         output.contains(QRegularExpression(QStringLiteral("time\\s*: time, real, 200 long"))));
+    // A transient plot: "meas tran" works on it, and finds our values.
+    double maximum = -INFINITY;
+    for (int32_t i = 0; i < n; ++i)
+        maximum = std::max(maximum, SampleValue(capture, SlotCh1, i));
+    const QRegularExpressionMatch measured =
+        QRegularExpression(QStringLiteral("ch1max\\s*=\\s*(\\S+)")).match(output);
+    ASSERT_TRUE(measured.hasMatch()) << output.toStdString();
+    EXPECT_NEAR(measured.captured(1).toDouble(), maximum, 1e-9);
+    EXPECT_TRUE(output.contains(QRegularExpression(QStringLiteral("ch2avg\\s*=\\s*\\S+"))));
 
     // wrdata writes "time v(ch1) time v(ch2)" per point with 16 significant digits.
     std::istringstream values(ReadFileBytes(data));

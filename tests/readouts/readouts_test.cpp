@@ -387,6 +387,27 @@ TEST(CursorReadouts, NewWindowPositions)
                                      u"Zeit: 11.988 ms\r\nFrq.: 83.417 Hz"));
 }
 
+// A file cut short: a cursor on a missing sample reads "---", and so does a range with
+// nothing but missing samples; a range partly missing measures the samples held.
+TEST(CursorReadouts, MissingSamplesReadDashes)
+{
+    Capture capture = MakeCapture(10, {SlotCh1, SlotCh2});
+    capture.missing[SlotCh2] = 4; // samples 6..9 missing
+    for (int32_t i = 0; i < 10; ++i) {
+        capture.samples[SlotCh1][i] = 1;
+        capture.samples[SlotCh2][i] = i < 6 ? 0.5 : std::nan("");
+    }
+    const CursorTexts texts = CursorReadoutTexts(capture, 2, 8);
+    EXPECT_EQ(texts.first, Q(u"Kanal 1: 1 V\r\nKanal 2: 500 mV\r\nZeit: 2.4 ms"));
+    EXPECT_TRUE(texts.second.startsWith(Q(u"Kanal 1: 1 V\r\nKanal 2: ---\r\n")));
+    EXPECT_TRUE(texts.difference.startsWith(Q(u"Kanal 1: 0 V\r\nKanal 2: ---\r\n")));
+    EXPECT_EQ(MeasureText(capture, 2, 8, MeasureMean),
+              Q(u"Mittelwerte\r\nKanal 1: 1 V\r\nKanal 2: 500 mV"));
+    EXPECT_EQ(MeasureText(capture, 7, 9, MeasurePeak),
+              Q(u"Spitzenwerte (Minimum, Maximum, Spitze-Spitze)\r\nKanal 1: 1 V, 1 V, 0 V\r\n"
+                u"Kanal 2: ---"));
+}
+
 TEST(CursorReadouts, TimeDifferenceAndFrequencyLine)
 {
     struct Case {

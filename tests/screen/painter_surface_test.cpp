@@ -295,3 +295,43 @@ TEST(PainterSurface, PixelRatioGivesDevicePixelsAndKeepsLabelSize)
         EXPECT_NEAR(labelHeight(image), plainLabel * ratio, 0.25 * plainLabel * ratio);
     }
 }
+
+// The links of a dense trace (one column across, many rows down or up) take a shortcut:
+// their pixels must be those of the general rule, minor = b1 + floor((2 t db + da) / 2 da)
+// from the end point with the smaller row, also where the image cuts them.
+TEST(PainterSurface, LinksBetweenNeighbouringColumnsFollowTheGeneralRule)
+{
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int32_t> row(-20, 60);
+    std::uniform_int_distribution<int32_t> column(-1, 64);
+    for (int32_t round = 0; round < 400; ++round) {
+        const int32_t x1 = column(random);
+        const int32_t x2 = x1 + (round % 2 == 0 ? 1 : -1);
+        const int32_t y1 = row(random);
+        int32_t y2 = row(random);
+        if (std::abs(y2 - y1) < 1) y2 = y1 + 1;
+        SCOPED_TRACE(testing::Message() << x1 << "," << y1 << " " << x2 << "," << y2);
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        PainterSurface surface(&image);
+        ASSERT_TRUE(surface.BeginDrawing());
+        surface.SelectPen(surface.CreatePen(PenSolid, 1, {255, 255, 255}));
+        surface.Line(x1, y1, x2, y2);
+        surface.EndDrawing();
+
+        QImage expected(64, 48, QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        const bool down = y1 <= y2;
+        const int64_t a1 = down ? y1 : y2, b1 = down ? x1 : x2;
+        const int64_t da = std::abs(y2 - y1), db = (down ? x2 - x1 : x1 - x2);
+        for (int64_t t = 0; t <= da; ++t) {
+            const int64_t numerator = 2 * t * db + da;
+            const int64_t b = b1 + (numerator >= 0 ? numerator / (2 * da)
+                                                   : -((-numerator + 2 * da - 1) / (2 * da)));
+            const int64_t a = a1 + t;
+            if (a >= 0 && a < 48 && b >= 0 && b < 64)
+                expected.setPixel(static_cast<int>(b), static_cast<int>(a), 0xFFFFFFFFu);
+        }
+        ASSERT_EQ(image, expected);
+    }
+}

@@ -213,6 +213,44 @@ TEST(ScreenRenderer, TracePathFollowsSamplesPerColumn)
     }
 }
 
+// A file cut short: the trace ends at the last sample held, whether one sample or many
+// share a column, and a view with none of them draws no trace.
+TEST(ScreenRenderer, MissingSamplesAreNotDrawn)
+{
+    struct Case {
+        int32_t width;
+        int32_t first;
+        int32_t count;
+        int32_t lastColumn; // -1: no trace at all
+    };
+    const Case cases[] = {
+        {600, 0, 1000, 359},  // samples 0..599 held: 600 x 599 / 1000 = 359
+        {600, 0, 300, 598},   // samples 0..299 of the view, one per two columns
+        {600, 500, 300, 198}, // 100 of 300 held, their last at 600 x 99 / 300
+        {600, 700, 300, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first << " + " << c.count);
+        Capture capture = MakeCapture(1000);
+        capture.missing[SlotCh1] = 400;
+        for (int32_t i = 0; i < 1000; ++i)
+            capture.samples[SlotCh1][i] = i < 600 ? std::sin(i * 0.05) : std::nan("");
+        RecordingSurface surface;
+        surface.surfaceWidth = c.width;
+        ScreenRenderer(capture, surface, Request(c.width, 400, c.first, c.count));
+        const std::vector<RecordedOp> trace = surface.LinesIn(Ch1);
+        if (c.lastColumn < 0) {
+            EXPECT_TRUE(trace.empty());
+            continue;
+        }
+        ASSERT_FALSE(trace.empty());
+        int32_t rightmost = 0;
+        for (const RecordedOp& op : trace)
+            rightmost = std::max({rightmost, op.x1, op.x2});
+        EXPECT_EQ(rightmost, c.lastColumn);
+    }
+}
+
 TEST(ScreenRenderer, ColumnExtremesKeepTimeOrderAndEarlierTies)
 {
     struct Case {
@@ -260,8 +298,12 @@ TEST(ScreenRenderer, ColumnExtremesMatchBruteForce)
         const int32_t w = width(random);
         const int32_t count = w + 1 + static_cast<int32_t>(random() % 5000);
         std::vector<double> samples(count);
-        for (double& v : samples) // coarse values, so that ties occur
-            v = std::round(value(random) * 4) / 4;
+        // Coarse values, so that ties and zeros of both signs occur, and in some rounds NaNs,
+        // which never become an extreme unless they start a column.
+        const bool withNaN = round % 4 == 0;
+        for (double& v : samples)
+            v = withNaN && random() % 40 == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                              : std::round(value(random) * 4) / 4;
 
         std::vector<ColumnExtremes> fast(w);
         CollectColumnExtremes(samples.data(), count, w, 200, 50, fast.data());
@@ -555,5 +597,54 @@ TEST(ScreenRenderer, ViewBeyondTheRecordDrawsNoTrace)
         ScreenRenderer(capture, surface, Request(600, 400, c.first, c.count));
         EXPECT_EQ(surface.LinesIn(Ch1).size(), c.traceLines);
         EXPECT_EQ(surface.LinesIn(Grid).size(), 20u);
+    }
+}
+
+// Fewer samples than a quarter of the width: one dot per sample, centred on its polyline
+// point, in the trace colour; more samples draw no dots.
+TEST(ScreenRenderer, SampleDotsBelowAQuarterOfTheWidth)
+{
+    struct Case {
+        int32_t width;
+        int32_t height;
+        int32_t count;
+        bool paper;
+        int32_t radius; // -1: no dots
+    };
+    const Case cases[] = {
+        {600, 400, 1, false, 1},    {600, 400, 10, false, 1},   {600, 400, 149, false, 1},
+        {600, 400, 150, false, -1}, {600, 400, 600, false, -1}, {1200, 800, 20, true, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.count);
+        Capture capture = MakeCapture(1000);
+        for (int32_t i = 0; i < 1000; ++i)
+            capture.samples[SlotCh1][i] = std::sin(i * 0.3) * 3.0;
+        RenderRequest request = Request(c.width, c.height, 20, c.count);
+        request.paperStyle = c.paper;
+        request.originX = 7;
+        RecordingSurface surface;
+        surface.surfaceWidth = c.width + 7;
+        surface.surfaceHeight = c.height;
+        ScreenRenderer(capture, surface, request);
+        const Rgb colour = c.paper ? PaperCh1 : Ch1;
+        std::vector<RecordedOp> dots;
+        for (const RecordedOp& op : surface.ops)
+            if (op.kind == RecordedFill && op.colour == colour) dots.push_back(op);
+        if (c.radius < 0) {
+            EXPECT_TRUE(dots.empty());
+            continue;
+        }
+        ASSERT_EQ(dots.size(), static_cast<size_t>(c.count));
+        const int32_t halfY = c.height / 2;
+        const int32_t perDiv = c.height / 8;
+        for (int32_t i = 0; i < c.count; ++i) {
+            const int32_t x = static_cast<int32_t>(int64_t{c.width} * i / c.count);
+            const int32_t y = TraceRow(capture.samples[SlotCh1][20 + i], halfY, perDiv);
+            EXPECT_EQ(dots[i].x1, 7 + x - c.radius) << i;
+            EXPECT_EQ(dots[i].y1, y - c.radius) << i;
+            EXPECT_EQ(dots[i].x2, 2 * c.radius + 1);
+            EXPECT_EQ(dots[i].y2, 2 * c.radius + 1);
+        }
     }
 }

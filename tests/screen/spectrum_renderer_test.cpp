@@ -62,4 +62,43 @@ TEST(SpectrumRendererTest, DrawsLevelsLabelsAndTheReasonForNone)
     }
 }
 
+// Peaks crowded together: the numbers drawn never overlap, the strongest are kept, and no
+// marker falls outside the frequency span shown.
+TEST(SpectrumRendererTest, PeakNumbersNeverOverlap)
+{
+    std::vector<double> x(4000);
+    for (size_t i = 0; i < x.size(); ++i) {
+        const auto t = static_cast<double>(i) / 4000.0;
+        x[i] = 2.0 * std::sin(2 * 3.141592653589793 * 100 * t);
+        for (int32_t k = 0; k < 12; ++k) // a comb of tones 7 bins apart
+            x[i] += 0.3 / (k + 1) * std::sin(2 * 3.141592653589793 * (300 + 7 * k) * t);
+    }
+    Spectrum spectrum{};
+    ComputeSpectrum(spectrum, x.data(), 4000, 1e-4, WindowHann);
+    ASSERT_GE(spectrum.peaks.size(), 8u);
+    for (const bool log : {false, true}) {
+        RecordingSurface surface;
+        SpectrumRenderRequest request{300, 200,     0,  0, false, SpectrumScaleDbv,
+                                      log, SlotCh1, -1, {}};
+        SpectrumRenderer(spectrum, surface, request);
+        // With a fundamental the linear axis ends at 11 f0; the log axis shows every bin.
+        EXPECT_DOUBLE_EQ(SpectrumAxesFor(spectrum, request).highFrequency, log ? 5000.0 : 2750.0);
+        std::vector<RecordedOp> numbers;
+        for (const RecordedOp& op : surface.Texts()) {
+            bool isNumber = false;
+            const int32_t value = op.text.toInt(&isNumber);
+            if (isNumber && value >= 1 && value <= SpectrumMaxPeaks) numbers.push_back(op);
+        }
+        ASSERT_FALSE(numbers.empty());
+        EXPECT_EQ(numbers.front().text, u"1"_s);
+        const int32_t width = surface.TextWidth(u"10"_s);
+        const int32_t height = surface.TextWidth(u"0"_s) * 9 / 5;
+        for (size_t i = 0; i < numbers.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(std::abs(numbers[i].x1 - numbers[j].x1) < width &&
+                             std::abs(numbers[i].y1 - numbers[j].y1) < height)
+                    << numbers[i].text.toStdString() << " on " << numbers[j].text.toStdString();
+    }
+}
+
 } // namespace
