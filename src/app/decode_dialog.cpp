@@ -106,12 +106,16 @@ DecodeDialog::DecodeDialog(const Capture& source, const std::vector<DecoderInfo>
     decoderList = new QListWidget(this);
     decoderList->setWordWrap(true);
     decoderList->setAlternatingRowColors(true);
+    decoderList->setSpacing(2);
     const int32_t slots = PresentSlots(capture);
     for (const DecoderInfo& info : decoders) {
         if (!Offered(info, slots)) continue;
-        auto* item = new QListWidgetItem(info.name + QStringLiteral(" (") + info.id +
-                                             QStringLiteral(")\n") + info.longname,
-                                         decoderList);
+        // Name, id and long name on the first line, what it decodes on the second.
+        QString text = info.name + QStringLiteral(" (") + info.id + QStringLiteral(")");
+        if (!info.longname.isEmpty() && info.longname != info.name)
+            text += QStringLiteral(" - ") + info.longname;
+        if (!info.desc.isEmpty()) text += u'\n' + info.desc;
+        auto* item = new QListWidgetItem(text, decoderList);
         item->setData(DecoderIdRole, info.id);
         item->setToolTip(info.desc);
     }
