@@ -87,8 +87,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The platform plugins are loaded at run time, so no library dependency names them; help and
-# website open through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-dejavu-core | fonts-liberation")
+# website open through xdg-open. The bus decoders are Python files that libsigrokdecode loads
+# at run time; Debian ships them in the library's own package, named here for them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-qpa-plugins, xdg-utils, fonts-dejavu-core | fonts-liberation, libsigrokdecode4 (>= 0.5.3)")
 # German texts in the toolkit's own dialogs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

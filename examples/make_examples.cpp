@@ -4,6 +4,7 @@
 // Usage: kurvex-make-examples [output folder, default "."]
 // The noise comes from a fixed-seed generator and plain arithmetic, so a second run writes
 // the same bytes.
+#include "support/bus_signals.h"
 #include "support/sav_builder.h"
 
 #include <QDir>
@@ -275,6 +276,110 @@ std::vector<Example> Examples()
         e.trigger.triggerType = 0;                 // edge
         e.trigger.edgeSlope = 2;                   // rising and falling
         e.trigger.triggerLevelMicroVolts = 500000; // 5 V at the tip
+        examples.push_back(e);
+    }
+    {
+        // A serial link at 115200 baud, 3.3 V logic: a command on CH1, the reply on CH2. The
+        // trigger caught a start bit of the command.
+        Example e{};
+        e.fileName = "uart-115200-ch1-rx-ch2-tx.sav";
+        e.model = QByteArray("UTD2102CEL");
+        e.count = 65535;
+        e.intervalPs = 100000; // 100 ns, 0.5 ms/DIV
+        const double bit = 1 / 115200.0;
+        const QByteArray command("AT+CWJAP=\"kurvex\",\"oscilloscope\"\r\n");
+        const QByteArray reply("\r\nWIFI GOT IP\r\nOK\r\n");
+        const RcLine rx(UartLine({command.begin(), command.end()}, 115200, -20 * 10.5 * bit, 0.5),
+                        0.05, 3.3, 150e-9, 120e-9);
+        const RcLine tx(UartLine({reply.begin(), reply.end()}, 115200, 1.35e-3, 0.5), 0.1, 3.25,
+                        180e-9, 150e-9);
+        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [rx](double t) { return rx.At(t); }, 0.8});
+        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [tx](double t) { return tx.At(t); }, 0.8});
+        e.trigger.triggerMode = 2;   // Single
+        e.trigger.triggerSource = 0; // CH1
+        e.trigger.triggerType = 0;   // edge
+        e.trigger.edgeSlope = 1;     // falling
+        e.trigger.triggerLevelMicroVolts = 1650000;
+        examples.push_back(e);
+    }
+    {
+        // An I2C EEPROM at address 0x50 on 100 kHz with 4.7 kOhm pull-ups: a page write of
+        // eight bytes, a poll that the busy chip does not acknowledge, and the read back.
+        Example e{};
+        e.fileName = "i2c-100khz-eeprom-write-ch1-scl-ch2-sda.sav";
+        e.model = QByteArray("UTD2052CEL");
+        e.count = 30000;
+        e.intervalPs = 200000; // 200 ns, 0.5 ms/DIV
+        const std::vector<uint8_t> page{'K', 'u', 'r', 'v', 'e', 'x', '2', '1'};
+        std::vector<uint8_t> write{0x10};
+        write.insert(write.end(), page.begin(), page.end());
+        std::vector<I2cTransfer> transfers;
+        transfers.push_back({0x50, false, write, std::vector<bool>(10, true)});
+        transfers.push_back({0x50, false, {}, {false}});
+        transfers.push_back({0x50, false, {0x10}, {true, true}, false});
+        std::vector<bool> readAcks(9, true);
+        readAcks.back() = false; // the last byte read is not acknowledged
+        transfers.push_back({0x50, true, page, readAcks});
+        const double period = 1e-5;
+        TwoLines bus = I2cLines(transfers, 1e5, -period / 2 - 40 * period);
+        const RcLine scl(bus.clock, 0.08, 3.3, 0.5e-6, 40e-9);
+        const RcLine sda(bus.data, 0.1, 3.3, 0.6e-6, 40e-9);
+        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [scl](double t) { return scl.At(t); }, 0.7});
+        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [sda](double t) { return sda.At(t); }, 0.7});
+        e.trigger.triggerMode = 2;   // Single
+        e.trigger.triggerSource = 0; // CH1
+        e.trigger.triggerType = 0;   // edge
+        e.trigger.edgeSlope = 1;     // falling
+        e.trigger.triggerLevelMicroVolts = 1650000;
+        examples.push_back(e);
+    }
+    {
+        // SPI at 1 MHz, mode 0: a flash chip's JEDEC ID command and a read of four bytes.
+        Example e{};
+        e.fileName = "spi-1mhz-ch1-clk-ch2-mosi.sav";
+        e.model = QByteArray("UTD2102CEL");
+        e.count = 10000;
+        e.intervalPs = 20000; // 20 ns, 20 us/DIV
+        const std::vector<uint8_t> bytes{0x9F, 0x00, 0x00, 0x00, 0x03, 0x01, 0x20, 0x00, 0xA5};
+        TwoLines bus = SpiLines(bytes, 1e6, -20.5e-6, 2);
+        const RcLine clk(bus.clock, 0.0, 3.3, 12e-9, 10e-9);
+        const RcLine mosi(bus.data, 0.0, 3.3, 15e-9, 12e-9);
+        e.channels.push_back({0, 0, 1, 0, 88, 100000, [clk](double t) { return clk.At(t); }, 0.9});
+        e.channels.push_back(
+            {0, 0, 1, 0, 88, 100000, [mosi](double t) { return mosi.At(t); }, 0.9});
+        e.trigger.triggerMode = 1;                 // Normal
+        e.trigger.triggerSource = 0;               // CH1
+        e.trigger.triggerType = 0;                 // edge
+        e.trigger.edgeSlope = 0;                   // rising
+        e.trigger.triggerLevelMicroVolts = 165000; // 1.65 V at the tip
+        examples.push_back(e);
+    }
+    {
+        // Two CAN frames at 125 kbit/s: CAN_H on CH1, CAN_L on CH2 (2.5 V recessive, dominant
+        // 3.5 V and 1.5 V). CAN_L alone, or MATH = CH2 - CH1, is the receiver's logic.
+        Example e{};
+        e.fileName = "can-125kbit-ch1-canh-ch2-canl.sav";
+        e.model = QByteArray("UTD2102CEL");
+        e.count = 20000;
+        e.intervalPs = 200000; // 200 ns, 0.25 ms/DIV
+        LogicLine line = CanLine(0x123, {0xDE, 0xAD, 0xBE, 0xEF}, 125e3, -1.2e-3);
+        const LogicLine second = CanLine(0x7E8, {0x03, 0x41, 0x0C, 0x1A, 0xF8}, 125e3, 0);
+        line.changes.insert(line.changes.end(), second.changes.begin(), second.changes.end());
+        const RcLine canl(line, 1.5, 2.5, 0.4e-6, 0.15e-6);
+        LogicLine inverse = line;
+        inverse.initial = !inverse.initial;
+        for (auto& change : inverse.changes)
+            change.second = !change.second;
+        const RcLine canh(inverse, 2.5, 3.5, 0.15e-6, 0.4e-6);
+        e.channels.push_back(
+            {0, 0, 0, 0, 78, 1000000, [canh](double t) { return canh.At(t); }, 0.8});
+        e.channels.push_back(
+            {0, 0, 0, 0, 78, 1000000, [canl](double t) { return canl.At(t); }, 0.8});
+        e.trigger.triggerMode = 2;   // Single
+        e.trigger.triggerSource = 1; // CH2
+        e.trigger.triggerType = 0;   // edge
+        e.trigger.edgeSlope = 1;     // falling
+        e.trigger.triggerLevelMicroVolts = 2000000;
         examples.push_back(e);
     }
     return examples;

@@ -323,6 +323,7 @@ int RunDecodeCommand(const QStringList& args)
         Print(stderr, u"kurvex-cli: cannot write to standard output\n"_s);
         status = std::max(status, ExitCannotWrite);
     }
-    ShutDownDecoding();
+    // The interpreter is not stopped: the process ends here, and stopping it (collecting
+    // every Python object) would only cost time.
     return status;
 }

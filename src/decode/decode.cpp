@@ -3,6 +3,9 @@
 
 #include "analysis/measurements.h"
 
+#include <QStandardPaths>
+
+#include <Python.h>
 #include <libsigrokdecode/libsigrokdecode.h>
 
 #include <algorithm>
@@ -80,12 +83,31 @@ bool StartLibrary(QString& error)
     srd_log_callback_set(CollectLog, nullptr);
     srd_log_loglevel_set(SRD_LOG_ERR);
     ClearErrors();
+    // The interpreter is ours, not the user's Python: a PYTHONHOME or PYTHONPATH meant for
+    // another Python must not break it, and the decoders need nothing from site-packages
+    // (skipping the site module is a good part of the start-up time).
+    Py_IgnoreEnvironmentFlag = 1;
+    Py_NoSiteFlag = 1;
     const int code = srd_init(nullptr);
     if (code != SRD_OK) {
         error =
             ErrorText(u"libsigrokdecode cannot start: "_s + QString::fromUtf8(srd_strerror(code)));
         return false;
     }
+    // The decoders live in a system folder the user cannot write, so Python would compile
+    // them again on every start; their bytecode goes to the user's cache instead.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const PyGILState_STATE gil = PyGILState_Ensure();
+    if (!cache.isEmpty()) {
+        const QByteArray folder = (cache + u"/kurvex/python"_s).toUtf8();
+        if (PyObject* prefix = PyUnicode_DecodeFSDefault(folder.constData())) {
+            PySys_SetObject("pycache_prefix", prefix);
+            Py_DECREF(prefix);
+        }
+        PySys_SetObject("dont_write_bytecode", Py_False);
+    }
+    PyErr_Clear();
+    PyGILState_Release(gil);
     libraryStarted = true;
     return true;
 }
@@ -373,35 +395,31 @@ double CaptureSeconds(const Capture& capture)
     return static_cast<double>(capture.hDivisions) * capture.timePerDiv;
 }
 
-} // namespace
-
-std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot,
-                                                 int32_t first, int32_t last)
+// The comparator of `slot`; `table` holds the measurements once one slot needed them, so
+// that several channels cost one pass of the measurement module.
+std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot, int32_t first,
+                                      int32_t last, const ThresholdSetting& setting,
+                                      std::optional<MeasurementTable>& table)
 {
     if (slot < 0 || slot >= SlotCount || capture.present[slot] != 1 ||
         capture.samplesPerChannel <= 0)
         return std::nullopt;
-    const MeasurementTable table = MeasureAll(capture, first, last);
-    const auto& values = table.channels[slot].value;
-    const auto& top = values[MeasurementTop];
-    const auto& base = values[MeasurementBase];
-    if (top && base && *top > *base) return LogicThreshold{(*top + *base) / 2, (*top - *base) / 10};
-    const auto& max = values[MeasurementMax];
-    const auto& min = values[MeasurementMin];
-    if (max && min) return LogicThreshold{(*max + *min) / 2, 0};
-    return std::nullopt;
-}
-
-std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot, int32_t first,
-                                               int32_t last, const ThresholdSetting& setting)
-{
-    if (slot < 0 || slot >= SlotCount || capture.present[slot] != 1) return std::nullopt;
     if (setting.threshold && !std::isfinite(*setting.threshold)) return std::nullopt;
     if (setting.hysteresis && !(std::isfinite(*setting.hysteresis) && *setting.hysteresis >= 0))
         return std::nullopt;
     std::optional<LogicThreshold> automatic;
-    if (!setting.threshold || !setting.hysteresis)
-        automatic = AutomaticThreshold(capture, slot, first, last);
+    if (!setting.threshold || !setting.hysteresis) {
+        if (!table) table = MeasureAll(capture, first, last);
+        const auto& values = table->channels[slot].value;
+        const auto& top = values[MeasurementTop];
+        const auto& base = values[MeasurementBase];
+        const auto& max = values[MeasurementMax];
+        const auto& min = values[MeasurementMin];
+        if (top && base && *top > *base)
+            automatic = LogicThreshold{(*top + *base) / 2, (*top - *base) / 10};
+        else if (max && min)
+            automatic = LogicThreshold{(*max + *min) / 2, 0};
+    }
     LogicThreshold result{0, 0};
     if (setting.threshold)
         result.threshold = *setting.threshold;
@@ -414,6 +432,22 @@ std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t s
     else if (automatic)
         result.hysteresis = automatic->hysteresis;
     return result;
+}
+
+} // namespace
+
+std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot,
+                                                 int32_t first, int32_t last)
+{
+    std::optional<MeasurementTable> table;
+    return Resolve(capture, slot, first, last, ThresholdSetting{}, table);
+}
+
+std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot, int32_t first,
+                                               int32_t last, const ThresholdSetting& setting)
+{
+    std::optional<MeasurementTable> table;
+    return Resolve(capture, slot, first, last, setting, table);
 }
 
 bool ListDecoders(std::vector<DecoderInfo>& decoders, QString& error)
@@ -529,9 +563,11 @@ DecodeResult DecodeCapture(const Capture& capture, const DecodeRequest& request,
     }
     std::vector<uint8_t> logic(static_cast<size_t>(count), 0);
     std::vector<double> volts(static_cast<size_t>(count));
+    std::optional<MeasurementTable> measurements;
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!mapped[slot]) continue;
-        result.used[slot] = ResolveThreshold(capture, slot, first, last, request.thresholds[slot]);
+        result.used[slot] =
+            Resolve(capture, slot, first, last, request.thresholds[slot], measurements);
         if (!result.used[slot]) continue; // no finite sample: the line stays low
         for (int64_t i = 0; i < count; ++i)
             volts[static_cast<size_t>(i)] =

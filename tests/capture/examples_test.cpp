@@ -78,6 +78,15 @@ const ExpectedExample Examples[] = {
      TriggerTypeEdge,
      600,
      1e3},
+    // Bus traffic: what it carries is checked by the decoding tests.
+    {"uart-115200-ch1-rx-ch2-tx.sav", QByteArray("UTD2102CEL"), 2, {1, 1}, {0, 0}, {0, 0},
+     TriggerTypeEdge, 65535, {0, 0}},
+    {"i2c-100khz-eeprom-write-ch1-scl-ch2-sda.sav", QByteArray("UTD2052CEL"), 2, {1, 1}, {0, 0},
+     {0, 0}, TriggerTypeEdge, 30000, {0, 0}},
+    {"spi-1mhz-ch1-clk-ch2-mosi.sav", QByteArray("UTD2102CEL"), 2, {10, 10}, {0, 0}, {0, 0},
+     TriggerTypeEdge, 10000, {0, 0}},
+    {"can-125kbit-ch1-canh-ch2-canl.sav", QByteArray("UTD2102CEL"), 2, {1, 1}, {0, 0}, {0, 0},
+     TriggerTypeEdge, 20000, {0, 0}},
 };
 
 std::vector<double> Volts(const Capture& capture, int32_t slot)
