@@ -52,6 +52,11 @@ void Post(const std::shared_ptr<DecodeMailbox>& box, Delivery delivery)
 
 } // namespace
 
+// Every field is copied by name below; a field added to Capture changes its size and
+// stops the build here until it is copied too (checked where the layout is known).
+static_assert(sizeof(void*) != 8 || sizeof(Capture) == 280,
+              "Capture changed: copy the new field in SnapshotCapture");
+
 Capture SnapshotCapture(const Capture& capture)
 {
     Capture copy{};

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <limits>
 
 DecodeStrip StripOfDecode(const DecodeResult& result)
 {
@@ -47,6 +48,20 @@ DecodeStrip StripOfDecode(const DecodeResult& result)
                                               annotation.texts});
     }
     return strip;
+}
+
+int32_t FirstSampleCentredOn(int64_t startSample, int64_t endSample, int32_t visibleCount,
+                             int32_t samplesPerChannel)
+{
+    const int64_t last = std::max<int64_t>(0, int64_t{samplesPerChannel} - visibleCount);
+    const int64_t end =
+        endSample > startSample
+            ? endSample
+            : startSample + (startSample < std::numeric_limits<int64_t>::max() ? 1 : 0);
+    // The middle of the annotation, halved before adding so that far-off samples cannot wrap.
+    const int64_t middle = startSample / 2 + end / 2 + (startSample % 2 + end % 2) / 2;
+    const int64_t first = middle - visibleCount / 2;
+    return static_cast<int32_t>(std::clamp<int64_t>(first, 0, last));
 }
 
 DecodeStripView::DecodeStripView(QWidget* parent) : QWidget(parent)

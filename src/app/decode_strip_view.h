@@ -18,6 +18,12 @@
 // order; labels "instance: row", a colour per row.
 DecodeStrip StripOfDecode(const DecodeResult& result);
 
+// The first visible sample of a view of `visibleCount` samples centred on the annotation
+// start..end (end exclusive), kept inside the record of `samplesPerChannel` samples: where a
+// click on a line of the "Dekodiert" table moves the view.
+int32_t FirstSampleCentredOn(int64_t startSample, int64_t endSample, int32_t visibleCount,
+                             int32_t samplesPerChannel);
+
 // Shows a strip for the view of the screen above it: same width W, first sample and
 // sample count. Its height is the strip's, nothing while there are no rows.
 class DecodeStripView : public QWidget {

@@ -156,7 +156,11 @@ void DrawDecodeStrip(const DecodeStrip& strip, DrawingSurface& surface,
     const int64_t end = first + request.sampleCount;
     for (const DecodeStripSpan& span : strip.spans) {
         if (span.row < 0 || span.row >= rowCount) continue;
-        const int64_t spanEnd = std::max(span.endSample, span.startSample + 1);
+        const int64_t spanEnd =
+            span.endSample > span.startSample
+                ? span.endSample
+                : span.startSample +
+                      (span.startSample < std::numeric_limits<int64_t>::max() ? 1 : 0);
         if (spanEnd <= first || span.startSample >= end) continue;
         // Clipped to the strip, so that a long span's text stays in view.
         const int64_t left = std::clamp<int64_t>(Column(span.startSample, request), 0, w - 1);

@@ -315,3 +315,27 @@ TEST(DecodeViewTest, TableWindowTextsStatusAndClicks)
     EXPECT_EQ(window.StatusText(), QStringLiteral("Fehler: eeprom24xx-1: KeyError: 'chip'"));
     EXPECT_EQ(window.Lines().size(), 2u);
 }
+
+TEST(DecodeViewTest, ClickedAnnotationIsCentredInTheViewWithinTheRecord)
+{
+    struct Case {
+        int64_t start;
+        int64_t end;
+        int32_t visible;
+        int32_t n;
+        int32_t first;
+    };
+    const Case cases[] = {
+        {5000, 5100, 1000, 12000, 4550},    // the middle, 5050, half a view right of first
+        {5000, 5000, 1000, 12000, 4500},    // no length: its one sample
+        {100, 200, 1000, 12000, 0},         // near the start: clamped
+        {11900, 11999, 1000, 12000, 11000}, // near the end: clamped
+        {5000, 5100, 12000, 12000, 0},      // the whole record in view
+        {5000, 5100, 20000, 12000, 0},      // a view longer than the record
+        {-50, 10, 100, 12000, 0},           {INT64_MAX - 10, INT64_MAX, 100, 12000, 11900},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        EXPECT_EQ(FirstSampleCentredOn(c.start, c.end, c.visible, c.n), c.first);
+    }
+}
