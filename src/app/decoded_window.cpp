@@ -281,7 +281,6 @@ bool DecodedWindow::ExportTable()
         RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
     if (path.isEmpty()) return false;
     if (WriteCsv(path)) return true;
-    ShowErrorBox(this, tr("Fehler"),
-                 FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &path));
+    ShowErrorBox(this, tr("Fehler"), tr("Die Datei \"%1\" kann nicht erstellt werden!").arg(path));
     return false;
 }
