@@ -116,10 +116,8 @@ DecodeRunner::~DecodeRunner()
 
 void DecodeRunner::Cancel()
 {
-    // Only this runner's newest job can still deliver; earlier ones were cancelled by
-    // the Start that superseded them.
     if (currentJob) currentJob->cancel = true;
-    currentJob.reset();
+    pending.reset();
     running = false;
     ++generation; // whatever is still queued for the old number is dropped on arrival
 }
@@ -127,8 +125,19 @@ void DecodeRunner::Cancel()
 int32_t DecodeRunner::Start(const Capture& capture, const DecodeRequest& request)
 {
     Cancel();
-    const int32_t number = generation;
     running = true;
+    // The snapshot is taken now: the capture may change or go before the decode starts.
+    pending = Pending{SnapshotCapture(capture), request, generation};
+    // One worker at a time: while cursors are dragged, each Start only replaces what is
+    // pending, and the cancelled worker hands over when it ends, instead of a pile of
+    // threads queueing for the library.
+    if (!currentJob) Launch();
+    return generation;
+}
+
+void DecodeRunner::Launch()
+{
+    if (!pending) return;
     auto job = std::make_shared<DecodeJob>();
     currentJob = job;
     Workers& workers = AllWorkers();
@@ -136,38 +145,45 @@ int32_t DecodeRunner::Start(const Capture& capture, const DecodeRequest& request
         const std::lock_guard guard(workers.lock);
         workers.jobs.push_back(job);
     }
-    std::thread worker(
-        [box = mailbox, job, number, snapshot = SnapshotCapture(capture), request]() {
-            int32_t lastPercent = -1;
-            const DecodeProgress progress = [&](double done) {
-                if (job->cancel) return false;
-                const auto percent =
-                    static_cast<int32_t>(std::lround(std::clamp(done, 0.0, 1.0) * 100));
-                if (percent != lastPercent) {
-                    lastPercent = percent;
-                    Post(box, [number, done](DecodeRunner& runner) {
-                        if (runner.running && runner.generation == number)
-                            Q_EMIT runner.Progress(done);
-                    });
-                }
-                return !job->cancel.load();
-            };
-            DecodeResult result = DecodeCapture(snapshot, request, progress);
-            if (!job->cancel) {
-                Post(box, [number, result = std::move(result)](DecodeRunner& runner) {
-                    if (!runner.running || runner.generation != number) return;
-                    runner.running = false;
-                    runner.currentJob.reset();
-                    Q_EMIT runner.Finished(number, result);
+    std::thread worker([box = mailbox, job, work = std::move(*pending)]() {
+        const int32_t number = work.number;
+        int32_t lastPercent = -1;
+        const DecodeProgress progress = [&](double done) {
+            if (job->cancel) return false;
+            const auto percent =
+                static_cast<int32_t>(std::lround(std::clamp(done, 0.0, 1.0) * 100));
+            if (percent != lastPercent) {
+                lastPercent = percent;
+                Post(box, [number, done](DecodeRunner& runner) {
+                    if (runner.running && runner.generation == number) Q_EMIT runner.Progress(done);
                 });
             }
-            Workers& all = AllWorkers();
-            const std::lock_guard guard(all.lock);
-            std::erase(all.jobs, job);
-            all.ended.notify_all();
+            return !job->cancel.load();
+        };
+        DecodeResult result{};
+        if (!job->cancel) result = DecodeCapture(work.capture, work.request, progress);
+        Post(box, [number, job, result = std::move(result)](DecodeRunner& runner) {
+            runner.WorkerEnded(job.get(), number, result);
         });
+        Workers& all = AllWorkers();
+        const std::lock_guard guard(all.lock);
+        std::erase(all.jobs, job);
+        all.ended.notify_all();
+    });
     worker.detach();
-    return number;
+    pending.reset();
+}
+
+void DecodeRunner::WorkerEnded(const DecodeJob* job, int32_t number, const DecodeResult& result)
+{
+    if (job != currentJob.get()) return;
+    const bool cancelled = job->cancel.load();
+    currentJob.reset();
+    if (!cancelled && running && number == generation) {
+        running = false;
+        Q_EMIT Finished(number, result);
+    }
+    if (pending) Launch();
 }
 
 void DecodeRunner::FinishAllWorkers()

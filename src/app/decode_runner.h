@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 struct DecodeMailbox;
 struct DecodeJob;
@@ -45,8 +46,19 @@ class DecodeRunner : public QObject {
     void Finished(int32_t generation, const DecodeResult& result);
 
   private:
+    // A decode asked for and not yet handed to a worker.
+    struct Pending {
+        Capture capture;
+        DecodeRequest request;
+        int32_t number;
+    };
+
+    void Launch();
+    void WorkerEnded(const DecodeJob* job, int32_t number, const DecodeResult& result);
+
     std::shared_ptr<DecodeMailbox> mailbox;
-    std::shared_ptr<DecodeJob> currentJob; // the newest worker's, until it delivers
+    std::optional<Pending> pending;
+    std::shared_ptr<DecodeJob> currentJob; // the running worker's, until it has ended
     int32_t generation = 0;
     bool running = false;
 };

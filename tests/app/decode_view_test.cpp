@@ -221,10 +221,13 @@ TEST(DecodeViewTest, RunnerDeliversOnlyTheNewestDecodeAndSurvivesItsOwner)
                      });
     QObject::connect(&runner, &DecodeRunner::Progress, [&](double done) { lastProgress = done; });
 
-    // The first decode, over the first byte only, is superseded at once.
-    DecodeRequest early = UartRequest(9600);
-    early.last = 1500;
-    runner.Start(capture, early);
+    // Cursors dragged: decodes over the first bytes only, each superseded at once by the
+    // next, and the last one over the whole record.
+    for (int32_t end = 1200; end < 6000; end += 200) {
+        DecodeRequest early = UartRequest(9600);
+        early.last = end;
+        runner.Start(capture, early);
+    }
     const int32_t newest = runner.Start(capture, UartRequest(9600));
     WaitUntil([&] { return !runner.Running(); });
     Settle();
