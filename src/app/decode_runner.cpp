@@ -54,13 +54,14 @@ void Post(const std::shared_ptr<DecodeMailbox>& box, Delivery delivery)
 
 // Every field is copied by name below; a field added to Capture changes its size and
 // stops the build here until it is copied too (checked where the layout is known).
-static_assert(sizeof(void*) != 8 || sizeof(Capture) == 280,
+static_assert(sizeof(void*) != 8 || sizeof(Capture) == 312,
               "Capture changed: copy the new field in SnapshotCapture");
 
 Capture SnapshotCapture(const Capture& capture)
 {
     Capture copy{};
     copy.filePath = capture.filePath;
+    copy.model = capture.model;
     copy.hDivisions = capture.hDivisions;
     copy.vDivisions = capture.vDivisions;
     copy.timePerDiv = capture.timePerDiv;
@@ -87,6 +88,7 @@ Capture SnapshotCapture(const Capture& capture)
         copy.bandwidthLimit[slot] = capture.bandwidthLimit[slot];
         copy.offsetDiv[slot] = capture.offsetDiv[slot];
         copy.channelRows[slot] = capture.channelRows[slot];
+        copy.missing[slot] = capture.missing[slot];
     }
     if (capture.samplesPerChannel <= 0) return copy;
     if (!AllocateSamples(copy)) {
