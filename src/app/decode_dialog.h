@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The "Dekodieren" dialog: which decoder (a searchable list with each one's description),
+// which channel feeds each of its lines, its options as the decoder declares them, the
+// comparator of each channel, and decoders stacked on top. It edits one stack and
+// accepts only a request that CheckDecodeRequest finds sound.
+#pragma once
+
+#include "decode/decode.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class QComboBox;
+class QDialogButtonBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QVBoxLayout;
+
+// The installed decoders, listed once per process (loading them all takes a while); null
+// with `error` when the library cannot start.
+const std::vector<DecoderInfo>* InstalledDecoders(QString& error);
+
+// The decoders that can sit on `below`: those taking one of its outputs as input.
+std::vector<const DecoderInfo*> StackableOn(const std::vector<DecoderInfo>& decoders,
+                                            const DecoderInfo& below);
+
+class DecodeDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    // Decodes of `capture` between samples first and last (for the automatic thresholds
+    // shown). The capture and the list must outlive the dialog.
+    DecodeDialog(const Capture& capture, const std::vector<DecoderInfo>& decoders, int32_t first,
+                 int32_t last, QWidget* parent);
+
+    // Shows the request's first stack and its thresholds (a previous decode's settings).
+    void SetRequest(const DecodeRequest& request);
+    // The stack and thresholds as the controls say, over samples first..last. Options left
+    // at their defaults are not listed.
+    DecodeRequest Request() const;
+    // Empty when Request() can be decoded, else what is wrong (also shown in the dialog).
+    QString Problem() const;
+
+    // Chooses the bottom decoder (the stack on it goes); false for an id not offered.
+    bool SelectDecoder(const QString& id);
+    // Puts `id` on top of the stack; false when it cannot take the top one's output.
+    bool PushStacked(const QString& id);
+    void PopStacked();
+    int32_t StackDepth() const { return static_cast<int32_t>(layers.size()); }
+
+    // The channel combo box of the bottom decoder's channel `id`, the editor (QComboBox or
+    // QLineEdit) of option `id` at `layer`: for the tests and the harness.
+    QComboBox* ChannelBox(const QString& id) const;
+    QWidget* OptionEditor(int32_t layer, const QString& id) const;
+
+    void accept() override;
+
+    QLineEdit* searchEdit;
+    QListWidget* decoderList;
+    QLabel* descriptionLabel;
+    QComboBox* stackBox;
+    QPushButton* stackAddButton;
+    QPushButton* stackRemoveButton;
+    QLineEdit* thresholdEdit[SlotCount];  // null for an absent channel
+    QLineEdit* hysteresisEdit[SlotCount]; // empty: automatic
+    QLabel* problemLabel;
+    QDialogButtonBox* buttons;
+
+  private:
+    struct OptionField {
+        QString id;
+        QString defaultValue;
+        QComboBox* combo; // a value list
+        QLineEdit* edit;  // any value of the option's kind
+    };
+    struct Layer {
+        const DecoderInfo* info;
+        QGroupBox* box;
+        std::vector<std::pair<QString, QComboBox*>> channels; // bottom layer only
+        std::vector<OptionField> options;
+    };
+
+    void Filter(const QString& text);
+    void AddLayer(const DecoderInfo& info);
+    void ClearLayers();
+    void UpdateStackChoices();
+    const DecoderInfo* Find(const QString& id) const;
+    QString ThresholdProblem() const;
+
+    const Capture& capture;
+    const std::vector<DecoderInfo>& decoders;
+    int32_t first;
+    int32_t last;
+    std::vector<Layer> layers; // bottom first
+    QVBoxLayout* layerLayout;
+};
