@@ -92,6 +92,158 @@ Built on {1}</translation>
     </message>
 </context>
 <context>
+    <name>DecodeDialog</name>
+    <message>
+        <source>Dekodieren</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Name oder Beschreibung</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Suchen:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Aufsetzen:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Hinzufügen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Entfernen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Schwellen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kanal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Schwelle</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Hysterese</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>automatisch: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation type="unfinished">Cancel</translation>
+    </message>
+    <message>
+        <source>keiner</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (nötig):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keine Optionen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Die Schwelle von %1 ist keine Zahl.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Die Hysterese von %1 ist keine Zahl ab 0.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bitte einen Dekoder wählen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DecodedWindow</name>
+    <message>
+        <source>Zeit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dekoder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Zeile</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dekodiert - %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Kopieren</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Exportieren...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dekodiere...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dekodiere... %1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Annotation(en)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Abgebrochen: %n Annotation(en)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Fehler: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Dekodieren fehlgeschlagen</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*</source>
+        <translation type="unfinished">CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;%1&quot; kann nicht erstellt werden!</source>
+        <translation>The file &quot;%1&quot; cannot be created!</translation>
+    </message>
+</context>
+<context>
     <name>Language</name>
     <message>
         <source>Deutsch</source>
