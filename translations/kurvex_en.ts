@@ -232,7 +232,7 @@ Built on {1}</translation>
     </message>
     <message>
         <source>CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*</source>
-        <translation type="unfinished">CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
+        <translation>CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
     </message>
     <message>
         <source>Fehler</source>
