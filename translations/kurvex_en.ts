@@ -95,51 +95,51 @@ Built on {1}</translation>
     <name>DecodeDialog</name>
     <message>
         <source>Dekodieren</source>
-        <translation type="unfinished"></translation>
+        <translation>Decode</translation>
     </message>
     <message>
         <source>Name oder Beschreibung</source>
-        <translation type="unfinished"></translation>
+        <translation>Name or description</translation>
     </message>
     <message>
         <source>&amp;Suchen:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Search:</translation>
     </message>
     <message>
         <source>&amp;Aufsetzen:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Stack on:</translation>
     </message>
     <message>
         <source>&amp;Hinzufügen</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Add</translation>
     </message>
     <message>
         <source>&amp;Entfernen</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Remove</translation>
     </message>
     <message>
         <source>Schwellen</source>
-        <translation type="unfinished"></translation>
+        <translation>Thresholds</translation>
     </message>
     <message>
         <source>Kanal</source>
-        <translation type="unfinished"></translation>
+        <translation>Channel</translation>
     </message>
     <message>
         <source>Schwelle</source>
-        <translation type="unfinished"></translation>
+        <translation>Threshold</translation>
     </message>
     <message>
         <source>Hysterese</source>
-        <translation type="unfinished"></translation>
+        <translation>Hysteresis</translation>
     </message>
     <message>
         <source>automatisch: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>automatic: %1</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Abbrechen</source>
@@ -147,88 +147,82 @@ Built on {1}</translation>
     </message>
     <message>
         <source>keiner</source>
-        <translation type="unfinished"></translation>
+        <translation>none</translation>
     </message>
     <message>
         <source>%1 (nötig):</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 (required):</translation>
     </message>
     <message>
         <source>Keine Optionen</source>
-        <translation type="unfinished"></translation>
+        <translation>No options</translation>
     </message>
     <message>
         <source>Die Schwelle von %1 ist keine Zahl.</source>
-        <translation type="unfinished"></translation>
+        <translation>The threshold of %1 is not a number.</translation>
     </message>
     <message>
         <source>Die Hysterese von %1 ist keine Zahl ab 0.</source>
-        <translation type="unfinished"></translation>
+        <translation>The hysteresis of %1 is not a number from 0 up.</translation>
     </message>
     <message>
         <source>Bitte einen Dekoder wählen.</source>
-        <translation type="unfinished"></translation>
+        <translation>Please choose a decoder.</translation>
     </message>
 </context>
 <context>
     <name>DecodedWindow</name>
     <message>
         <source>Zeit</source>
-        <translation type="unfinished"></translation>
+        <translation>Time</translation>
     </message>
     <message>
         <source>Dekoder</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoder</translation>
     </message>
     <message>
         <source>Zeile</source>
-        <translation type="unfinished"></translation>
+        <translation>Row</translation>
     </message>
     <message>
         <source>Text</source>
-        <translation type="unfinished"></translation>
+        <translation>Text</translation>
     </message>
     <message>
         <source>Dekodiert - %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoded - %1</translation>
     </message>
     <message>
         <source>&amp;Kopieren</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Copy</translation>
     </message>
     <message>
         <source>&amp;Exportieren...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Export...</translation>
     </message>
     <message>
         <source>Dekodiere...</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoding...</translation>
     </message>
     <message>
         <source>Dekodiere... %1 %</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoding... %1 %</translation>
     </message>
     <message numerus="yes">
         <source>%n Annotation(en)</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
-        </translation>
+        <translation><numerusform>%n annotation</numerusform><numerusform>%n annotations</numerusform></translation>
     </message>
     <message numerus="yes">
         <source>Abgebrochen: %n Annotation(en)</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
-        </translation>
+        <translation><numerusform>Cancelled: %n annotation</numerusform><numerusform>Cancelled: %n annotations</numerusform></translation>
     </message>
     <message>
         <source>Fehler: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Error: %1</translation>
     </message>
     <message>
         <source>Dekodieren fehlgeschlagen</source>
-        <translation type="unfinished"></translation>
+        <translation>Decoding failed</translation>
     </message>
     <message>
         <source>CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*</source>
