@@ -143,7 +143,7 @@ Built on {1}</translation>
     </message>
     <message>
         <source>Abbrechen</source>
-        <translation type="unfinished">Cancel</translation>
+        <translation>Cancel</translation>
     </message>
     <message>
         <source>keiner</source>
