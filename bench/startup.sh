@@ -81,3 +81,45 @@ if [ -n "$use_perf" ]; then
         printf "processor time: bare %d us, kurvex %d us, ratio %.2f\n", b, k, k / b
     }'
 fi
+
+# Launch to a visible window of the real programs, as a user sees it: the viewer with the
+# 65535-sample file against PulseView with a session of the same length (two analog
+# channels), taking turns, each polled with xdotool until its window is mapped. Only when
+# PulseView, sigrok-cli and xdotool are installed (goal: the viewer at most 0.15 of PulseView).
+viewer=$(find "$build/src" -name kurvex -type f -perm -u+x | head -n 1)
+if [ -n "$viewer" ] && command -v pulseview > /dev/null 2>&1 &&
+    command -v sigrok-cli > /dev/null 2>&1 && command -v xdotool > /dev/null 2>&1; then
+    sigrok-cli -d demo --channels A0,A1 --samples 65535 -o "$work/session.sr" > /dev/null 2>&1
+    # Microseconds from launch until a visible window whose name matches $1.
+    visible_us() {
+        name=$1
+        shift
+        start=$(date +%s%N)
+        "$@" > /dev/null 2>&1 &
+        pid=$!
+        # A program that never shows a window counts as nothing after 20 seconds.
+        limit=$((start + 20000000000))
+        while ! xdotool search --onlyvisible --name "$name" > /dev/null 2>&1; do
+            [ "$(date +%s%N)" -lt "$limit" ] || break
+            sleep 0.005
+        done
+        end=$(date +%s%N)
+        kill "$pid" 2> /dev/null || true
+        wait "$pid" 2> /dev/null || true
+        # Until its window has gone, the next run would find it at once.
+        while xdotool search --onlyvisible --name "$name" > /dev/null 2>&1; do sleep 0.01; done
+        [ "$end" -lt "$limit" ] && echo $(( (end - start) / 1000 ))
+        return 0
+    }
+    : > "$work/viewer.txt"
+    : > "$work/pulseview.txt"
+    for _ in $(seq "$runs"); do
+        visible_us '^Kurvex$' "$viewer" "$work/big.sav" >> "$work/viewer.txt"
+        visible_us 'PulseView' pulseview -i "$work/session.sr" >> "$work/pulseview.txt"
+    done
+    v=$(median < "$work/viewer.txt")
+    p=$(median < "$work/pulseview.txt")
+    echo "launch to visible, kurvex:    median ${v} us ($runs runs)"
+    echo "launch to visible, PulseView: median ${p} us ($runs runs)"
+    awk -v v="$v" -v p="$p" 'BEGIN { printf "ratio to PulseView: %.2f (goal at most 0.15)\n", v / p }'
+fi

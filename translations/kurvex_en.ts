@@ -2,6 +2,253 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="de">
 <context>
+    <name>AboutHelp</name>
+    <message>
+        <source>Kurvex von Velmorin
+Version {0}
+Kompiliert am {1}</source>
+        <translation>Kurvex by Velmorin
+Version {0}
+Built on {1}</translation>
+    </message>
+    <message>
+        <source>Über Kurvex</source>
+        <translation>About Kurvex</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht gefunden werden!</source>
+        <translation>The file &quot;{0}&quot; cannot be found!</translation>
+    </message>
+    <message>
+        <source>Es wurde kein Programm gefunden, das die Hilfe anzeigen kann. Die Hilfedatei liegt unter &quot;{0}&quot;.</source>
+        <translation>No program was found that can show the help. The help file is at &quot;{0}&quot;.</translation>
+    </message>
+    <message>
+        <source>Die Adresse &quot;{0}&quot; kann nicht geöffnet werden!</source>
+        <translation>The address &quot;{0}&quot; cannot be opened!</translation>
+    </message>
+</context>
+<context>
+    <name>CaptureWindow</name>
+    <message>
+        <source>&amp;Wiederherstellen</source>
+        <translation>&amp;Restore</translation>
+    </message>
+    <message>
+        <source>Ma&amp;ximieren</source>
+        <translation>Ma&amp;ximize</translation>
+    </message>
+    <message>
+        <source>&amp;Schließen</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>Cursor anzeigen</source>
+        <translation>Show cursors</translation>
+    </message>
+    <message>
+        <source>Cursor 1</source>
+        <translation>Cursor 1</translation>
+    </message>
+    <message>
+        <source>Cursor 2</source>
+        <translation>Cursor 2</translation>
+    </message>
+    <message>
+        <source>Cursor 1 - Cursor 2</source>
+        <translation>Cursor 1 - Cursor 2</translation>
+    </message>
+    <message>
+        <source>Alles auswählen</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>Messung...</source>
+        <translation>Measure...</translation>
+    </message>
+    <message>
+        <source>Mathematik...</source>
+        <translation>Math...</translation>
+    </message>
+    <message>
+        <source>Ergebnis</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Zoom: {0Sd5}s/DIV</source>
+        <translation>Zoom: {0Sd5}s/DIV</translation>
+    </message>
+    <message>
+        <source>Math: {0Sd5}V/DIV</source>
+        <translation>Math: {0Sd5}V/DIV</translation>
+    </message>
+    <message>
+        <source> (unvollständig)</source>
+        <translation> (incomplete)</translation>
+    </message>
+</context>
+<context>
+    <name>DecodeDialog</name>
+    <message>
+        <source>Dekodieren</source>
+        <translation>Decode</translation>
+    </message>
+    <message>
+        <source>Name oder Beschreibung</source>
+        <translation>Name or description</translation>
+    </message>
+    <message>
+        <source>&amp;Suchen:</source>
+        <translation>&amp;Search:</translation>
+    </message>
+    <message>
+        <source>&amp;Aufsetzen:</source>
+        <translation>&amp;Stack on:</translation>
+    </message>
+    <message>
+        <source>&amp;Hinzufügen</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>&amp;Entfernen</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>Schwellen</source>
+        <translation>Thresholds</translation>
+    </message>
+    <message>
+        <source>Kanal</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>Schwelle</source>
+        <translation>Threshold</translation>
+    </message>
+    <message>
+        <source>Hysterese</source>
+        <translation>Hysteresis</translation>
+    </message>
+    <message>
+        <source>automatisch: %1</source>
+        <translation>automatic: %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>keiner</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>%1 (nötig):</source>
+        <translation>%1 (required):</translation>
+    </message>
+    <message>
+        <source>Keine Optionen</source>
+        <translation>No options</translation>
+    </message>
+    <message>
+        <source>Die Schwelle von %1 ist keine Zahl.</source>
+        <translation>The threshold of %1 is not a number.</translation>
+    </message>
+    <message>
+        <source>Die Hysterese von %1 ist keine Zahl ab 0.</source>
+        <translation>The hysteresis of %1 is not a number from 0 up.</translation>
+    </message>
+    <message>
+        <source>Bitte einen Dekoder wählen.</source>
+        <translation>Please choose a decoder.</translation>
+    </message>
+</context>
+<context>
+    <name>DecodedWindow</name>
+    <message>
+        <source>Zeit</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Dekoder</source>
+        <translation>Decoder</translation>
+    </message>
+    <message>
+        <source>Zeile</source>
+        <translation>Row</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Dekodiert - %1</source>
+        <translation>Decoded - %1</translation>
+    </message>
+    <message>
+        <source>&amp;Kopieren</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>&amp;Exportieren...</source>
+        <translation>&amp;Export...</translation>
+    </message>
+    <message>
+        <source>Dekodiere...</source>
+        <translation>Decoding...</translation>
+    </message>
+    <message>
+        <source>Dekodiere... %1 %</source>
+        <translation>Decoding... %1 %</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Annotation(en)</source>
+        <translation><numerusform>%n annotation</numerusform><numerusform>%n annotations</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Abgebrochen: %n Annotation(en)</source>
+        <translation><numerusform>Cancelled: %n annotation</numerusform><numerusform>Cancelled: %n annotations</numerusform></translation>
+    </message>
+    <message>
+        <source>Fehler: %1</source>
+        <translation>Error: %1</translation>
+    </message>
+    <message>
+        <source>Dekodieren fehlgeschlagen</source>
+        <translation>Decoding failed</translation>
+    </message>
+    <message>
+        <source>CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*</source>
+        <translation>CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;%1&quot; kann nicht erstellt werden!</source>
+        <translation>The file &quot;%1&quot; cannot be created!</translation>
+    </message>
+</context>
+<context>
+    <name>Language</name>
+    <message>
+        <source>Deutsch</source>
+        <translation>Deutsch</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+</context>
+<context>
     <name>LoadMessages</name>
     <message>
         <source>Die Datei &quot;{0}&quot; kann nicht geöffnet werden!</source>
@@ -21,10 +268,172 @@
     </message>
 </context>
 <context>
+    <name>MainFrame</name>
+    <message>
+        <source>&amp;Spitzenwerte</source>
+        <translation>&amp;Peak values</translation>
+    </message>
+    <message>
+        <source>&amp;Effektivwerte</source>
+        <translation>&amp;RMS values</translation>
+    </message>
+    <message>
+        <source>&amp;Mittelwerte</source>
+        <translation>&amp;Mean values</translation>
+    </message>
+    <message>
+        <source>&amp;Öffnen...	Strg+O</source>
+        <translation>&amp;Open...	Ctrl+O</translation>
+    </message>
+    <message>
+        <source>&amp;Drucken...	Strg+P</source>
+        <translation>&amp;Print...	Ctrl+P</translation>
+    </message>
+    <message>
+        <source>&amp;Datei...	Strg+F</source>
+        <translation>&amp;File...	Ctrl+F</translation>
+    </message>
+    <message>
+        <source>&amp;Zwischenablage	Strg+C</source>
+        <translation>&amp;Clipboard	Ctrl+C</translation>
+    </message>
+    <message>
+        <source>Export als &amp;CSV-Datei...	Strg+E</source>
+        <translation>Export as &amp;CSV file...	Ctrl+E</translation>
+    </message>
+    <message>
+        <source>Export als &amp;LTspice-RAW-Datei...	Strg+L</source>
+        <translation>Export as &amp;LTspice RAW file...	Ctrl+L</translation>
+    </message>
+    <message>
+        <source>&amp;Beenden</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>&amp;Über Kurvex...</source>
+        <translation>&amp;About Kurvex...</translation>
+    </message>
+    <message>
+        <source>&amp;Website öffnen...</source>
+        <translation>Open &amp;website...</translation>
+    </message>
+    <message>
+        <source>&amp;Hilfe...	F1</source>
+        <translation>&amp;Help...	F1</translation>
+    </message>
+    <message>
+        <source>&amp;Nebeneinander</source>
+        <translation>&amp;Side by side</translation>
+    </message>
+    <message>
+        <source>&amp;Übereinander</source>
+        <translation>&amp;One above the other</translation>
+    </message>
+    <message>
+        <source>&amp;Kaskadieren</source>
+        <translation>&amp;Cascade</translation>
+    </message>
+    <message>
+        <source>&amp;Alle schließen</source>
+        <translation>Close &amp;all</translation>
+    </message>
+    <message>
+        <source>Fenster schließen</source>
+        <translation>Close window</translation>
+    </message>
+    <message>
+        <source>&amp;Messungen...	Strg+M</source>
+        <translation>&amp;Measurements...	Ctrl+M</translation>
+    </message>
+    <message>
+        <source>&amp;Spektrum...	Strg+K</source>
+        <translation>&amp;Spectrum...	Ctrl+K</translation>
+    </message>
+    <message>
+        <source>&amp;Datei</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Export als Bild</source>
+        <translation>&amp;Export as picture</translation>
+    </message>
+    <message>
+        <source>&amp;Analyse</source>
+        <translation>&amp;Analysis</translation>
+    </message>
+    <message>
+        <source>&amp;Fenster</source>
+        <translation>&amp;Window</translation>
+    </message>
+    <message>
+        <source>&amp;?</source>
+        <translation>&amp;?</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht erstellt werden!</source>
+        <translation>The file &quot;{0}&quot; cannot be created!</translation>
+    </message>
+    <message>
+        <source>PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*</source>
+        <translation>PNG files (*.png)|*.png|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*</source>
+        <translation>CSV files (*.csv)|*.csv|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*</source>
+        <translation>LTspice RAW files (*.raw)|*.raw|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>UTD2052CEL, UTD2102CEL (*.sav)|*.sav|Alle Dateien (*.*)|*.*</source>
+        <translation>UTD2052CEL, UTD2102CEL (*.sav)|*.sav|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>Warnung</source>
+        <translation>Warning</translation>
+    </message>
+</context>
+<context>
     <name>MathChannel</name>
     <message>
         <source>Offset: {0} DIV</source>
         <translation>Offset: {0} DIV</translation>
+    </message>
+</context>
+<context>
+    <name>MathDialog</name>
+    <message>
+        <source>Mathematik</source>
+        <translation>Math</translation>
+    </message>
+    <message>
+        <source>Operand x:</source>
+        <translation>Operand x:</translation>
+    </message>
+    <message>
+        <source>Operation:</source>
+        <translation>Operation:</translation>
+    </message>
+    <message>
+        <source>Operand y:</source>
+        <translation>Operand y:</translation>
+    </message>
+    <message>
+        <source>Ablenkfaktor:</source>
+        <translation>Scale:</translation>
+    </message>
+    <message>
+        <source>Deaktivieren</source>
+        <translation>Deactivate</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -227,6 +636,48 @@
     </message>
 </context>
 <context>
+    <name>MeasurementsWindow</name>
+    <message>
+        <source>Kopieren</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Messungen - </source>
+        <translation>Measurements - </translation>
+    </message>
+</context>
+<context>
+    <name>PrintPreview</name>
+    <message>
+        <source>Druckvorschau</source>
+        <translation>Print preview</translation>
+    </message>
+    <message>
+        <source>Drucken</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Zoom: {0} %</source>
+        <translation>Zoom: {0} %</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Der Drucker &quot;{0}&quot; kann nicht gestartet werden!</source>
+        <translation>The printer &quot;{0}&quot; cannot be started!</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht erstellt werden!</source>
+        <translation>The file &quot;{0}&quot; cannot be created!</translation>
+    </message>
+</context>
+<context>
     <name>Readouts</name>
     <message>
         <source>DC</source>
@@ -426,6 +877,61 @@
     <message>
         <source> keine</source>
         <translation> none</translation>
+    </message>
+    <message>
+        <source>zu wenige Perioden für dieses Fenster</source>
+        <translation>too few periods for this window</translation>
+    </message>
+    <message>
+        <source>Oberwellen: ---</source>
+        <translation>Harmonics: ---</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumWindow</name>
+    <message>
+        <source>Ein Klick in das Spektrum zeigt Frequenz und Pegel.</source>
+        <translation>A click into the spectrum shows frequency and level.</translation>
+    </message>
+    <message>
+        <source>Spektrum - </source>
+        <translation>Spectrum - </translation>
+    </message>
+    <message>
+        <source>&amp;Kanal:</source>
+        <translation>&amp;Channel:</translation>
+    </message>
+    <message>
+        <source>&amp;Fenster:</source>
+        <translation>&amp;Window:</translation>
+    </message>
+    <message>
+        <source>&amp;Skala:</source>
+        <translation>&amp;Scale:</translation>
+    </message>
+    <message>
+        <source>F&amp;requenzachse:</source>
+        <translation>F&amp;requency axis:</translation>
+    </message>
+    <message>
+        <source>Linear</source>
+        <translation>Linear</translation>
+    </message>
+    <message>
+        <source>Logarithmisch</source>
+        <translation>Logarithmic</translation>
+    </message>
+    <message>
+        <source>PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*</source>
+        <translation>PNG files (*.png)|*.png|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;{0}&quot; kann nicht erstellt werden!</source>
+        <translation>The file &quot;{0}&quot; cannot be created!</translation>
     </message>
 </context>
 <context>

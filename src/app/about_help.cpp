@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "text/format_text.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMainWindow>
@@ -29,19 +30,25 @@ void QtAboutBox(QWidget* owner, const QString& caption, const QString& text, con
 // then told instead, so that it can be opened by hand.
 void QtOpenUrl(const QUrl& url)
 {
+    // The viewer may run with the session bus turned off (see main); the browser gets the
+    // environment the viewer was started with.
+    if (qgetenv("DBUS_SESSION_BUS_ADDRESS") == "disabled:") qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     if (QDesktopServices::openUrl(url)) return;
     if (url.isLocalFile()) {
         const QString path = VisibleFileName(url.toLocalFile());
-        ShowErrorBox(App().mainFrame, u"Fehler"_s,
-                     FormatText(u"Es wurde kein Programm gefunden, das die Hilfe anzeigen kann. "
-                                u"Die Hilfedatei liegt unter \"{0}\".",
-                                KindText, &path));
+        ShowErrorBox(
+            App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
+            FormatText(QCoreApplication::translate(
+                           "AboutHelp", "Es wurde kein Programm gefunden, das die Hilfe "
+                                        "anzeigen kann. Die Hilfedatei liegt unter \"{0}\"."),
+                       path));
         return;
     }
     const QString address = url.toString();
-    ShowErrorBox(
-        App().mainFrame, u"Fehler"_s,
-        FormatText(u"Die Adresse \"{0}\" kann nicht geöffnet werden!", KindText, &address));
+    ShowErrorBox(App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
+                 FormatText(QCoreApplication::translate(
+                                "AboutHelp", "Die Adresse \"{0}\" kann nicht geöffnet werden!"),
+                            address));
 }
 
 AboutHelpHooks DefaultHooks()
@@ -75,7 +82,7 @@ QString BuildDateText(int32_t yyyymmdd)
     const int32_t day = yyyymmdd % 100;
     const int32_t month = yyyymmdd / 100 % 100;
     const int32_t year = yyyymmdd / 10000;
-    return FormatText(u"{0d2}.{1d2}.{2d4}", KindInt32, &day, KindInt32, &month, KindInt32, &year);
+    return FormatText(u"{0d2}.{1d2}.{2d4}", day, month, year);
 }
 
 QString BuildDateText()
@@ -85,14 +92,15 @@ QString BuildDateText()
 
 QString AboutText(const QString& versionText, const QString& dateText)
 {
-    return FormatText(u"Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}", KindText,
-                      &versionText, KindText, &dateText);
+    return FormatText(QCoreApplication::translate(
+                          "AboutHelp", "Kurvex von Velmorin\nVersion {0}\nKompiliert am {1}"),
+                      versionText, dateText);
 }
 
 void ShowAboutBox(QWidget* owner)
 {
-    AboutHelp().aboutBox(owner, u"Über Kurvex"_s, AboutText(VersionText(), BuildDateText()),
-                         ProgramIcon());
+    AboutHelp().aboutBox(owner, QCoreApplication::translate("AboutHelp", "Über Kurvex"),
+                         AboutText(VersionText(), BuildDateText()), ProgramIcon());
 }
 
 void OpenHelpFile(const QString& programDirectory)
@@ -104,8 +112,10 @@ void OpenHelpFile(const QString& programDirectory)
         AboutHelp().openUrl(QUrl::fromLocalFile(path));
         return;
     }
-    ShowErrorBox(App().mainFrame, u"Fehler"_s,
-                 FormatText(u"Die Datei \"{0}\" kann nicht gefunden werden!", KindText, &path));
+    ShowErrorBox(App().mainFrame, QCoreApplication::translate("AboutHelp", "Fehler"),
+                 FormatText(QCoreApplication::translate(
+                                "AboutHelp", "Die Datei \"{0}\" kann nicht gefunden werden!"),
+                            path));
 }
 
 void OpenHelpFile()

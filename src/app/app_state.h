@@ -30,7 +30,6 @@ struct AppState {
 
     QMainWindow* mainFrame;
     QMdiArea* mdiArea;
-    QMenu* popupMenu;
     // The window whose "Messung..." button opened the popup menu.
     QPointer<QMdiSubWindow> popupOwner;
 };

@@ -5,6 +5,7 @@
 #include "capture/sav_reader.h"
 #include "platform/platform.h"
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 
@@ -14,7 +15,8 @@ using namespace Qt::StringLiterals;
 static void WarnIfIncomplete(const Capture& capture)
 {
     if (CaptureIncomplete(capture))
-        ShowErrorBox(App().mainFrame, u"Warnung"_s, IncompleteMessage(capture));
+        ShowErrorBox(App().mainFrame, QCoreApplication::translate("MainFrame", "Warnung"),
+                     IncompleteMessage(capture));
 }
 
 bool OpenCapture(const QString& path)
@@ -34,7 +36,8 @@ bool OpenCapture(const QString& path)
         return true;
     }
 
-    ShowErrorBox(app.mainFrame, u"Fehler"_s, LoadMessage(result, path));
+    ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"),
+                 LoadMessage(result, path));
     // The message box ran its own event loop; find the hidden window afresh.
     if (FindCaptureWindow(sub)) CloseCaptureWindow();
     return false;

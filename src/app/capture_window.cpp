@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/capture_window.h"
 
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "app/capture_layout.h"
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
 #include "app/measurements_window.h"
@@ -15,9 +17,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -36,162 +40,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
-ScreenCanvas::ScreenCanvas(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void ScreenCanvas::SetImage(QImage newImage)
-{
-    image = std::move(newImage);
-    update();
-}
-
-double ScreenCanvas::PixelRatio() const
-{
-    return std::max(1.0, devicePixelRatioF());
-}
-
-void ScreenCanvas::paintEvent(QPaintEvent*)
-{
-    // On a screen with another ratio the image would be shown scaled: draw it afresh, after
-    // this paint, and show the old one until then.
-    if (!image.isNull() && image.devicePixelRatio() != PixelRatio() && onRatioChange)
-        QMetaObject::invokeMethod(this, onRatioChange, Qt::QueuedConnection);
-    QPainter painter(this);
-    if (image.isNull())
-        painter.fillRect(rect(), Qt::black);
-    else
-        painter.drawImage(0, 0, image);
-}
-
-void ScreenCanvas::mousePressEvent(QMouseEvent* event)
-{
-    int32_t type = ControlEventOther;
-    if (event->button() == Qt::LeftButton)
-        type = ControlEventLeftPress;
-    else if (event->button() == Qt::RightButton)
-        type = ControlEventRightPress;
-    const double column = std::floor(event->position().x() * PixelRatio());
-    if (onPress) onPress(type, static_cast<int32_t>(std::clamp(column, -1e9, 1e9)));
-}
-
-// The second press of a double click arrives as a double click; it still places a cursor.
-void ScreenCanvas::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    mousePressEvent(event);
-}
-
-CaptureSubWindow::CaptureSubWindow(QWidget* parent) : QMdiSubWindow(parent) {}
-
-void CaptureSubWindow::closeEvent(QCloseEvent* event)
-{
-    // The window goes away through CloseCaptureWindow, which also forgets its record.
-    event->ignore();
-    if (FindCaptureWindow(this)) CloseCaptureWindow();
-}
-
-// The client area of a capture window. Its size hint is the size the window asks for (the
-// default, or the cursor section added or taken away), which the subwindow wraps exactly;
-// the user's sizing and maximising go through resizeEvent.
 // The window title: the file name, marked when the file was cut short.
 static QString CaptureTitle(const Capture& capture)
 {
     QString title = VisibleFileName(QFileInfo(capture.filePath).fileName());
-    if (CaptureIncomplete(capture)) title += QStringLiteral(" (unvollständig)");
+    if (CaptureIncomplete(capture))
+        title += QCoreApplication::translate("CaptureWindow", " (unvollständig)");
     return title;
-}
-
-namespace {
-class CaptureClient : public QWidget {
-  public:
-    using QWidget::QWidget;
-    QSize sizeHint() const override { return wanted; }
-    QSize wanted{ClientWidth, ClientHeightPlain};
-    std::function<void()> onResize;
-
-  protected:
-    void resizeEvent(QResizeEvent*) override
-    {
-        if (onResize) onResize();
-    }
-};
-} // namespace
-
-// Width of the column right of the screen (gap, settings tree, margin) and the rows under
-// the screen (gap, scroll bar, gap) in the default layout, and the cursor section's height.
-constexpr int32_t RightColumn = ClientWidth - 600 - 5;
-constexpr int32_t BelowScreen = ClientHeightPlain - 400 - 5;
-constexpr int32_t CursorSectionHeight = ClientHeightCursors - ClientHeightPlain;
-
-QSize MinimumClientSize(bool cursorsShown)
-{
-    const int32_t top = std::max(5 + MinScreenHeight + BelowScreen,
-                                 5 + MinTreeHeight + (ClientHeightPlain - 5 - 350));
-    // The cursor section's boxes and buttons keep their size; only the results box grows.
-    const int32_t width = cursorsShown ? ClientWidth : 5 + MinScreenWidth + RightColumn;
-    return QSize(width, top + (cursorsShown ? CursorSectionHeight : 0));
-}
-
-// Places every control for the client's size: extra width and height go to the screen and
-// its scroll bar, the right column keeps to the right edge with the tree taking the extra
-// height, and the cursor section keeps to the bottom with the extra width in the results
-// box. Without cursors the section lies just below the client edge, hidden. True when the
-// screen image changed size.
-static bool LayOutControls(CaptureWindow& w)
-{
-    const bool shown = w.view.cursorsShown != 0;
-    const QSize size = w.client->size().expandedTo(MinimumClientSize(shown));
-    const int32_t width = size.width();
-    const int32_t top = size.height() - (shown ? CursorSectionHeight : 0);
-    const int32_t screenWidth = width - 5 - RightColumn;
-    const int32_t screenHeight = top - 5 - BelowScreen;
-    const int32_t right = width - 205;
-    w.screenImage->setGeometry(5, 5, screenWidth, screenHeight);
-    w.scrollBar->setGeometry(5, top - 35, screenWidth, 30);
-    w.settingsTree->setGeometry(right, 5, 200, top - 95);
-    w.showCursorsBox->setGeometry(right, top - 85, 200, 20);
-    w.zoomLabel->setGeometry(right, top - 60, 200, 20);
-    w.zoomSlider->setGeometry(right, top - 35, 200, 30);
-    const int32_t section = top;
-    w.cursor1Frame->setGeometry(5, section, 140, 95);
-    w.cursor1Box->setGeometry(10, section + 15, 130, 75);
-    w.cursor2Frame->setGeometry(150, section, 140, 95);
-    w.cursor2Box->setGeometry(155, section + 15, 130, 75);
-    w.deltaFrame->setGeometry(295, section, 140, 95);
-    w.deltaBox->setGeometry(300, section + 15, 130, 75);
-    w.selectAllButton->setGeometry(440, section, 100, 20);
-    w.measureButton->setGeometry(440, section + 25, 100, 20);
-    w.mathButton->setGeometry(440, section + 50, 100, 20);
-    w.mathLabel->setGeometry(435, section + 75, 110, 20);
-    w.resultsFrame->setGeometry(545, section, width - 550, 95);
-    w.resultsBox->setGeometry(550, section + 15, width - 560, 75);
-    ++w.counts.layouts;
-    CaptureView& v = w.view;
-    const bool changed = v.imageWidth != screenWidth || v.imageHeight != screenHeight;
-    v.imageWidth = screenWidth;
-    v.imageHeight = screenHeight;
-    return changed;
-}
-
-// One step of the user's sizing (or maximising, restoring, tiling): the controls move and
-// the screen is drawn once at its new size.
-static void CaptureClientResized(const QWidget* sub)
-{
-    AppState& app = App();
-    CaptureWindow* const previous = app.currentWindow;
-    if (FindCaptureWindow(sub)) {
-        CaptureWindow& w = *app.currentWindow;
-        // Before the first refresh there is nothing to draw; the load draws at this size.
-        if (LayOutControls(w) && w.view.visibleCount > 0) {
-            w.staleBits |= StaleImageSize;
-            if (!w.refreshing) RefreshCaptureWindow();
-        }
-    }
-    app.currentWindow = previous;
 }
 
 static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t type, int32_t x)
@@ -199,72 +58,9 @@ static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t
     if (FindCaptureWindow(window)) HandleCaptureControl(control, type, x);
 }
 
-// Draws the settings tree's branches as dotted connecting lines with boxed expand buttons,
-// down to the root, and leaves everything else to the application's style. A style sheet
-// would do the same but switches the tree to the style-sheet machinery, which costs a good
-// part of a window's creation and painting; one proxy serves every window.
-namespace {
-class TreeBranchStyle : public QProxyStyle {
-  public:
-    using QProxyStyle::QProxyStyle;
-
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override
-    {
-        if (element != PE_IndicatorBranch) {
-            QProxyStyle::drawPrimitive(element, option, painter, widget);
-            return;
-        }
-        const QRect& cell = option->rect;
-        const QStyle::State state = option->state;
-        const int32_t midX = cell.x() + (cell.width() - 1) / 2;
-        const int32_t midY = cell.y() + cell.height() / 2;
-        // A checkerboard brush dots the lines; it is anchored to the widget, not to the
-        // cell, so the dots run on evenly from row to row.
-        const QBrush dots(QColor(160, 160, 160), Qt::Dense4Pattern);
-        const bool button = (state & State_Children) != 0;
-        const int32_t half = button ? ButtonSize / 2 : 0;
-        if (state & (State_Item | State_Sibling | State_Children | State_Open))
-            painter->fillRect(midX, cell.y(), 1, midY - half - cell.y(), dots);
-        if (state & State_Sibling)
-            painter->fillRect(midX, midY + half + 1, 1, cell.bottom() - midY - half, dots);
-        if (state & State_Item) {
-            if (option->direction == Qt::RightToLeft)
-                painter->fillRect(cell.x(), midY, midX - half - cell.x(), 1, dots);
-            else
-                painter->fillRect(midX + half + 1, midY, cell.right() - midX - half, 1, dots);
-        }
-        if (!button) return;
-        const QRect box(midX - half, midY - half, ButtonSize, ButtonSize);
-        painter->fillRect(box, Qt::white);
-        painter->fillRect(box.x(), box.y(), ButtonSize, 1, ButtonEdge);
-        painter->fillRect(box.x(), box.bottom(), ButtonSize, 1, ButtonEdge);
-        painter->fillRect(box.x(), box.y(), 1, ButtonSize, ButtonEdge);
-        painter->fillRect(box.right(), box.y(), 1, ButtonSize, ButtonEdge);
-        painter->fillRect(midX - 2, midY, 5, 1, Qt::black);
-        if (!(state & State_Open)) painter->fillRect(midX, midY - 2, 1, 5, Qt::black);
-    }
-
-  private:
-    static constexpr int32_t ButtonSize = 9;
-    static constexpr QColor ButtonEdge{145, 145, 145};
-};
-} // namespace
-
-static QStyle* SettingsTreeStyle()
-{
-    static QPointer<QProxyStyle> style;
-    if (!style) {
-        // The proxy takes ownership of its base, so it gets an instance of its own.
-        style = new TreeBranchStyle(QApplication::style()->name());
-        style->setParent(qApp);
-    }
-    return style;
-}
-
 static QPlainTextEdit* MakeTextBox(QWidget* parent, int32_t x, int32_t y)
 {
-    auto* box = new QPlainTextEdit(parent);
+    auto* box = new ReadoutBox(parent);
     box->setGeometry(x, y, 130, 75);
     box->setReadOnly(true);
     box->setAcceptDrops(false);
@@ -279,23 +75,6 @@ static QGroupBox* MakeFrame(QWidget* parent, const QString& title, int32_t x, in
     auto* frame = new QGroupBox(title, parent);
     frame->setGeometry(x, 445, width, 95);
     return frame;
-}
-
-// Sizes the subwindow so that its client area is `size` (at least the minimum for the
-// cursor section's state); a maximised window goes on filling the area.
-static void SetClientSize(CaptureWindow& w, QSize size)
-{
-    auto* client = static_cast<CaptureClient*>(w.client);
-    const QSize minimum = MinimumClientSize(w.view.cursorsShown != 0);
-    client->wanted = size.expandedTo(minimum);
-    client->setMinimumSize(minimum);
-    QMdiSubWindow* const sub = w.window;
-    const QSize decoration = sub->sizeHint() - client->wanted;
-    sub->setMinimumSize(minimum + decoration);
-    if (sub->isMaximized()) return;
-    sub->resize(client->wanted + decoration);
-    // A hidden window lays its client out only when shown; the refresh needs the size now.
-    client->resize(client->wanted);
 }
 
 bool CreateCaptureWindow()
@@ -313,8 +92,10 @@ bool CreateCaptureWindow()
     // The window can be sized and maximised but not minimised: its system menu offers
     // restoring, maximising and closing.
     auto* systemMenu = new QMenu(sub);
-    QAction* restore = systemMenu->addAction(u"&Wiederherstellen"_s);
-    QAction* maximise = systemMenu->addAction(u"Ma&ximieren"_s);
+    QAction* restore =
+        systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "&Wiederherstellen"));
+    QAction* maximise =
+        systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "Ma&ximieren"));
     systemMenu->addSeparator();
     QObject::connect(restore, &QAction::triggered, sub, [sub] { sub->showNormal(); });
     QObject::connect(maximise, &QAction::triggered, sub, [sub] { sub->showMaximized(); });
@@ -322,8 +103,9 @@ bool CreateCaptureWindow()
         restore->setEnabled(sub->isMaximized());
         maximise->setEnabled(!sub->isMaximized());
     });
-    QObject::connect(systemMenu->addAction(u"&Schließen"_s), &QAction::triggered, sub,
-                     [sub] { sub->close(); });
+    QObject::connect(
+        systemMenu->addAction(QCoreApplication::translate("CaptureWindow", "&Schließen")),
+        &QAction::triggered, sub, [sub] { sub->close(); });
     sub->setSystemMenu(systemMenu);
     w.window = sub;
 
@@ -335,6 +117,18 @@ bool CreateCaptureWindow()
     QFont compact = c->font();
     compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
     c->setFont(compact);
+
+    QObject::connect(sub, &QMdiSubWindow::windowStateChanged, sub,
+                     [sub](Qt::WindowStates before, Qt::WindowStates now) {
+                         if (!(before & Qt::WindowMaximized) || (now & Qt::WindowMaximized)) return;
+                         CaptureWindow* const previous = App().currentWindow;
+                         if (FindCaptureWindow(sub)) {
+                             CaptureWindow& restored = *App().currentWindow;
+                             const int32_t change = std::exchange(restored.restoreHeightChange, 0);
+                             if (change != 0) sub->resize(sub->width(), sub->height() + change);
+                         }
+                         App().currentWindow = previous;
+                     });
 
     w.screenImage = new ScreenCanvas(c);
     w.screenImage->setGeometry(5, 5, 600, 400);
@@ -378,7 +172,8 @@ bool CreateCaptureWindow()
     QObject::connect(tree, &QTreeView::collapsed, tree, fitColumn);
     w.settingsTree->setIndentation(20);
 
-    w.showCursorsBox = new QCheckBox(u"Cursor anzeigen"_s, c);
+    w.showCursorsBox =
+        new QCheckBox(QCoreApplication::translate("CaptureWindow", "Cursor anzeigen"), c);
     w.showCursorsBox->setGeometry(610, 360, 200, 20);
     QObject::connect(w.showCursorsBox, &QCheckBox::toggled, sub, [sub] {
         DispatchControlEvent(sub, ControlShowCursorsBox, ControlEventOther, 0);
@@ -398,24 +193,29 @@ bool CreateCaptureWindow()
     QObject::connect(w.zoomSlider, &QSlider::valueChanged, sub,
                      [sub] { DispatchControlEvent(sub, ControlZoomSlider, ControlEventOther, 0); });
 
-    w.cursor1Frame = MakeFrame(c, u"Cursor 1"_s, 5, 140);
+    w.cursor1Frame = MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 1"), 5, 140);
     w.cursor1Box = MakeTextBox(c, 10, 460);
-    w.cursor2Frame = MakeFrame(c, u"Cursor 2"_s, 150, 140);
+    w.cursor2Frame =
+        MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 2"), 150, 140);
     w.cursor2Box = MakeTextBox(c, 155, 460);
-    w.deltaFrame = MakeFrame(c, u"Cursor 1 - Cursor 2"_s, 295, 140);
+    w.deltaFrame =
+        MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Cursor 1 - Cursor 2"), 295, 140);
     w.deltaBox = MakeTextBox(c, 300, 460);
 
-    w.selectAllButton = new QPushButton(u"Alles auswählen"_s, c);
+    w.selectAllButton =
+        new QPushButton(QCoreApplication::translate("CaptureWindow", "Alles auswählen"), c);
     w.selectAllButton->setGeometry(440, 445, 100, 20);
     QObject::connect(w.selectAllButton, &QPushButton::clicked, sub, [sub] {
         DispatchControlEvent(sub, ControlSelectAllButton, ControlEventOther, 0);
     });
-    w.measureButton = new QPushButton(u"Messung..."_s, c);
+    w.measureButton =
+        new QPushButton(QCoreApplication::translate("CaptureWindow", "Messung..."), c);
     w.measureButton->setGeometry(440, 470, 100, 20);
     QObject::connect(w.measureButton, &QPushButton::clicked, sub, [sub] {
         DispatchControlEvent(sub, ControlMeasureButton, ControlEventOther, 0);
     });
-    w.mathButton = new QPushButton(u"Mathematik..."_s, c);
+    w.mathButton =
+        new QPushButton(QCoreApplication::translate("CaptureWindow", "Mathematik..."), c);
     w.mathButton->setGeometry(440, 495, 100, 20);
     QObject::connect(w.mathButton, &QPushButton::clicked, sub,
                      [sub] { DispatchControlEvent(sub, ControlMathButton, ControlEventOther, 0); });
@@ -424,7 +224,8 @@ bool CreateCaptureWindow()
     w.mathLabel->setGeometry(435, 520, 110, 20);
     w.mathLabel->setAlignment(Qt::AlignCenter);
 
-    w.resultsFrame = MakeFrame(c, u"Ergebnis"_s, 545, 265);
+    w.resultsFrame =
+        MakeFrame(c, QCoreApplication::translate("CaptureWindow", "Ergebnis"), 545, 265);
     w.resultsBox = MakeTextBox(c, 550, 460);
     w.resultsBox->resize(255, 75);
 
@@ -484,6 +285,10 @@ static void ApplyCursorMode(CaptureWindow& w)
     const bool shown = w.view.cursorsShown != 0;
     // The screen keeps its size: the window grows or shrinks by the cursor section.
     const int32_t top = w.view.imageHeight + 5 + BelowScreen;
+    // A maximised window keeps filling the area; its normal size grows or shrinks by the
+    // section when it is restored.
+    if (w.window->isMaximized())
+        w.restoreHeightChange += shown ? CursorSectionHeight : -CursorSectionHeight;
     SetClientSize(w, QSize(w.client->width(), top + (shown ? CursorSectionHeight : 0)));
     if (LayOutControls(w)) w.staleBits |= StaleImageSize;
     w.screenImage->setCursor(shown ? Qt::CrossCursor : Qt::ArrowCursor);
@@ -542,19 +347,26 @@ void RefreshCaptureWindow()
         bits |= StaleOffset;
     }
     if (bits & StaleCursorMode) ApplyCursorMode(w);
-    if (bits & StaleNew) w.window->setWindowTitle(CaptureTitle(c));
+    if (bits & StaleNew) {
+        QStringList others;
+        for (const auto& entry : App().captureWindows)
+            if (entry.get() != &w) others.append(entry->window->windowTitle());
+        w.window->setWindowTitle(NumberedTitle(CaptureTitle(c), others));
+    }
     if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
     if (bits & StaleNew) FillSettingsList(w);
     if (bits & (StaleVisibleCount | StaleNew)) {
         const double zoomedTimePerDiv = n > 0 ? c.timePerDiv * v.visibleCount / n : 0.0;
-        w.zoomLabel->setText(FormatText(u"Zoom: {0Sd5}s/DIV", KindFloat64, &zoomedTimePerDiv));
+        w.zoomLabel->setText(FormatText(
+            QCoreApplication::translate("CaptureWindow", "Zoom: {0Sd5}s/DIV"), zoomedTimePerDiv));
         ++w.counts.zoomLabels;
     }
     if (bits & (StaleCursorMode | StaleCursors | StaleMath | StaleNew)) UpdateCursorReadouts(w);
     if (bits & (StaleMath | StaleNew)) {
         if (c.present[SlotMath] == 1)
             w.mathLabel->setText(
-                FormatText(u"Math: {0Sd5}V/DIV", KindFloat64, &c.voltsPerDiv[SlotMath]));
+                FormatText(QCoreApplication::translate("CaptureWindow", "Math: {0Sd5}V/DIV"),
+                           c.voltsPerDiv[SlotMath]));
         else
             w.mathLabel->clear();
         ++w.counts.mathLabels;
@@ -608,7 +420,8 @@ void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
         RefreshCaptureWindow();
         return;
     case ControlMeasureButton:
-        ShowPopupMenuBelow(App().popupMenu, w.window, w.measureButton);
+        if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
+            ShowPopupMenuBelow(frame->MeasurePopup(), w.window, w.measureButton);
         return;
     case ControlMathButton: {
         const FocusReturn focusReturn;
@@ -661,11 +474,4 @@ void Measure(CaptureWindow& window, int32_t mode)
 double ScreenPixelRatio(const CaptureWindow& window)
 {
     return window.screenImage ? window.screenImage->PixelRatio() : 1.0;
-}
-
-QString BoxText(const QString& text)
-{
-    QString lines = text;
-    lines.replace(u"\r\n"_s, u"\n"_s);
-    return lines;
 }

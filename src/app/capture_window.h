@@ -9,7 +9,9 @@
 
 #include <QImage>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QSize>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -20,7 +22,6 @@ class QGroupBox;
 class QLabel;
 class MeasurementsWindow;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 class QSlider;
@@ -104,6 +105,16 @@ class ScreenCanvas : public QWidget {
     QImage image;
 };
 
+// A read-only text box of the window (readouts, results): the commands' keys are the
+// commands', even where the box would take them for its own editing (Ctrl+C, Ctrl+K).
+class ReadoutBox : public QPlainTextEdit {
+  public:
+    explicit ReadoutBox(QWidget* parent);
+
+  protected:
+    bool event(QEvent* event) override;
+};
+
 // The MDI child: its close box goes through CloseCaptureWindow like every other close.
 class CaptureSubWindow : public QMdiSubWindow {
   public:
@@ -153,6 +164,8 @@ struct CaptureWindow {
 
     Capture capture;
     bool refreshing; // inside RefreshCaptureWindow: a resize only marks the image stale
+    // The cursor section turned on (+) or off (-) while maximised, for the normal size.
+    int32_t restoreHeightChange;
     MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
 };
 
@@ -178,6 +191,14 @@ void Measure(CaptureWindow& window, int32_t mode);
 
 // The window's display ratio: device pixels per logical pixel of its screen image.
 double ScreenPixelRatio(const CaptureWindow& window);
+
+// The title of a window showing the file `name`: the name itself, or, as editors do, the
+// name with the lowest number from 2 on, "A001.sav (2)", that no other window's title has.
+QString NumberedTitle(const QString& name, const QStringList& others);
+
+// The one style that draws the settings trees' branches as dotted lines.
+class QStyle;
+QStyle* SettingsTreeStyle();
 
 // Text for a read-only box: the readouts end lines with CR LF, the text box wants LF.
 QString BoxText(const QString& text);

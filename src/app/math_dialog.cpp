@@ -7,6 +7,7 @@
 #include "text/number_text.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -69,15 +70,17 @@ class MathDialog final : public FixedDialog {
 };
 
 MathDialog::MathDialog(QWidget* owner, const Capture& shown)
-    : FixedDialog(owner, u"Mathematik"_s, DialogWidth, DialogHeight), capture(shown)
+    : FixedDialog(owner, QCoreApplication::translate("MathDialog", "Mathematik"), DialogWidth,
+                  DialogHeight),
+      capture(shown)
 {
-    AddText(u"Operand x:"_s, 5, 5, 100);
+    AddText(QCoreApplication::translate("MathDialog", "Operand x:"), 5, 5, 100);
     operandX = AddList("operandX", true, 110, 5, 175);
-    AddText(u"Operation:"_s, 5, 30, 100);
+    AddText(QCoreApplication::translate("MathDialog", "Operation:"), 5, 30, 100);
     operation = AddList("operation", false, 110, 30, 175);
-    AddText(u"Operand y:"_s, 5, 55, 100);
+    AddText(QCoreApplication::translate("MathDialog", "Operand y:"), 5, 55, 100);
     operandY = AddList("operandY", true, 110, 55, 175);
-    AddText(u"Ablenkfaktor:"_s, 5, 80, 100);
+    AddText(QCoreApplication::translate("MathDialog", "Ablenkfaktor:"), 5, 80, 100);
     factor = AddList("factor", true, 110, 80, 85);
     unit = AddList("unit", false, 200, 80, 85);
     offsetText = AddText(QString(), 5, 105, 100);
@@ -105,9 +108,11 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     factor->setCurrentIndex(0);
     unit->setCurrentIndex(UnitVoltsEntry);
 
-    QPushButton* deactivate = AddButton("deactivate", u"Deaktivieren"_s, 5, 130, 90);
+    QPushButton* deactivate = AddButton(
+        "deactivate", QCoreApplication::translate("MathDialog", "Deaktivieren"), 5, 130, 90);
     QPushButton* ok = AddButton("ok", u"OK"_s, 100, 130, 90);
-    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 195, 130, 90);
+    QPushButton* cancel =
+        AddButton("cancel", QCoreApplication::translate("MathDialog", "Abbrechen"), 195, 130, 90);
 
     UpdateScale();
     UpdateOffset();

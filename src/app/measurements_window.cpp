@@ -2,12 +2,16 @@
 #include "app/measurements_window.h"
 
 #include "analysis/measurements.h"
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/capture_window.h"
+#include "app/main_frame.h"
+#include "app/window_arrangement.h"
 #include "capture/file_name.h"
 #include "readouts/readouts.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -45,9 +49,13 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Di
         header->setToolTip(MeasurementDefinition(key));
         table->setVerticalHeaderItem(key, header);
     }
-    copyButton = new QPushButton(u"Kopieren"_s, this);
+    copyButton =
+        new QPushButton(QCoreApplication::translate("MeasurementsWindow", "Kopieren"), this);
     connect(copyButton, &QPushButton::clicked, this, [this] { CopyTable(this); });
     table->installEventFilter(this);
+    // The frame's keyed commands work here too, all but Ctrl+C, which copies the table.
+    if (auto* frame = dynamic_cast<MainFrame*>(parent))
+        addActions(SharedWindowActions(frame->Actions()));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -130,28 +138,33 @@ static QSize FittingSize(const MeasurementsWindow& m)
                 margins.bottom()};
 }
 
+QRect OwnerPlace(const CaptureWindow& window)
+{
+    const QMdiSubWindow* sub = window.window;
+    return QRect(sub->mapToGlobal(QPoint(0, 0)), sub->size());
+}
+
+int32_t ClearBelow(const CaptureWindow& window)
+{
+    const QWidget* client = window.window->widget();
+    return client ? client->mapToGlobal(QPoint(0, 0)).y() : OwnerPlace(window).top();
+}
+
 void ShowMeasurementsWindow(CaptureWindow& window)
 {
     MeasurementsWindow* m = window.measurementsWindow;
     const bool created = !m;
     if (created) {
         m = window.measurementsWindow = new MeasurementsWindow(App().mainFrame);
-        m->setWindowTitle(u"Messungen - "_s +
-                          VisibleFileName(QFileInfo(window.capture.filePath).fileName()));
+        m->setWindowTitle(QCoreApplication::translate("MeasurementsWindow", "Messungen - ") +
+                          window.window->windowTitle());
     }
     m->show();
     UpdateMeasurements(window);
     if (created) {
-        // Beside its capture window, where both can be read at once, as far as the screen
-        // allows.
         m->resize(FittingSize(*m));
-        const QRect beside(window.window->mapToGlobal(QPoint(window.window->width() + 8, 0)),
-                           m->frameGeometry().size());
-        const QRect screen = m->screen()->availableGeometry();
-        m->move(std::clamp(beside.x(), screen.left(),
-                           std::max(screen.left(), screen.right() - beside.width())),
-                std::clamp(beside.y(), screen.top(),
-                           std::max(screen.top(), screen.bottom() - beside.height())));
+        m->move(AnalysisWindowPlace(OwnerPlace(window), ClearBelow(window),
+                                    m->frameGeometry().size(), m->screen()->availableGeometry()));
     }
     m->raise();
     m->activateWindow();

@@ -4,6 +4,7 @@
 // belongs to its capture window, follows that window's refresh and closes with it.
 #pragma once
 
+#include <QRect>
 #include <QWidget>
 
 #include <cstdint>
@@ -35,6 +36,11 @@ void ShowMeasurementsWindow(CaptureWindow& window);
 // Part of RefreshCaptureWindow, with the stale bits of that refresh: recomputes the table
 // when its range or the math trace changed, and only then.
 void RefreshMeasurementsWindow(CaptureWindow& window, int32_t staleBits);
+
+// Where an analysis window of `window` goes: the capture window's place on the screen, and
+// the first screen row below its title-bar buttons.
+QRect OwnerPlace(const CaptureWindow& window);
+int32_t ClearBelow(const CaptureWindow& window);
 
 // Closes the window with its capture window.
 void CloseMeasurementsWindow(CaptureWindow& window);

@@ -10,9 +10,11 @@
 #include "text/format_text.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
@@ -59,6 +61,25 @@ class PreviewDialog final : public FixedDialog {
     PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
                   QImage& page);
 
+  protected:
+    // Unlike the math dialog, the preview is a last look before printing: Escape cancels
+    // it and Enter prints, wherever the focus is.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->modifiers() & ~Qt::KeypadModifier) return FixedDialog::keyPressEvent(event);
+        switch (event->key()) {
+        case Qt::Key_Escape:
+            done(0);
+            return;
+        case Qt::Key_Enter:
+        case Qt::Key_Return:
+            done(1);
+            return;
+        default:
+            FixedDialog::keyPressEvent(event);
+        }
+    }
+
   private:
     QScrollBar* AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y, int w,
                              int h);
@@ -79,8 +100,9 @@ class PreviewDialog final : public FixedDialog {
 
 PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLayout& pageLayout,
                              QImage& page)
-    : FixedDialog(owner, u"Druckvorschau"_s, DialogWidth, DialogHeight), window(shown),
-      layout(pageLayout), preview(page)
+    : FixedDialog(owner, QCoreApplication::translate("PrintPreview", "Druckvorschau"), DialogWidth,
+                  DialogHeight),
+      window(shown), layout(pageLayout), preview(page)
 {
     auto* frame = new QFrame(this);
     frame->setObjectName(u"pageFrame"_s);
@@ -107,8 +129,10 @@ PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLa
     zoomBar->setRange(0, PrintZoomPositions - 1);
     zoomBar->setValue(PrintZoomStart);
 
-    QPushButton* print = AddButton("print", u"Drucken"_s, 120, 355, 100);
-    QPushButton* cancel = AddButton("cancel", u"Abbrechen"_s, 225, 355, 100);
+    QPushButton* print =
+        AddButton("print", QCoreApplication::translate("PrintPreview", "Drucken"), 120, 355, 100);
+    QPushButton* cancel = AddButton(
+        "cancel", QCoreApplication::translate("PrintPreview", "Abbrechen"), 225, 355, 100);
 
     ApplyZoom();
     UpdatePreview();
@@ -143,7 +167,7 @@ void PreviewDialog::ApplyZoom()
 {
     SetPrintZoom(layout, zoomBar->value());
     const int32_t zoom = layout.zoom;
-    zoomText->setText(FormatText(u"Zoom: {0} %", KindInt32, &zoom));
+    zoomText->setText(FormatText(QCoreApplication::translate("PrintPreview", "Zoom: {0} %"), zoom));
     // The toolkit's bar counts the thumb's positions, not the end of its page.
     const QSignalBlocker blockHorizontal(horizontalBar);
     const QSignalBlocker blockVertical(verticalBar);
@@ -240,8 +264,12 @@ void ShowPrintStartError(QWidget* owner, const QPrinter& printer)
     const QString file = printer.outputFileName();
     const QString name = file.isEmpty() ? printer.printerName() : file;
     ShowErrorBox(
-        owner, QStringLiteral("Fehler"),
+        owner, QCoreApplication::translate("PrintPreview", "Fehler"),
         file.isEmpty()
-            ? FormatText(u"Der Drucker \"{0}\" kann nicht gestartet werden!", KindText, &name)
-            : FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &name));
+            ? FormatText(QCoreApplication::translate(
+                             "PrintPreview", "Der Drucker \"{0}\" kann nicht gestartet werden!"),
+                         name)
+            : FormatText(QCoreApplication::translate(
+                             "PrintPreview", "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                         name));
 }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/spectrum_window.h"
 
+#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/file_requesters.h"
 #include "app/main_frame.h"
+#include "app/measurements_window.h"
 #include "app/print_preview.h"
+#include "app/window_arrangement.h"
 #include "capture/file_name.h"
 #include "output/png_export.h"
 #include "output/print_layout.h"
@@ -14,8 +17,10 @@
 #include "screen/painter_surface.h"
 #include "text/format_text.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -24,6 +29,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -47,51 +53,31 @@ CaptureWindow* OwnerOf(const SpectrumWindow& window)
     return nullptr;
 }
 
-// The frame's shortcuts reach a spectrum window too: the picture commands act on its plot,
-// the others go to the frame as from a capture window. Claimed before any control sees the
-// key, as in the frame, so that Ctrl+C in the readout copies the plot.
-class SpectrumKeys : public QObject {
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        SpectrumWindow* window = widget ? SpectrumWindowOf(widget->window()) : nullptr;
-        if (!window) return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        const int32_t id = CommandForKey(key->key(), key->modifiers());
-        if (id < 0) return false;
-        if (type == QEvent::ShortcutOverride) {
-            event->accept();
-            return true;
-        }
-        if (key->isAutoRepeat()) return true;
-        switch (id) {
-        case CommandExportPng:
-            ExportSpectrumPng(*window);
-            break;
-        case CommandCopyImage:
-            CopySpectrumToClipboard(*window);
-            break;
-        case CommandPrint:
-            PrintSpectrum(*window);
-            break;
-        default:
-            if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame)) frame->RunCommand(id);
-            break;
-        }
-        return true;
-    }
-};
-
-void InstallSpectrumKeys()
+// The frame's keyed commands work in a spectrum window too; the picture commands (Ctrl+F,
+// Ctrl+C, Ctrl+P) are the window's own and act on its plot.
+void AddWindowActions(SpectrumWindow& window)
 {
-    static SpectrumKeys* keys = nullptr;
-    if (keys) return;
-    keys = new SpectrumKeys;
-    keys->setParent(qApp);
-    qApp->installEventFilter(keys);
+    QWidget* const widget = window.widget;
+    if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
+        widget->addActions(SharedWindowActions(frame->Actions()));
+    struct Own {
+        QKeySequence key;
+        void (*run)(SpectrumWindow&);
+    };
+    const Own own[] = {{QKeySequence(Qt::CTRL | Qt::Key_F), ExportSpectrumPng},
+                       {QKeySequence(Qt::CTRL | Qt::Key_C), CopySpectrumToClipboard},
+                       {QKeySequence(Qt::CTRL | Qt::Key_P), PrintSpectrum}};
+    for (const Own& entry : own) {
+        auto* action = new QAction(widget);
+        action->setShortcut(entry.key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setAutoRepeat(false);
+        const auto run = entry.run;
+        QObject::connect(action, &QAction::triggered, widget, [widget, run] {
+            if (SpectrumWindow* w = SpectrumWindowOf(widget)) run(*w);
+        });
+        widget->addAction(action);
+    }
 }
 
 // Cursor 1 to cursor 2 while the cursors are shown, otherwise the visible part of the record.
@@ -145,13 +131,14 @@ void ShowPick(SpectrumWindow& window)
     const Spectrum& s = window.spectrum;
     const int32_t bin = window.markerBin;
     if (s.status != SpectrumOk || bin < 0 || bin >= static_cast<int32_t>(s.rms.size())) {
-        window.pickLabel->setText(u"Ein Klick in das Spektrum zeigt Frequenz und Pegel."_s);
+        window.pickLabel->setText(QCoreApplication::translate(
+            "SpectrumWindow", "Ein Klick in das Spektrum zeigt Frequenz und Pegel."));
         return;
     }
     const double frequency = BinFrequency(s, bin);
-    window.pickLabel->setText(FormatText(u"{0Sd5}Hz:   {1d4} dBV   {2Sd5}V", KindFloat64,
-                                         &frequency, KindFloat64, &s.dbv[static_cast<size_t>(bin)],
-                                         KindFloat64, &s.rms[static_cast<size_t>(bin)]));
+    window.pickLabel->setText(FormatText(u"{0Sd5}Hz:   {1d4} dBV   {2Sd5}V", frequency,
+                                         s.dbv[static_cast<size_t>(bin)],
+                                         s.rms[static_cast<size_t>(bin)]));
 }
 
 // Recomputes when the input changed or the samples behind it did (new capture, new math).
@@ -277,7 +264,6 @@ void OpenSpectrumWindow(CaptureWindow& owner)
         existing->widget->activateWindow();
         return;
     }
-    InstallSpectrumKeys();
     auto record = std::make_unique<SpectrumWindow>();
     SpectrumWindow& w = *record;
     w.owner = owner.window;
@@ -290,27 +276,32 @@ void OpenSpectrumWindow(CaptureWindow& owner)
     auto* widget = new QWidget(owner.window, Qt::Dialog | Qt::WindowMinMaxButtonsHint);
     w.widget = widget;
     widget->setAttribute(Qt::WA_DeleteOnClose);
-    widget->setWindowTitle(u"Spektrum - "_s +
-                           VisibleFileName(QFileInfo(owner.capture.filePath).fileName()));
+    widget->setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Spektrum - ") +
+                           owner.window->windowTitle());
     widget->setWindowIcon(owner.window->windowIcon());
 
     auto* layout = new QVBoxLayout(widget);
     auto* controls = new QHBoxLayout;
-    w.channelBox = AddBox(controls, widget, u"&Kanal:"_s, {});
+    w.channelBox =
+        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Kanal:"), {});
     w.windowBox =
-        AddBox(controls, widget, u"&Fenster:"_s,
+        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Fenster:"),
                {SpectrumWindowName(WindowRect), SpectrumWindowName(WindowHann),
                 SpectrumWindowName(WindowBlackmanHarris), SpectrumWindowName(WindowFlatTop)});
     w.windowBox->setCurrentIndex(WindowHann);
-    w.scaleBox = AddBox(controls, widget, u"&Skala:"_s, {u"dBV"_s, u"V"_s});
-    w.axisBox = AddBox(controls, widget, u"F&requenzachse:"_s, {u"Linear"_s, u"Logarithmisch"_s});
+    w.scaleBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Skala:"),
+                        {u"dBV"_s, u"V"_s});
+    w.axisBox =
+        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "F&requenzachse:"),
+               {QCoreApplication::translate("SpectrumWindow", "Linear"),
+                QCoreApplication::translate("SpectrumWindow", "Logarithmisch")});
     controls->addStretch(1);
     layout->addLayout(controls);
 
     auto* middle = new QHBoxLayout;
     w.plot = new SpectrumCanvas(widget);
     middle->addWidget(w.plot, 1);
-    w.readout = new QPlainTextEdit(widget);
+    w.readout = new ReadoutBox(widget);
     w.readout->setReadOnly(true);
     w.readout->setLineWrapMode(QPlainTextEdit::NoWrap);
     w.readout->setFixedWidth(260);
@@ -349,11 +340,15 @@ void OpenSpectrumWindow(CaptureWindow& owner)
         std::erase_if(windows, [widget](const auto& entry) { return entry->widget == widget; });
     });
 
+    AddWindowActions(w);
     FillChannelBox(w, owner.capture);
     SpectrumWindows().push_back(std::move(record));
     Update(w, owner, true);
     // Wide enough for a 600 x 400 plot beside the readout.
     widget->resize(900, 480);
+    widget->move(AnalysisWindowPlace(OwnerPlace(owner), ClearBelow(owner),
+                                     widget->frameGeometry().size(),
+                                     widget->screen()->availableGeometry()));
     widget->show();
     widget->raise();
     widget->activateWindow();
@@ -377,10 +372,12 @@ void ExportSpectrumPng(SpectrumWindow& window)
     const qsizetype slash = base.lastIndexOf(u'/');
     const qsizetype dot = base.lastIndexOf(u'.');
     const QString suggestion = (dot > slash + 1 ? base.left(dot) : base) + u".spectrum"_s;
-    const QString path = SaveFileRequester(
-        QString(), suggestion, u"PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"_s, 0,
-        window.widget, u"png"_s,
-        RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
+    const QString path =
+        SaveFileRequester(QString(), suggestion,
+                          QCoreApplication::translate(
+                              "SpectrumWindow", "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"),
+                          0, window.widget, u"png"_s,
+                          RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
     if (path.isEmpty()) return;
     const QSize size = window.plot->size();
     const QImage image = RenderSpectrumImage(
@@ -389,8 +386,10 @@ void ExportSpectrumPng(SpectrumWindow& window)
         // Name bytes that are not text read \xHH, as in every other message.
         const QString visible = VisibleFileName(path);
         ShowErrorBox(
-            window.widget, u"Fehler"_s,
-            FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText, &visible));
+            window.widget, QCoreApplication::translate("SpectrumWindow", "Fehler"),
+            FormatText(QCoreApplication::translate("SpectrumWindow",
+                                                   "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                       visible));
     }
 }
 

@@ -11,12 +11,12 @@ namespace {
 
 // Reads a placeholder strictly left to right; a character is consumed only when it
 // is the one expected at that place.
-struct SpecReader {
-    QStringView spec;
+struct PlaceholderReader {
+    QStringView placeholder;
     qsizetype pos = 0;
 
-    bool AtEnd() const { return pos >= spec.size(); }
-    char16_t Peek() const { return AtEnd() ? u'\0' : spec[pos].unicode(); }
+    bool AtEnd() const { return pos >= placeholder.size(); }
+    char16_t Peek() const { return AtEnd() ? u'\0' : placeholder[pos].unicode(); }
     bool Take(char16_t c)
     {
         if (Peek() != c || AtEnd()) return false;
@@ -47,7 +47,7 @@ constexpr SiPrefix SiPrefixes[17] = {
     {u'T', 1e-12},    {u'P', 1e-15}, {u'E', 1e-18}, {u'Z', 1e-21}, {u'Y', 1e-24},
 };
 
-QString FormatInteger(SpecReader& reader, bool isSigned, int64_t signedValue,
+QString FormatInteger(PlaceholderReader& reader, bool isSigned, int64_t signedValue,
                       uint64_t unsignedValue)
 {
     QString sign;
@@ -88,7 +88,7 @@ QString FormatInteger(SpecReader& reader, bool isSigned, int64_t signedValue,
     return sign + RepeatChar(width - static_cast<int32_t>(digits.size()), u'0') + digits;
 }
 
-QString FormatFloat(SpecReader& reader, double value, int32_t defaultDigits)
+QString FormatFloat(PlaceholderReader& reader, double value, int32_t defaultDigits)
 {
     char16_t style = 0;
     if (reader.Take(u'-'))
@@ -157,16 +157,17 @@ QString FormatFloat(SpecReader& reader, double value, int32_t defaultDigits)
     return sign + NumberText(value, digits, trim) + suffix;
 }
 
-QString FormatTextArg(const QString& text, SpecReader& reader)
+QString FormatTextArg(const QString& text, PlaceholderReader& reader)
 {
     QString result = text;
     if (reader.Take(u'u'))
         result = result.toUpper();
     else if (reader.Take(u'l'))
         result = result.toLower();
-    if (reader.spec.size() - reader.pos >= 2 && (reader.Peek() == u'p' || reader.Peek() == u'a')) {
+    if (reader.placeholder.size() - reader.pos >= 2 &&
+        (reader.Peek() == u'p' || reader.Peek() == u'a')) {
         const bool padFront = reader.Peek() == u'p';
-        const QChar fill = reader.spec[reader.pos + 1];
+        const QChar fill = reader.placeholder[reader.pos + 1];
         reader.pos += 2;
         const int32_t width = reader.Number();
         const QString padding = RepeatChar(width - static_cast<int32_t>(result.size()), fill);
@@ -175,10 +176,10 @@ QString FormatTextArg(const QString& text, SpecReader& reader)
     return result;
 }
 
-QString FormatPlaceholder(QStringView spec, const FormatArg (&args)[FormatArgCount])
+QString FormatPlaceholder(QStringView placeholder, const FormatArg (&args)[FormatArgCount])
 {
-    if (spec.isEmpty()) return QStringLiteral("{");
-    switch (spec[0].unicode()) {
+    if (placeholder.isEmpty()) return QStringLiteral("{");
+    switch (placeholder[0].unicode()) {
     case u't':
         return QStringLiteral("\t");
     case u'n':
@@ -189,7 +190,7 @@ QString FormatPlaceholder(QStringView spec, const FormatArg (&args)[FormatArgCou
         break;
     }
 
-    SpecReader reader{spec};
+    PlaceholderReader reader{placeholder};
     const int32_t index = reader.Number();
     if (index >= FormatArgCount || !args[index].ref) return {};
     const FormatArg& arg = args[index];

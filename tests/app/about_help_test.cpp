@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -69,7 +70,7 @@ TEST(AboutText, DateAndLines)
 TEST_F(AboutHelpTest, AboutBoxShowsNameVersionAndDateWithTheProgramIcon)
 {
     Start();
-    frame->RunCommand(CommandAbout);
+    frame->RunCommand(Command::About);
     ASSERT_EQ(aboutBoxes.size(), 1);
     EXPECT_EQ(aboutBoxes[0], u"Über Kurvex|Kurvex von Velmorin\nVersion "_s + VersionText() +
                                  u"\nKompiliert am "_s + BuildDateText());
@@ -109,7 +110,7 @@ TEST_F(AboutHelpTest, HelpOpensThePageBesideTheProgramOrNamesItsFullPath)
             ASSERT_TRUE(QDir().mkpath(help));
         }
         App().programDirectory = directory + u"/"_s;
-        frame->RunCommand(CommandHelp);
+        frame->RunCommand(Command::Help);
         if (c.beside == File) {
             ASSERT_EQ(openedUrls.size(), 1);
             EXPECT_TRUE(openedUrls[0].isLocalFile());
@@ -132,11 +133,8 @@ TEST_F(AboutHelpTest, F1OpensHelpWithAndWithoutCaptureWindows)
     Start();
     App().programDirectory = folder.path() + u"/"_s;
     const auto pressF1 = [](QWidget* target) {
-        QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_F1, Qt::NoModifier);
-        override.ignore();
-        QApplication::sendEvent(target, &override);
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
+        QApplication::setActiveWindow(target->window());
+        QTest::keyClick(target, Qt::Key_F1);
     };
     pressF1(frame);
     frame->OpenPaths({capture});
@@ -150,7 +148,7 @@ TEST_F(AboutHelpTest, F1OpensHelpWithAndWithoutCaptureWindows)
 TEST_F(AboutHelpTest, WebsiteGoesToTheBrowserSilently)
 {
     Start();
-    frame->RunCommand(CommandWebsite);
+    frame->RunCommand(Command::Website);
     ASSERT_EQ(openedUrls.size(), 1);
     EXPECT_EQ(openedUrls[0], QUrl(u"https://kurvex.example.org/"_s));
     EXPECT_TRUE(messages.isEmpty());

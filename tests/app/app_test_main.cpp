@@ -4,6 +4,7 @@
 #include "app/main_frame.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -11,6 +12,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // The language choice and other settings go to a test folder, not the user's.
+    QStandardPaths::setTestModeEnabled(true);
     StartApplicationServices();
     // Each test closes its frame; that must not end the event loops of later tests.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -36,7 +36,7 @@ void Click(QWidget* target, int x, Qt::MouseButton button)
 
 QString ZoomText(double timePerDiv)
 {
-    return FormatText(u"Zoom: {0Sd5}s/DIV", KindFloat64, &timePerDiv);
+    return FormatText(u"Zoom: {0Sd5}s/DIV", timePerDiv);
 }
 
 } // namespace
@@ -373,7 +373,7 @@ TEST_F(AppTest, MeasurementLandsInTheWindowThatOpenedThePopup)
     Click(first.screenImage, 120, Qt::LeftButton);
 
     first.measureButton->click();
-    QMenu* popup = App().popupMenu;
+    QMenu* popup = frame->MeasurePopup();
     ASSERT_TRUE(popup->isVisible());
     EXPECT_EQ(popup->pos(),
               first.measureButton->mapToGlobal(QPoint(0, first.measureButton->height())));

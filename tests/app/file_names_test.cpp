@@ -44,7 +44,7 @@ TEST_F(AppTest, NamesThatAreNotUtf8OpenFromTheCommandLineAndDrops)
     // The CSV export proposes the capture's own name, and the file lands under it.
     frame->MdiArea()->setActiveSubWindow(Window(0).window);
     saveAnswer = DecodeFileName(folderBytes + "/caf\xE9.csv");
-    frame->RunCommand(CommandExportCsv);
+    frame->RunCommand(Command::ExportCsv);
     ASSERT_EQ(saveRequests.size(), 1);
     EXPECT_EQ(EncodeFileName(saveRequests.at(0).initialFile), folderBytes + "/caf\xE9");
     struct stat written {};

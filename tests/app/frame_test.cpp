@@ -3,6 +3,7 @@
 // commands with and without a document, shortcuts, exports and the file requesters.
 #include "app/capture_loading.h"
 #include "app/file_requesters.h"
+#include "app/measurements_window.h"
 #include "app_fixture.h"
 #include "capture/sav_reader.h"
 #include "screen/screen_renderer.h"
@@ -21,7 +22,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -55,14 +58,12 @@ void Drop(QWidget* target, QMimeData* data)
     QApplication::sendEvent(target, &drop);
 }
 
-// A key as the window system delivers it: first the shortcut check, then the press.
+// A key as the window system delivers it to the active window: first the shortcuts, then
+// the focused control.
 void PressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
 {
-    QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
-    override.ignore();
-    QApplication::sendEvent(target, &override);
-    QKeyEvent press(QEvent::KeyPress, key, modifiers);
-    QApplication::sendEvent(target, &press);
+    QApplication::setActiveWindow(target->window());
+    QTest::keyClick(target, Qt::Key(key), modifiers);
 }
 
 // Answers the file dialog that is about to open, once it is on the screen.
@@ -196,14 +197,14 @@ TEST_F(AppTest, OnlyLocalFileDropsAreTaken)
 TEST_F(AppTest, CloseAllClosesEveryWindowAndIsHarmlessWithNone)
 {
     Start();
-    frame->RunCommand(CommandCloseAll);
+    frame->RunCommand(Command::CloseAll);
     EXPECT_TRUE(App().captureWindows.empty());
 
     // The same file opened five times gives five windows.
     const QString a = WriteCapture(u"a.sav"_s);
     Start({a, a, a, a, a});
     ASSERT_EQ(App().captureWindows.size(), 5u);
-    frame->RunCommand(CommandCloseAll);
+    frame->RunCommand(Command::CloseAll);
     EXPECT_TRUE(App().captureWindows.empty());
     EXPECT_TRUE(frame->MdiArea()->subWindowList().isEmpty());
     EXPECT_EQ(App().currentWindow, nullptr);
@@ -224,9 +225,10 @@ TEST_F(AppTest, CloseBoxForgetsTheWindow)
 TEST_F(AppTest, CommandsThatNeedADocumentDoNothingWithoutOne)
 {
     Start();
-    for (int32_t id : {CommandPrint, CommandExportPng, CommandCopyImage, CommandExportCsv,
-                       CommandExportRaw, CommandPeakValues, CommandRmsValues, CommandMeanValues}) {
-        SCOPED_TRACE(id);
+    for (Command id : {Command::Print, Command::ExportPng, Command::CopyImage, Command::ExportCsv,
+                       Command::ExportRaw, Command::PeakValues, Command::RmsValues,
+                       Command::MeanValues, Command::CloseWindow}) {
+        SCOPED_TRACE(static_cast<int32_t>(id));
         frame->RunCommand(id);
     }
     for (int key : {Qt::Key_P, Qt::Key_F, Qt::Key_C, Qt::Key_E, Qt::Key_L})
@@ -257,7 +259,7 @@ TEST_F(AppTest, OpenCommandOpensEveryChosenFileInOrder)
 
     // A cancelled requester forgets the paths of the one before.
     openAnswer.clear();
-    frame->RunCommand(CommandOpen);
+    frame->RunCommand(Command::Open);
     EXPECT_TRUE(App().openedPaths.isEmpty());
     EXPECT_EQ(App().captureWindows.size(), 2u);
 }
@@ -267,14 +269,14 @@ TEST_F(AppTest, ExportFlowsProposeTheCaptureNameAndReportFailures)
     const QString a = WriteCapture(u"A001.sav"_s);
     Start({a});
     struct Case {
-        int32_t command;
+        Command command;
         QString filter;
         QString extension;
     };
     const Case cases[] = {
-        {CommandExportPng, u"PNG-Dateien (*.png)"_s, u"png"_s},
-        {CommandExportCsv, u"CSV-Dateien (*.csv)"_s, u"csv"_s},
-        {CommandExportRaw, u"LTspice-RAW-Dateien (*.raw)"_s, u"raw"_s},
+        {Command::ExportPng, u"PNG-Dateien (*.png)"_s, u"png"_s},
+        {Command::ExportCsv, u"CSV-Dateien (*.csv)"_s, u"csv"_s},
+        {Command::ExportRaw, u"LTspice-RAW-Dateien (*.raw)"_s, u"raw"_s},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.extension.toStdString());
@@ -316,8 +318,8 @@ TEST_F(AppTest, ClipboardPictureEqualsThePngExport)
     w.showCursorsBox->setChecked(true);
     w.zoomSlider->setValue(3);
     saveAnswer = folder.filePath(u"screen.png"_s);
-    frame->RunCommand(CommandExportPng);
-    frame->RunCommand(CommandCopyImage);
+    frame->RunCommand(Command::ExportPng);
+    frame->RunCommand(Command::CopyImage);
     ASSERT_EQ(clipboardCalls, 1);
     const QImage png(saveAnswer);
     ASSERT_FALSE(png.isNull());
@@ -353,7 +355,7 @@ TEST_F(AppTest, QuitAndClosingTheFrameEndTheLoop)
 {
     const QString a = WriteCapture(u"a.sav"_s);
     Start({a});
-    frame->RunCommand(CommandQuit);
+    frame->RunCommand(Command::Quit);
     EXPECT_TRUE(App().quitRequested);
     EXPECT_EQ(quitCalls, 1);
     App().quitRequested = false;
@@ -384,14 +386,29 @@ TEST_F(AppTest, WindowMenuListsTheOpenWindows)
     EXPECT_EQ(ActiveTitle(frame->MdiArea()), u"b&c.sav"_s);
 }
 
-TEST_F(AppTest, CascadeKeepsTheWindowSize)
+// Where the area has room, the cascade keeps the windows' size; right after a tile it
+// still shows every window inside the area, none on top of another.
+TEST_F(AppTest, CascadeKeepsTheWindowSizeAndShowsEveryWindow)
 {
     const QString a = WriteCapture(u"a.sav"_s);
     Start({a, a, a});
+    frame->showNormal();
+    frame->resize(1600, 1000);
     const QSize size = Window().window->size();
-    frame->RunCommand(CommandCascade);
+    frame->RunCommand(Command::Cascade);
     for (const auto& w : App().captureWindows)
         EXPECT_EQ(w->window->size(), size);
+    const QRect area = frame->MdiArea()->viewport()->rect();
+    for (Command tile : {Command::TileVertical, Command::TileHorizontal}) {
+        frame->RunCommand(tile);
+        frame->RunCommand(Command::Cascade);
+        QList<QPoint> corners;
+        for (const auto& w : App().captureWindows) {
+            EXPECT_TRUE(area.contains(w->window->geometry())) << static_cast<int>(tile);
+            EXPECT_FALSE(corners.contains(w->window->pos()));
+            corners.append(w->window->pos());
+        }
+    }
 }
 
 TEST(FileRequesters, FilterPatternsBecomeTheDialogsFilterList)
@@ -491,8 +508,68 @@ TEST_F(AppTest, RealOpenDialogCancelledYieldsNothing)
         dialog->reject();
     });
     App().openedPaths = {u"old"_s};
-    frame->RunCommand(CommandOpen);
+    frame->RunCommand(Command::Open);
     EXPECT_TRUE(App().openedPaths.isEmpty());
     EXPECT_TRUE(App().captureWindows.empty());
     EXPECT_EQ(allFilesPatterns, QStringList{u"*"_s});
+}
+
+// The multi-window conventions: Ctrl+W and Ctrl+F4 close the active capture window.
+TEST_F(AppTest, CtrlWAndCtrlF4CloseTheActiveCaptureWindow)
+{
+    Start({WriteCapture(u"a.sav"_s), WriteCapture(u"b.sav"_s)});
+    PressKey(Window(1).settingsTree, Qt::Key_W, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Titles(frame->MdiArea()), QStringList{u"b.sav"_s});
+    PressKey(frame, Qt::Key_F4, Qt::ControlModifier);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+// A command started from "Messungen" and cancelled gives the focus back there, so that
+// the next Ctrl+C copies the table.
+TEST_F(AppTest, FocusReturnsToTheMeasurementsWindow)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    frame->RunCommand(Command::Measurements);
+    MeasurementsWindow* m = Window().measurementsWindow;
+    ASSERT_TRUE(m);
+    QApplication::setActiveWindow(m);
+    m->table->setFocus();
+    Platform().saveDialog = [&](QWidget*, const FileDialogRequest& request) {
+        saveRequests.append(request);
+        QApplication::setActiveWindow(frame);
+        frame->setFocus();
+        return QString();
+    };
+    QTest::keyClick(m->table, Qt::Key_E, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(saveRequests.size(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), m->table);
+}
+
+// "Sprache / Language" switches the menus at once and is remembered for the next start.
+TEST_F(AppTest, LanguageMenuSwitchesTheMenusAndIsRemembered)
+{
+    Start();
+    const auto menuTitles = [this] {
+        QStringList titles;
+        for (QAction* menu : frame->menuBar()->actions())
+            titles.append(menu->text());
+        return titles;
+    };
+    QMenu* help = frame->menuBar()->actions().at(3)->menu();
+    QMenu* languages = help->actions().last()->menu();
+    ASSERT_TRUE(languages);
+    EXPECT_EQ(help->actions().last()->text(), u"Sprache / Language"_s);
+    languages->actions().at(1)->trigger();
+    EXPECT_EQ(menuTitles(), (QStringList{u"&File"_s, u"&Analysis"_s, u"&Window"_s, u"&?"_s}));
+    EXPECT_EQ(frame->Actions()[Command::Open]->text(), u"&Open...\tCtrl+O"_s);
+    EXPECT_EQ(QSettings().value(u"language"_s).toString(), u"en"_s);
+    EXPECT_EQ(CurrentLanguage(), u"en"_s);
+    frame->RunCommand(Command::LanguageGerman);
+    EXPECT_EQ(menuTitles(), (QStringList{u"&Datei"_s, u"&Analyse"_s, u"&Fenster"_s, u"&?"_s}));
+    EXPECT_EQ(frame->Actions()[Command::Open]->text(), u"&Öffnen...\tStrg+O"_s);
+    EXPECT_EQ(QSettings().value(u"language"_s).toString(), u"de"_s);
 }

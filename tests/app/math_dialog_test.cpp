@@ -46,7 +46,7 @@ QStringList Items(const QComboBox* box)
 
 QString MathLabelText(double voltsPerDiv)
 {
-    return FormatText(u"Math: {0Sd5}V/DIV", KindFloat64, &voltsPerDiv);
+    return FormatText(u"Math: {0Sd5}V/DIV", voltsPerDiv);
 }
 
 class MathDialogTest : public AppTest {

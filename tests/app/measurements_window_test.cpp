@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTableWidget>
+#include <QTest>
 
 #include <functional>
 
@@ -32,10 +33,10 @@ TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
     QMenu* analysis = frame->menuBar()->actions().at(1)->menu();
     QAction* item = analysis->actions().at(0);
     EXPECT_EQ(item->text(), u"&Messungen...\tStrg+M"_s);
-    EXPECT_EQ(CommandForKey(Qt::Key_M, Qt::ControlModifier), CommandMeasurements);
+    EXPECT_EQ(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
     Q_EMIT analysis->aboutToShow();
     EXPECT_FALSE(item->isEnabled());
-    frame->RunCommand(CommandMeasurements); // no window: nothing
+    frame->RunCommand(Command::Measurements); // no window: nothing
 
     frame->OpenPaths({WriteCapture(u"a.sav"_s), WriteCapture(u"b.sav"_s, 1000, 1)});
     Q_EMIT analysis->aboutToShow();
@@ -44,7 +45,7 @@ TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
     for (int32_t pass = 0; pass < 3; ++pass) { // a, b, a again: the same window
         CaptureWindow& w = Window(pass % 2);
         frame->MdiArea()->setActiveSubWindow(w.window);
-        frame->RunCommand(CommandMeasurements);
+        frame->RunCommand(Command::Measurements);
         ASSERT_TRUE(w.measurementsWindow && w.measurementsWindow->isVisible());
         EXPECT_EQ(FindSpectrumWindow(w), nullptr); // only the command's own window opens
         if (pass < 2) shown[pass] = w.measurementsWindow;
@@ -64,7 +65,7 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
 {
     Start({WriteCapture(u"a.sav"_s)});
     CaptureWindow& w = Window();
-    frame->RunCommand(CommandMeasurements);
+    frame->RunCommand(Command::Measurements);
     MeasurementsWindow& m = *w.measurementsWindow;
     EXPECT_EQ(m.recomputations, 1);
 
@@ -114,12 +115,12 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
     m.copyButton->click();
     EXPECT_EQ(board->text(), expected);
     board->clear();
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
-    QApplication::sendEvent(m.table, &press);
+    QApplication::setActiveWindow(&m);
+    m.table->setFocus();
+    QTest::keyClick(m.table, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(board->text(), expected);
     EXPECT_EQ(FindSpectrumWindow(w), nullptr);
     // The frame's other shortcuts work from the table as from the capture window.
-    QKeyEvent spectrumKey(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier);
-    QApplication::sendEvent(m.table, &spectrumKey);
+    QTest::keyClick(m.table, Qt::Key_K, Qt::ControlModifier);
     EXPECT_NE(FindSpectrumWindow(w), nullptr);
 }

@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -124,7 +125,7 @@ class PrintTest : public AppTest {
 
     void PressCtrlP()
     {
-        frame->RunCommand(CommandPrint);
+        frame->RunCommand(Command::Print);
         QCoreApplication::processEvents(); // a preview that never opened ends its timer here
     }
 
@@ -247,30 +248,32 @@ TEST_F(PrintTest, CancelledPrintingDoesNothingFailedPrintingSaysWhy)
     EXPECT_EQ(printerDialogs, 1);
     EXPECT_EQ(previewsSeen, 0);
 
-    // Enter and Escape leave the preview open; "Abbrechen" or its close box: nothing printed.
+    // Escape ends the preview as "Abbrechen" and its close box do, wherever the focus is:
+    // nothing printed.
     choosePrinter = true;
-    WhenPreviewOpen([](PreviewFields& f) {
-        for (QWidget* target :
-             {static_cast<QWidget*>(f.dialog), static_cast<QWidget*>(f.zoomBar)}) {
-            for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-                QApplication::sendEvent(target, &press);
-            }
-        }
-        EXPECT_TRUE(f.dialog->isVisible());
-        f.cancel->click();
-    });
+    for (const bool onDialog : {true, false}) {
+        WhenPreviewOpen([onDialog](PreviewFields& f) {
+            QTest::keyClick(onDialog ? static_cast<QWidget*>(f.dialog) : f.zoomBar, Qt::Key_Escape);
+            EXPECT_FALSE(f.dialog->isVisible());
+        });
+        PressCtrlP();
+    }
+    WhenPreviewOpen([](PreviewFields& f) { f.cancel->click(); });
     PressCtrlP();
     WhenPreviewOpen([](PreviewFields& f) { f.dialog->close(); });
     PressCtrlP();
     EXPECT_EQ(copiesOffered, 1);
     EXPECT_FALSE(QFile::exists(pdfPath));
+    // Enter prints, as "Drucken" does.
+    WhenPreviewOpen([](PreviewFields& f) { QTest::keyClick(f.zoomBar, Qt::Key_Return); });
+    PressCtrlP();
+    EXPECT_TRUE(QFile::exists(pdfPath));
 
     // A document that cannot be started: nothing printed, and the reason is said.
     pdfPath = folder.filePath(u"missing/page.pdf"_s);
     WhenPreviewOpen([](PreviewFields& f) { f.print->click(); });
     PressCtrlP();
-    EXPECT_EQ(previewsSeen, 3);
+    EXPECT_EQ(previewsSeen, 6);
     EXPECT_FALSE(QFile::exists(pdfPath));
     EXPECT_EQ(messages, QStringList{u"Fehler: Die Datei \""_s + pdfPath +
                                     u"\" kann nicht erstellt werden!"_s});

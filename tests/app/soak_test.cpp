@@ -398,7 +398,7 @@ const SoakTest::Action SoakTest::Actions[] = {
      [](SoakTest& soak, CaptureWindow* w) {
          if (!w->measureButton->isEnabled()) return Nothing(w);
          Click(w->measureButton);
-         QMenu* menu = App().popupMenu;
+         QMenu* menu = soak.frame->MeasurePopup();
          EXPECT_TRUE(menu->isVisible());
          QAction* item = menu->actions().at(soak.Pick(3));
          Click(menu, Qt::LeftButton, menu->actionGeometry(item).center());
@@ -595,8 +595,11 @@ bool SoakTest::CheckWindows(const char* action, int32_t event)
         EXPECT_EQ(w.window->size().expandedTo(w.window->minimumSize()), w.window->size());
         // An analysis window is its capture window's, and shows its capture.
         if (w.measurementsWindow) {
-            EXPECT_TRUE(w.measurementsWindow->windowTitle().endsWith(
-                VisibleFileName(QFileInfo(w.capture.filePath).fileName())));
+            // Its title names the capture window as that one's own title does, numbered
+            // or marked.
+            const QString title = w.measurementsWindow->windowTitle();
+            EXPECT_TRUE(title.endsWith(w.window->windowTitle()));
+            EXPECT_TRUE(title.contains(VisibleFileName(QFileInfo(w.capture.filePath).fileName())));
         }
         if (const SpectrumWindow* spectrum = FindSpectrumWindow(w)) {
             EXPECT_EQ(spectrum->filePath, w.capture.filePath);

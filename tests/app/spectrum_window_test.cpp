@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 #include "math/math_channel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSlider>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -17,10 +19,8 @@ namespace {
 
 void SendKey(QWidget* target, int key)
 {
-    QKeyEvent override(QEvent::ShortcutOverride, key, Qt::ControlModifier);
-    QCoreApplication::sendEvent(target, &override);
-    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
-    QCoreApplication::sendEvent(target, &press);
+    QApplication::setActiveWindow(target->window());
+    QTest::keyClick(target, Qt::Key(key), Qt::ControlModifier);
 }
 
 // One window per capture window; it recomputes only when what it shows changed, redraws
@@ -30,14 +30,14 @@ TEST_F(AppTest, SpectrumWindowFollowsItsCaptureWindow)
     Start({WriteCapture(u"scope.sav"_s, 2000)});
     CaptureWindow& w = Window();
     frame->MdiArea()->setActiveSubWindow(w.window);
-    frame->RunCommand(CommandSpectrum);
+    frame->RunCommand(Command::Spectrum);
     SpectrumWindow* spectrum = FindSpectrumWindow(w);
     ASSERT_NE(spectrum, nullptr);
     EXPECT_EQ(spectrum->widget->windowTitle(), u"Spektrum - scope.sav"_s);
     EXPECT_EQ(spectrum->channelBox->count(), 2);
     EXPECT_EQ(spectrum->spectrum.rms.size(), 1001u);
     EXPECT_TRUE(spectrum->spectrum.periodic);
-    frame->RunCommand(CommandSpectrum);
+    frame->RunCommand(Command::Spectrum);
     EXPECT_EQ(FindSpectrumWindow(w), spectrum);
 
     struct Step {
@@ -96,7 +96,7 @@ TEST_F(AppTest, SpectrumWindowPictureShortcuts)
     Start({WriteCapture(u"scope.sav"_s, 1000)});
     CaptureWindow& w = Window();
     frame->MdiArea()->setActiveSubWindow(w.window);
-    frame->RunCommand(CommandSpectrum);
+    frame->RunCommand(Command::Spectrum);
     SpectrumWindow* spectrum = FindSpectrumWindow(w);
     ASSERT_NE(spectrum, nullptr);
     spectrum->plot->resize(500, 300);

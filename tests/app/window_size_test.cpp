@@ -107,6 +107,25 @@ TEST_F(AppTest, MaximiseFillsTheAreaAndRestoreGivesTheSizeBack)
     }
 }
 
+// The cursor section turned on or off while maximised: the restored window still shows a
+// 600 x 400 screen.
+TEST_F(AppTest, CursorsToggledWhileMaximisedKeepTheRestoredScreen)
+{
+    Start({WriteCapture(u"a.sav"_s)});
+    frame->showNormal();
+    frame->resize(1600, 1000);
+    CaptureWindow& w = Window();
+    for (bool cursors : {true, false}) {
+        SCOPED_TRACE(cursors);
+        w.window->showMaximized();
+        w.showCursorsBox->setChecked(cursors);
+        w.window->showNormal();
+        EXPECT_EQ(w.view.imageWidth, 600);
+        EXPECT_EQ(w.view.imageHeight, 400);
+        EXPECT_EQ(w.screenImage->Image().size(), QSize(600, 400));
+    }
+}
+
 // A press lands on the device column under the pointer; these positions give the same
 // samples at ratio 1 and 2 (ctest runs this also with QT_SCALE_FACTOR=2).
 TEST_F(AppTest, PressMapsToTheSampleUnderThePointerAtAnySizeAndRatio)
@@ -142,8 +161,9 @@ TEST_F(AppTest, TileCommandsShowEveryWindow)
         frame->showNormal();
         frame->resize(1600, 1000);
         const QRect area = frame->MdiArea()->viewport()->rect();
-        for (int32_t id : {CommandTileVertical, CommandTileHorizontal}) {
-            SCOPED_TRACE(std::to_string(count) + " windows, command " + std::to_string(id));
+        for (Command id : {Command::TileVertical, Command::TileHorizontal}) {
+            SCOPED_TRACE(std::to_string(count) + " windows, command " +
+                         std::to_string(static_cast<int32_t>(id)));
             frame->RunCommand(id);
             const QList<QMdiSubWindow*> stack =
                 frame->MdiArea()->subWindowList(QMdiArea::StackingOrder);
@@ -187,7 +207,7 @@ TEST_F(AppTest, FocusReturnsAfterEveryModalBox)
         w.zoomSlider->setFocus();
         ASSERT_EQ(QApplication::focusWidget(), w.zoomSlider);
         saveAnswer = answer;
-        frame->RunCommand(CommandExportCsv);
+        frame->RunCommand(Command::ExportCsv);
         QCoreApplication::processEvents();
         EXPECT_EQ(QApplication::focusWidget(), w.zoomSlider);
     }

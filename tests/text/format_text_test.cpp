@@ -243,6 +243,27 @@ TEST(FormatText, SixteenSlotsAndUnknownKinds)
     EXPECT_EQ(FormatText(u"[{9}][{3}][{15}]", args), QStringLiteral("[][][]"));
 }
 
+// The typed form gives each argument its kind from its type, the same text as the pairs.
+TEST(FormatText, TypedArgumentsMatchThePairs)
+{
+    const int8_t i8 = -5;
+    const uint16_t u16 = 65535;
+    const int32_t i32 = 50;
+    const uint64_t u64 = 18446744073709551615ULL;
+    const float f32 = 0.1f;
+    const double f64 = 0.5;
+    const QString text = QStringLiteral("a.sav");
+    EXPECT_EQ(FormatText(u"{0}|{1}|{2}|{3}", i8, u16, i32, u64),
+              FormatText(u"{0}|{1}|{2}|{3}", KindInt8, &i8, KindUInt16, &u16, KindInt32, &i32,
+                         KindUInt64, &u64));
+    EXPECT_EQ(
+        FormatText(u"{0Sd5}|{1Sd5}V|{2}", f32, f64, text),
+        FormatText(u"{0Sd5}|{1Sd5}V|{2}", KindFloat32, &f32, KindFloat64, &f64, KindText, &text));
+    // One integer alone is a value, not a kind of the untyped form.
+    EXPECT_EQ(Utf8(FormatText(u"Zoom: {0} %", i32)), "Zoom: 50 %");
+    EXPECT_EQ(Utf8(FormatText(u"ohne Argument {0}")), "ohne Argument ");
+}
+
 TEST(RepeatChar, Counts)
 {
     EXPECT_EQ(RepeatChar(3, u'0'), QStringLiteral("000"));

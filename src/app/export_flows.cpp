@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/export_flows.h"
+
+#include "app/app_state.h"
+#include "app/file_requesters.h"
+#include "capture/file_name.h"
+#include "output/csv_export.h"
+#include "output/png_export.h"
+#include "output/raw_export.h"
+#include "platform/platform.h"
+#include "screen/screen_renderer.h"
+#include "text/format_text.h"
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+
+using namespace Qt::StringLiterals;
+
+void CopyScreenToClipboard()
+{
+    CaptureWindow* window = App().currentWindow;
+    if (!window) return;
+    const QImage image = RenderScreenImage(window->capture, ImageRenderRequest(window->view));
+    if (!image.isNull()) PutImageOnClipboard(image);
+}
+
+// The capture's path without its extension: the name the Save requester proposes.
+static QString SuggestedExportName(const QString& filePath)
+{
+    const qsizetype slash = filePath.lastIndexOf(u'/');
+    const qsizetype dot = filePath.lastIndexOf(u'.');
+    return dot > slash + 1 ? filePath.left(dot) : filePath;
+}
+
+using ExportWriter = bool (*)(const CaptureWindow& window, const QString& path);
+
+static void ExportFlow(const QString& filterPattern, const QString& extension, ExportWriter writer)
+{
+    AppState& app = App();
+    if (!FindCaptureWindow(app.mdiArea->currentSubWindow())) return;
+    QMdiSubWindow* const sub = app.currentWindow->window;
+    const QString suggestion = SuggestedExportName(app.currentWindow->capture.filePath);
+    const QString path =
+        SaveFileRequester(QString(), suggestion, filterPattern, 0, app.mainFrame, extension,
+                          RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
+    if (path.isEmpty() || !FindCaptureWindow(sub)) return;
+    if (!writer(*app.currentWindow, path)) {
+        const QString visible = VisibleFileName(path);
+        ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"),
+                     FormatText(QCoreApplication::translate(
+                                    "MainFrame", "Die Datei \"{0}\" kann nicht erstellt werden!"),
+                                visible));
+    }
+}
+
+static bool WritePngExport(const CaptureWindow& window, const QString& path)
+{
+    return SaveScreenAsPng(window.capture, window.view, path);
+}
+
+static bool WriteCsvExport(const CaptureWindow& window, const QString& path)
+{
+    return ExportCsv(window.capture, path);
+}
+
+static bool WriteRawExport(const CaptureWindow& window, const QString& path)
+{
+    return ExportRaw(window.capture, path);
+}
+
+void RunExportFlow(ExportFormat format)
+{
+    switch (format) {
+    case ExportFormat::Png:
+        ExportFlow(QCoreApplication::translate("MainFrame",
+                                               "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"),
+                   u"png"_s, WritePngExport);
+        return;
+    case ExportFormat::Csv:
+        ExportFlow(QCoreApplication::translate("MainFrame",
+                                               "CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"),
+                   u"csv"_s, WriteCsvExport);
+        return;
+    case ExportFormat::Raw:
+        ExportFlow(QCoreApplication::translate(
+                       "MainFrame", "LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"),
+                   u"raw"_s, WriteRawExport);
+        return;
+    }
+}
