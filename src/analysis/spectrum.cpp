@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <list>
 #include <numbers>
 
@@ -202,10 +203,13 @@ struct Bins {
     double floorVariance;
 };
 
-// What a peak's frequency and level must be within to be shown: a tenth of a bin and
-// a tenth of a dB, each two standard deviations of the fit (about 95 % of all cases).
+// What a peak's frequency and level must be within to be shown, as two standard deviations
+// of the fit (about 95 % of all cases): a tenth of a bin, and a tenth of a dB for the
+// fundamental. The other peaks may be weak lines near the noise, whose level no method
+// gets to a tenth of a dB; they are listed within 1 dB.
 constexpr double PlaceTolerance = 0.1;
-constexpr double LevelToleranceDb = 0.1;
+constexpr double FundamentalToleranceDb = 0.1;
+constexpr double PeakToleranceDb = 1.0;
 
 struct ToneFit {
     double place = 0;          // bins from 0 Hz
@@ -347,10 +351,12 @@ ToneFit FitTone(const Bins& bins, int32_t centre, double place, bool spread)
     return fit;
 }
 
-bool WithinTolerance(const ToneFit& fit)
+// Twice the level's standard deviation in dB; infinite when the place is not within its
+// tolerance.
+double LevelSpreadDb(const ToneFit& fit)
 {
-    return 2 * fit.sigmaPlace <= PlaceTolerance &&
-           2 * fit.sigmaLevel <= std::pow(10.0, LevelToleranceDb / 20) - 1;
+    if (!(2 * fit.sigmaPlace <= PlaceTolerance)) return std::numeric_limits<double>::infinity();
+    return Dbv(1 + 2 * fit.sigmaLevel);
 }
 
 SpectrumPeak PeakAt(const Spectrum& spectrum, int32_t bin, double place, double amplitude)
@@ -364,13 +370,13 @@ SpectrumPeak PeakAt(const Spectrum& spectrum, int32_t bin, double place, double 
 // of it where the window's own response, with the tone's mirror and DC, fits the bins
 // around it best. All of the lobe is read, not the ratio of two bins: beside a tone that
 // sits on its bin the rectangle's neighbours hold nothing but quantisation noise, and their
-// ratio would move the tone. `resolved` tells whether the fit pins the tone down to the
-// tolerances above.
-SpectrumPeak RefinePeak(const Bins& bins, int32_t bin, bool* resolved)
+// ratio would move the tone. `spreadDb` tells how well the fit pins the tone down (see
+// LevelSpreadDb).
+SpectrumPeak RefinePeak(const Bins& bins, int32_t bin, double* spreadDb)
 {
     const Spectrum& spectrum = bins.spectrum;
     const int32_t last = static_cast<int32_t>(spectrum.rms.size()) - 1;
-    if (resolved) *resolved = false;
+    if (spreadDb) *spreadDb = std::numeric_limits<double>::infinity();
     if (bin < 1 || bin >= last || !(spectrum.rms[static_cast<size_t>(bin)] > 0)) {
         SpectrumPeak peak{bin, BinFrequency(spectrum, bin), spectrum.rms[static_cast<size_t>(bin)],
                           0.0};
@@ -417,7 +423,7 @@ SpectrumPeak RefinePeak(const Bins& bins, int32_t bin, bool* resolved)
     double place = (lo + hi) / 2;
     if (misfit(place) > bestMisfit) place = best;
     const ToneFit fit = FitTone(bins, bin, place, true);
-    if (resolved) *resolved = WithinTolerance(fit);
+    if (spreadDb) *spreadDb = LevelSpreadDb(fit);
     return PeakAt(spectrum, bin, place, std::abs(fit.c));
 }
 
@@ -494,10 +500,11 @@ void FindPeaks(const Bins& bins, Spectrum& spectrum, double acPower)
         if (k != *strongest &&
             (spectrum.peaks.size() >= SpectrumMaxPeaks || ++fits > 3 * SpectrumMaxPeaks))
             continue;
-        bool resolved = false;
-        const SpectrumPeak peak = RefinePeak(bins, k, &resolved);
-        if (!resolved) continue;
-        if (k == *strongest && k >= lobe && !(rms[k] * rms[k] * 2 < acPower * MinimumShare)) {
+        double spreadDb = 0;
+        const SpectrumPeak peak = RefinePeak(bins, k, &spreadDb);
+        if (!(spreadDb <= PeakToleranceDb)) continue;
+        if (k == *strongest && spreadDb <= FundamentalToleranceDb && k >= lobe &&
+            !(rms[k] * rms[k] * 2 < acPower * MinimumShare)) {
             spectrum.periodic = true;
             spectrum.fundamental = peak;
         }
