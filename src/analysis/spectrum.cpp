@@ -193,14 +193,37 @@ double ShapeValue(const Spectrum& spectrum, int32_t bin)
     return spectrum.rms[static_cast<size_t>(bin)] / (single ? 1.0 : std::numbers::sqrt2);
 }
 
-// The transform's bins divided by the window's sum (a tone of amplitude A and phase p reads
-// A / 2 exp(i p) on its bin), and the least noise they carry: the variance of one real part,
-// from the spectrum's quieter bins (set in ComputeSpectrum).
+// A window correlates the noise of neighbouring bins, which the fit below treats as
+// independent. The correlation of bins d apart is the d-th coefficient of w^2, a cosine sum
+// again, relative to its 0-th; the sum of their magnitudes bounds how much the correlation
+// can raise the variance of anything the fit derives from the bins.
+double CorrelatedNoiseFactor(int32_t kind)
+{
+    const CosineSum& sum = SumOf(kind);
+    double b[2 * 5 - 1] = {}; // w = sum over j of b[j + 4] exp(i 2 pi j n / N), j = -4 .. 4
+    for (int32_t j = 0; j < sum.terms; ++j) {
+        const double c = j == 0 ? sum.a[0] : (j % 2 ? -0.5 : 0.5) * sum.a[j];
+        b[4 + j] = c;
+        b[4 - j] = c;
+    }
+    double total = 0;
+    double centre = 0;
+    for (int32_t d = -8; d <= 8; ++d) {
+        double coefficient = 0;
+        for (int32_t j = -4; j <= 4; ++j)
+            if (d - j >= -4 && d - j <= 4) coefficient += b[4 + j] * b[4 + d - j];
+        total += std::fabs(coefficient);
+        if (d == 0) centre = coefficient;
+    }
+    return total / centre;
+}
+
+// The transform's bins divided by the window's sum: a tone of amplitude A and phase p reads
+// A / 2 exp(i p) on its bin.
 struct Bins {
     const Spectrum& spectrum;
     std::vector<std::complex<double>> z;
     WindowShape shape;
-    double floorVariance;
 };
 
 // What a peak's frequency and level must be within to be shown, as two standard deviations
@@ -340,8 +363,25 @@ ToneFit FitTone(const Bins& bins, int32_t centre, double place, bool spread)
     if (lo == 0) --rows;
     if (hi == last && spectrum.sampleCount % 2 == 0) --rows;
     const int32_t freedom = rows - p;
-    const double variance =
-        std::max(bins.floorVariance, freedom > 0 ? fit.residual / freedom : 0.0);
+    // The noise also from what the fitted model leaves a few lobes either side, as a median
+    // (|z|^2 of noise is exponential, its median ln 2 of its mean): the misfit of a few
+    // equations can by chance be far smaller than the noise around. Other lines there count
+    // as noise as long as they fill fewer than half of these bins.
+    const int32_t wide = 4 * reach;
+    double around[8 * 5 + 1];
+    int32_t aroundCount = 0;
+    for (int32_t k = std::max(0, centre - wide); k <= std::min(last, centre + wide); ++k) {
+        const std::complex<double> g1 = bins.shape(k - place);
+        const std::complex<double> g2 = bins.shape(k + place);
+        std::complex<double> model =
+            theta[0] * (g1 + g2) + theta[1] * std::complex<double>(0, 1) * (g1 - g2);
+        if (dc) model += theta[2] * bins.shape(k);
+        around[aroundCount++] = std::norm(bins.z[static_cast<size_t>(k)] - model);
+    }
+    std::nth_element(around, around + aroundCount / 2, around + aroundCount);
+    const double noise = around[aroundCount / 2] / std::numbers::ln2 / 2;
+    const double variance = std::max(noise, freedom > 0 ? fit.residual / freedom : 0.0) *
+                            CorrelatedNoiseFactor(spectrum.window);
     fit.sigmaPlace = std::sqrt(variance * std::max(0.0, inverse[linear][linear]));
     const double ux = fit.c.real() / std::abs(fit.c);
     const double uy = fit.c.imag() / std::abs(fit.c);
@@ -650,27 +690,21 @@ void ComputeSpectrum(Spectrum& spectrum, const double* samples, int32_t count,
     // window's coherent gain, and the factor sqrt 2 turns the one-sided amplitude into RMS.
     const int32_t binCount = count / 2 + 1;
     const double scale = 1.0 / w.sum;
-    Bins bins{spectrum, {}, WindowShape(spectrum.window, count), 0.0};
+    Bins bins{spectrum, {}, WindowShape(spectrum.window, count)};
     bins.z.resize(static_cast<size_t>(binCount));
     spectrum.binWidth = 1.0 / (count * sampleInterval);
     spectrum.rms.resize(static_cast<size_t>(binCount));
     spectrum.dbv.resize(static_cast<size_t>(binCount));
-    std::vector<double> power(static_cast<size_t>(binCount));
     for (int32_t k = 0; k < binCount; ++k) {
         const double re = scratch.output[k][0];
         const double im = scratch.output[k][1];
         bins.z[static_cast<size_t>(k)] = {re * scale, im * scale};
-        power[static_cast<size_t>(k)] = (re * re + im * im) * scale * scale;
         const double magnitude = std::sqrt(re * re + im * im) * scale;
         const bool single = k == 0 || (count % 2 == 0 && k == count / 2);
         const double rms = single ? magnitude : magnitude * std::numbers::sqrt2;
         spectrum.rms[static_cast<size_t>(k)] = rms;
         spectrum.dbv[static_cast<size_t>(k)] = Dbv(rms);
     }
-    // The tenth percentile, not the median: in a short record the lobes of a few lines can
-    // cover most bins. For noise |z|^2 is exponential, its tenth percentile 0.105 of its mean.
-    std::nth_element(power.begin(), power.begin() + binCount / 10, power.end());
-    bins.floorVariance = power[static_cast<size_t>(binCount / 10)] / -std::log(0.9) / 2;
     FindPeaks(bins, spectrum, acPower);
     FindHarmonics(bins, spectrum);
 }
