@@ -7,8 +7,11 @@
 // main-lobe half-width in bins (SpectrumMainLobeBins). Peaks are local maxima at least
 // 15 dB above the median of all bins and outside the main lobe of a larger one (DC
 // included); at most 10, strongest first. Each is placed and levelled by fitting the
-// window's own response to the bins of its lobe. The fundamental is the strongest peak when it
-// lies at least L bins above 0 Hz; nearer, it cannot be told from the DC level's lobe. Harmonics
+// window's own response, with the tone's mirror image below 0 Hz and the DC level, to the
+// bins around it; a peak the fit does not pin down to 0.1 bin and 1 dB (two standard
+// deviations) is left out. The fundamental is the strongest peak when it lies at least L bins
+// above 0 Hz and is pinned down to 0.1 bin and 0.1 dB; nearer, it cannot be told from the DC
+// level's lobe, and less certain, it is not shown. Harmonics
 // 2..10 (below Nyquist) and THD need the fundamental at least 2 L bins up, so that the
 // lobes of neighbouring harmonics do not overlap; each is measured at k times the
 // fundamental's frequency, never at a neighbouring maximum.

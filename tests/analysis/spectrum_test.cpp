@@ -303,3 +303,83 @@ TEST(SpectrumTest, ReadoutSaysWhyHarmonicsAreMissingAndSpeaksVolts)
     EXPECT_TRUE(volts.contains(QStringLiteral("Oberwelle 2: 12 kHz")));
     EXPECT_FALSE(volts.contains(QStringLiteral("dBV")));
 }
+
+namespace {
+
+struct Truth {
+    double periods; // the tone's frequency in bins
+    double rms;
+};
+
+// A fundamental is within a tenth of a bin and a tenth of a dB of the truth, or absent.
+void ExpectRightOrAbsent(const Spectrum& s, const Truth& truth)
+{
+    if (!s.periodic) return;
+    EXPECT_NEAR(s.fundamental.frequency / s.binWidth, truth.periods, 0.1);
+    EXPECT_NEAR(s.fundamental.dbv, DbOf(truth.rms), 0.1);
+}
+
+// A PWM train of `periods` periods whose duty cycle wanders from 20 % to 70 %: beside its
+// lines lie the sidebands of the wandering, inside the fundamental's lobe.
+std::vector<double> WanderingPwm(int32_t n, double periods)
+{
+    std::vector<double> x(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        const double phase = periods * i / n;
+        const double k = std::floor(phase);
+        x[static_cast<size_t>(i)] = phase - k < 0.45 + 0.25 * std::sin(k * 0.7) ? 48.0 : 0.0;
+    }
+    return x;
+}
+
+} // namespace
+
+// Tones between bins next to a large DC level and their own mirror image below 0 Hz: the
+// fit of all three lobes together keeps the tone where it is.
+TEST(SpectrumTest, NonCoherentTonesBesideDcAndTheirMirror)
+{
+    struct Case {
+        int32_t window;
+        double periods;
+        double amplitude;
+        double dc;
+    };
+    const Case cases[] = {
+        {WindowRect, 1.1, 2.0, 0.0},         {WindowRect, 1.37, 1.0, 3.0},
+        {WindowRect, 2.45, 1.0, -3.5},       {WindowRect, 7.3, 0.8, 4.0},
+        {WindowHann, 2.45, 1.0, 3.0},        {WindowHann, 13.1, 1.0, 3.0},
+        {WindowBlackmanHarris, 4.4, 1.0, 3}, {WindowFlatTop, 5.45, 1.0, 3.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << SpectrumWindowName(c.window).toStdString() << " "
+                                        << c.periods << " periods");
+        std::vector<double> x = Sine(1000, c.periods, c.amplitude, 0.4);
+        for (double& v : x)
+            v += c.dc;
+        Spectrum s{};
+        ComputeSpectrum(s, Quantised(x).data(), 1000, 1e-6, c.window);
+        ASSERT_TRUE(s.periodic);
+        ExpectRightOrAbsent(s, {c.periods, c.amplitude / std::sqrt(2.0)});
+    }
+}
+
+// Where the lobe holds more than one tone and DC, the fit does not match the window's shape
+// and the fundamental is absent rather than wrong.
+TEST(SpectrumTest, UnresolvedFundamentalIsAbsent)
+{
+    const int32_t n = 6000;
+    const std::vector<double> pwm = WanderingPwm(n, 13.107);
+    std::vector<double> twoTones = Sine(n, 10.3, 1.0);
+    const std::vector<double> neighbour = Sine(n, 12.9, 0.6, 1.0);
+    for (int32_t i = 0; i < n; ++i)
+        twoTones[static_cast<size_t>(i)] += neighbour[static_cast<size_t>(i)];
+    for (int32_t window = 0; window < SpectrumWindowCount; ++window) {
+        SCOPED_TRACE(SpectrumWindowName(window).toStdString());
+        Spectrum s{};
+        ComputeSpectrum(s, pwm.data(), n, 2e-7, window);
+        EXPECT_FALSE(s.periodic) << s.fundamental.frequency;
+        EXPECT_TRUE(SpectrumReadoutText(s).startsWith(QStringLiteral("Grundwelle: ---\r\n")));
+        ComputeSpectrum(s, twoTones.data(), n, 2e-7, window);
+        ExpectRightOrAbsent(s, {10.3, 1.0 / std::sqrt(2.0)});
+    }
+}
