@@ -397,6 +397,14 @@ Built on {1}</translation>
         <source>Warnung</source>
         <translation>Warning</translation>
     </message>
+    <message>
+        <source>Export als &amp;sigrok-Sitzung...</source>
+        <translation>Export as &amp;sigrok session...</translation>
+    </message>
+    <message>
+        <source>sigrok-Sitzungen (*.sr)|*.sr|Alle Dateien (*.*)|*.*</source>
+        <translation>sigrok sessions (*.sr)|*.sr|All files (*.*)|*.*</translation>
+    </message>
 </context>
 <context>
     <name>MathChannel</name>

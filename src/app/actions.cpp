@@ -36,6 +36,7 @@ constexpr ActionSpec Specs[] = {
     {Command::ExportRaw,
      QT_TRANSLATE_NOOP("MainFrame", "Export als &LTspice-RAW-Datei...\tStrg+L"),
      {Qt::CTRL | Qt::Key_L}},
+    {Command::ExportSigrok, QT_TRANSLATE_NOOP("MainFrame", "Export als &sigrok-Sitzung..."), {}},
     {Command::Quit, QT_TRANSLATE_NOOP("MainFrame", "&Beenden"), {}},
     {Command::About, QT_TRANSLATE_NOOP("MainFrame", "&Über Kurvex..."), {}},
     {Command::Website, QT_TRANSLATE_NOOP("MainFrame", "&Website öffnen..."), {}},
@@ -121,6 +122,7 @@ QMenu* BuildMenus(QMenuBar* bar, const ActionSet& a)
     imageMenu->addAction(a[Command::CopyImage]);
     fileMenu->addAction(a[Command::ExportCsv]);
     fileMenu->addAction(a[Command::ExportRaw]);
+    fileMenu->addAction(a[Command::ExportSigrok]);
     fileMenu->addSeparator();
     fileMenu->addAction(a[Command::Quit]);
 

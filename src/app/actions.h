@@ -26,6 +26,7 @@ enum class Command : int32_t {
     CopyImage,
     ExportCsv,
     ExportRaw,
+    ExportSigrok,
     Quit,
     About,
     Website,

@@ -9,6 +9,7 @@
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
 #include "app/measurements_window.h"
+#include "app/screen_navigation.h"
 #include "app/spectrum_window.h"
 #include "capture/file_name.h"
 #include "readouts/readouts.h"
@@ -38,6 +39,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -48,6 +50,8 @@ using namespace Qt::StringLiterals;
 ScreenCanvas::ScreenCanvas(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A click or Tab gives the screen the keys that move the view.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void ScreenCanvas::SetImage(QImage newImage)
@@ -61,6 +65,12 @@ double ScreenCanvas::PixelRatio() const
     return std::max(1.0, devicePixelRatioF());
 }
 
+void ScreenCanvas::SetNavigation(ScreenNavigation* events)
+{
+    navigation = events;
+    connect(navigation, &ScreenNavigation::rubberBandChanged, this, [this] { update(); });
+}
+
 void ScreenCanvas::paintEvent(QPaintEvent*)
 {
     // On a screen with another ratio the image would be shown scaled: draw it afresh, after
@@ -72,23 +82,49 @@ void ScreenCanvas::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), Qt::black);
     else
         painter.drawImage(0, 0, image);
+    int32_t left = 0;
+    int32_t right = 0;
+    if (navigation && navigation->RubberBand(left, right)) {
+        // The marked span over the whole height, see-through so the traces stay readable.
+        const QRect band(left, 0, std::max(right - left, 1), height());
+        painter.fillRect(band, QColor(255, 255, 255, 48));
+        painter.setPen(QPen(QColor(255, 255, 255, 160), 0, Qt::DashLine));
+        painter.drawRect(band.adjusted(0, 0, -1, -1));
+    }
 }
 
 void ScreenCanvas::mousePressEvent(QMouseEvent* event)
 {
-    int32_t type = ControlEventOther;
-    if (event->button() == Qt::LeftButton)
-        type = ControlEventLeftPress;
-    else if (event->button() == Qt::RightButton)
-        type = ControlEventRightPress;
-    const double column = std::floor(event->position().x() * PixelRatio());
-    if (onPress) onPress(type, static_cast<int32_t>(std::clamp(column, -1e9, 1e9)));
+    if (!navigation || !navigation->MousePress(*event)) QWidget::mousePressEvent(event);
+}
+
+void ScreenCanvas::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!navigation || !navigation->MouseMove(*event)) QWidget::mouseMoveEvent(event);
+}
+
+void ScreenCanvas::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!navigation || !navigation->MouseRelease(*event)) QWidget::mouseReleaseEvent(event);
 }
 
 // The second press of a double click arrives as a double click; it still places a cursor.
 void ScreenCanvas::mouseDoubleClickEvent(QMouseEvent* event)
 {
     mousePressEvent(event);
+}
+
+void ScreenCanvas::wheelEvent(QWheelEvent* event)
+{
+    if (navigation && navigation->Wheel(*event))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void ScreenCanvas::keyPressEvent(QKeyEvent* event)
+{
+    if (!navigation || !navigation->Key(*event)) QWidget::keyPressEvent(event);
 }
 
 CaptureSubWindow::CaptureSubWindow(QWidget* parent) : QMdiSubWindow(parent) {}

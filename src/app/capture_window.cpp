@@ -8,6 +8,7 @@
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
 #include "app/measurements_window.h"
+#include "app/screen_navigation.h"
 #include "app/spectrum_window.h"
 #include "capture/file_name.h"
 #include "readouts/readouts.h"
@@ -132,9 +133,16 @@ bool CreateCaptureWindow()
 
     w.screenImage = new ScreenCanvas(c);
     w.screenImage->setGeometry(5, 5, 600, 400);
-    w.screenImage->onPress = [sub](int32_t type, int32_t x) {
-        DispatchControlEvent(sub, ControlScreenImage, type, x);
-    };
+    w.navigation = new ScreenNavigation(sub);
+    w.screenImage->SetNavigation(w.navigation);
+    QObject::connect(w.navigation, &ScreenNavigation::viewChanged, sub,
+                     [sub](int32_t first, int32_t count) {
+                         if (FindCaptureWindow(sub)) NavigateCaptureWindow(first, count);
+                     });
+    QObject::connect(w.navigation, &ScreenNavigation::cursorPlaced, sub,
+                     [sub](int32_t which, int32_t sample) {
+                         if (FindCaptureWindow(sub)) PlaceCursor(which, sample);
+                     });
     w.screenImage->onRatioChange = [sub] {
         if (!FindCaptureWindow(sub)) return;
         App().currentWindow->staleBits |= StaleImageSize;
@@ -379,6 +387,45 @@ void RefreshCaptureWindow()
     FollowSpectrumWindow(w, bits);
     bits = 0;
     w.refreshing = false;
+    // The navigation works on the view shown now, unless the wheel or a drag has already
+    // moved on from it and the change is on its way here.
+    w.navigation->SetPixelRatio(ScreenPixelRatio(w));
+    if (!w.navigation->Pending()) w.navigation->SetView(v, n);
+}
+
+void NavigateCaptureWindow(int32_t first, int32_t count)
+{
+    CaptureWindow* current = App().currentWindow;
+    if (!current) return;
+    CaptureWindow& w = *current;
+    CaptureView& v = w.view;
+    const int32_t n = w.capture.samplesPerChannel;
+    if (n < 1 || !ViewSpanValid(n, first, count)) return;
+    v.firstSample = first;
+    v.visibleCount = count;
+    // The view is where the user put it: the slider's re-centring has nothing to do.
+    v.previousVisibleCount = count;
+    {
+        // The slider shows the nearest of its steps without applying it.
+        const QSignalBlocker blockZoom(w.zoomSlider);
+        w.zoomSlider->setValue(NearestZoomPosition(n, count, w.zoomSlider->value()));
+    }
+    w.staleBits |= StaleVisibleCount | StaleOffset;
+    RefreshCaptureWindow();
+}
+
+void PlaceCursor(int32_t which, int32_t sample)
+{
+    CaptureWindow* current = App().currentWindow;
+    if (!current) return;
+    CaptureWindow& w = *current;
+    if (w.view.cursorsShown != 1) return;
+    const int32_t n = w.capture.samplesPerChannel;
+    if (n < 1) return;
+    sample = std::clamp(sample, 0, n - 1);
+    (which == 1 ? w.view.cursor1 : w.view.cursor2) = sample;
+    w.staleBits |= StaleCursors;
+    RefreshCaptureWindow();
 }
 
 void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
@@ -388,17 +435,12 @@ void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
     CaptureWindow& w = *current;
     switch (control) {
     case ControlScreenImage: {
-        if (w.view.cursorsShown != 1) return;
         if (eventType != ControlEventLeftPress && eventType != ControlEventRightPress) return;
         // A press on the canvas edge may report a column just outside it; the sample
         // follows the device columns the image was drawn with.
-        const int32_t sample = SampleAtDeviceColumn(w.view, x, ScreenPixelRatio(w));
-        if (eventType == ControlEventLeftPress)
-            w.view.cursor1 = sample;
-        else
-            w.view.cursor2 = sample;
-        w.staleBits |= StaleCursors;
-        RefreshCaptureWindow();
+        PlaceCursor(eventType == ControlEventLeftPress ? 1 : 2,
+                    CursorSampleAtDeviceColumn(w.view, w.capture.samplesPerChannel, x,
+                                               ScreenPixelRatio(w)));
         return;
     }
     case ControlScrollBar:

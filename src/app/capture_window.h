@@ -26,6 +26,7 @@ class QPushButton;
 class QScrollBar;
 class QSlider;
 class QTreeWidget;
+class ScreenNavigation;
 
 // Bits of CaptureWindow::staleBits.
 enum : int32_t {
@@ -81,7 +82,8 @@ constexpr int32_t MinTreeHeight = 100;
 // The smallest client area of a window with or without the cursor section.
 QSize MinimumClientSize(bool cursorsShown);
 
-// The screen picture of a capture window; reports button presses with the pointer's x.
+// The screen picture of a capture window. It passes the wheel, the mouse and the keys (when
+// focused) to the window's navigation, and draws the rubber band of a Ctrl+drag over the image.
 class ScreenCanvas : public QWidget {
   public:
     explicit ScreenCanvas(QWidget* parent);
@@ -90,19 +92,23 @@ class ScreenCanvas : public QWidget {
     // Device pixels per logical pixel the image is drawn with: the display's ratio, but
     // never below 1, where the image would lose detail rather than gain it.
     double PixelRatio() const;
-    // x is the device pixel column under the pointer (the logical x times the display's
-    // device pixel ratio), the column of the image the renderer drew there.
-    std::function<void(int32_t eventType, int32_t x)> onPress;
+    // Where the events go: the window's own, set once after creation.
+    void SetNavigation(ScreenNavigation* events);
     // The display's ratio no longer matches the image's (moved to another screen).
     std::function<void()> onRatioChange;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QImage image;
+    ScreenNavigation* navigation = nullptr;
 };
 
 // A read-only text box of the window (readouts, results): the commands' keys are the
@@ -167,6 +173,8 @@ struct CaptureWindow {
     // The cursor section turned on (+) or off (-) while maximised, for the normal size.
     int32_t restoreHeightChange;
     MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
+    // The screen's wheel, mouse and keys; a child of the window.
+    ScreenNavigation* navigation;
 };
 
 // A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.
@@ -184,6 +192,13 @@ void CloseCaptureWindow();
 // Shows `menu` with its top-left corner at the bottom-left corner of `control`, after
 // bringing `owner` to the front; its commands then act on `owner`.
 void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control);
+
+// The wheel, a drag, a rubber band or a key of currentWindow's screen showed samples
+// first .. first + count - 1: the slider shows its nearest step, the scroll bar the new range.
+void NavigateCaptureWindow(int32_t first, int32_t count);
+
+// Places cursor 1 or 2 of currentWindow on `sample`.
+void PlaceCursor(int32_t which, int32_t sample);
 
 // Runs a measurement (MeasurePeak, MeasureRms, MeasureMean) between the cursors of
 // `window` into its results box.

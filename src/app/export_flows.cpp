@@ -7,6 +7,7 @@
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
+#include "output/sigrok_session.h"
 #include "platform/platform.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -69,6 +70,12 @@ static bool WriteRawExport(const CaptureWindow& window, const QString& path)
     return ExportRaw(window.capture, path);
 }
 
+// Every shown trace, the math trace too, for PulseView and sigrok-cli.
+static bool WriteSigrokExport(const CaptureWindow& window, const QString& path)
+{
+    return ExportSigrokSession(window.capture, path);
+}
+
 void RunExportFlow(ExportFormat format)
 {
     switch (format) {
@@ -86,6 +93,11 @@ void RunExportFlow(ExportFormat format)
         ExportFlow(QCoreApplication::translate(
                        "MainFrame", "LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"),
                    u"raw"_s, WriteRawExport);
+        return;
+    case ExportFormat::Sigrok:
+        ExportFlow(QCoreApplication::translate(
+                       "MainFrame", "sigrok-Sitzungen (*.sr)|*.sr|Alle Dateien (*.*)|*.*"),
+                   u"sr"_s, WriteSigrokExport);
         return;
     }
 }

@@ -3,7 +3,7 @@
 // writer, and the message when the file cannot be made; and the picture on the clipboard.
 #pragma once
 
-enum class ExportFormat { Png, Csv, Raw };
+enum class ExportFormat { Png, Csv, Raw, Sigrok };
 
 // Exports the active capture window's picture or samples; nothing without one.
 void RunExportFlow(ExportFormat format);

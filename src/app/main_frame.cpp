@@ -157,6 +157,9 @@ void MainFrame::RunCommand(Command id)
     case Command::ExportRaw:
         RunExportFlow(ExportFormat::Raw);
         return;
+    case Command::ExportSigrok:
+        RunExportFlow(ExportFormat::Sigrok);
+        return;
     case Command::Measurements:
         if (FindCaptureWindow(mdiArea->currentSubWindow()))
             ShowMeasurementsWindow(*app.currentWindow);

@@ -43,6 +43,9 @@ class ScreenNavigation final : public QObject {
 
     // Sends a pending viewChanged now instead of at the next turn of the event loop.
     void Flush();
+    // True while a view change waits to be sent: the owner's view is then older than ours
+    // and must not overwrite it.
+    bool Pending() const { return flushTimer.isActive(); }
 
     // The pointer must move this many logical pixels before a press becomes a drag.
     static constexpr int32_t DragDistance = 4;

@@ -226,8 +226,8 @@ TEST_F(AppTest, CommandsThatNeedADocumentDoNothingWithoutOne)
 {
     Start();
     for (Command id : {Command::Print, Command::ExportPng, Command::CopyImage, Command::ExportCsv,
-                       Command::ExportRaw, Command::PeakValues, Command::RmsValues,
-                       Command::MeanValues, Command::CloseWindow}) {
+                       Command::ExportRaw, Command::ExportSigrok, Command::PeakValues,
+                       Command::RmsValues, Command::MeanValues, Command::CloseWindow}) {
         SCOPED_TRACE(static_cast<int32_t>(id));
         frame->RunCommand(id);
     }
@@ -277,6 +277,7 @@ TEST_F(AppTest, ExportFlowsProposeTheCaptureNameAndReportFailures)
         {Command::ExportPng, u"PNG-Dateien (*.png)"_s, u"png"_s},
         {Command::ExportCsv, u"CSV-Dateien (*.csv)"_s, u"csv"_s},
         {Command::ExportRaw, u"LTspice-RAW-Dateien (*.raw)"_s, u"raw"_s},
+        {Command::ExportSigrok, u"sigrok-Sitzungen (*.sr)"_s, u"sr"_s},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.extension.toStdString());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/measurements.h"
 #include "app/measurements_window.h"
+#include "app/screen_navigation.h"
 #include "app/spectrum_window.h"
 #include "math/math_channel.h"
 
@@ -18,6 +19,7 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <functional>
 
@@ -77,6 +79,12 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
         ASSERT_TRUE(FindCaptureWindow(w.window));
         RefreshCaptureWindow();
     };
+    const auto wheelIn = [&] {
+        QWheelEvent wheel(QPointF(0, 50), w.screenImage->mapToGlobal(QPointF(0, 50)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.screenImage, &wheel);
+        w.navigation->Flush();
+    };
     struct Step {
         const char* what;
         std::function<void()> act;
@@ -87,6 +95,8 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
     const Step steps[] = {
         {"zoom 80 %", [&] { w.zoomSlider->setValue(1); }, 1, 100, 899},
         {"scroll", [&] { w.scrollBar->setValue(50); }, 1, 50, 849},
+        {"wheel at the left edge: sample 50 stays there", wheelIn, 1, 50, 689},
+        {"slider back to 80 %", [&] { w.zoomSlider->setValue(1); }, 1, 0, 799},
         {"cursors on", [&] { w.showCursorsBox->setChecked(true); }, 1, 0, 999},
         {"scroll under the cursors", [&] { w.scrollBar->setValue(0); }, 0, 0, 999},
         {"cursor 1", [&] { Control(w, ControlScreenImage, ControlEventLeftPress, 300); }, 1, 400,

@@ -11,6 +11,7 @@
 // grows by more than 10 % after the first 10,000.
 #include "app/capture_window.h"
 #include "app/measurements_window.h"
+#include "app/screen_navigation.h"
 #include "app/spectrum_window.h"
 #include "app_fixture.h"
 #include "capture/file_name.h"
@@ -32,6 +33,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -41,6 +43,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <unistd.h>
 #if defined(__GLIBC__)
@@ -376,6 +379,53 @@ const SoakTest::Action SoakTest::Actions[] = {
          }
          return OneRenderIf(w, w->scrollBar->value() != value);
      }},
+    {"screen navigation", 8, true,
+     [](SoakTest& soak, CaptureWindow* w) {
+         const CaptureView before = w->view;
+         QWidget* const s = w->screenImage;
+         const auto send = [s](QEvent::Type type, int x, Qt::KeyboardModifiers modifiers) {
+             const QPointF at(x, 50);
+             const Qt::MouseButtons held =
+                 type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+             QMouseEvent event(type, at, s->mapToGlobal(at), Qt::LeftButton, held, modifiers);
+             QApplication::sendEvent(s, &event);
+         };
+         const int x = soak.Pick(s->width());
+         const Qt::KeyboardModifiers modifiers =
+             soak.Chance(20) ? Qt::KeyboardModifiers(soak.Chance(50) ? Qt::ShiftModifier
+                                                                     : Qt::ControlModifier)
+                             : Qt::NoModifier;
+         switch (soak.Pick(3)) {
+         case 0: { // a burst of wheel notches, in or out
+             const int angle = soak.Chance(50) ? 120 : -120;
+             for (int i = soak.Pick(5); i >= 0; --i) {
+                 QWheelEvent wheel(QPointF(x, 50), s->mapToGlobal(QPointF(x, 50)), QPoint(),
+                                   QPoint(0, angle), Qt::NoButton, modifiers & Qt::ShiftModifier,
+                                   Qt::NoScrollPhase, false);
+                 QApplication::sendEvent(s, &wheel);
+             }
+             break;
+         }
+         case 1: { // a drag far enough not to be a click; with Ctrl a rubber band
+             const int end = x + (soak.Chance(50) ? 1 : -1) * (5 + soak.Pick(300));
+             send(QEvent::MouseButtonPress, x, modifiers);
+             send(QEvent::MouseMove, (x + end) / 2, modifiers);
+             send(QEvent::MouseMove, end, modifiers);
+             send(QEvent::MouseButtonRelease, end, modifiers);
+             break;
+         }
+         default: {
+             const Qt::Key keys[] = {Qt::Key_Plus,   Qt::Key_Minus,    Qt::Key_Left,
+                                     Qt::Key_Right,  Qt::Key_PageUp,   Qt::Key_PageDown,
+                                     Qt::Key_Home,   Qt::Key_End};
+             QTest::keyClick(s, keys[soak.Pick(8)]);
+         }
+         }
+         for (int i = 0; i < 10 && w->navigation->Pending(); ++i)
+             QCoreApplication::processEvents();
+         return OneRenderIf(w, w->view.firstSample != before.firstSample ||
+                                   w->view.visibleCount != before.visibleCount);
+     }},
     {"Cursor anzeigen", 3, true,
      [](SoakTest&, CaptureWindow* w) {
          Click(w->showCursorsBox, Qt::LeftButton, QPoint(5, 10));
@@ -574,7 +624,12 @@ bool SoakTest::CheckWindows(const char* action, int32_t event)
         EXPECT_TRUE(w.window->isVisible());
         EXPECT_GT(n, 0);
         EXPECT_EQ(w.staleBits, 0);
-        EXPECT_EQ(v.visibleCount, VisibleCountFor(n, w.zoomSlider->value()));
+        // The slider is on the step the view has, or on the one nearest to it.
+        EXPECT_EQ(w.zoomSlider->value(),
+                  NearestZoomPosition(n, v.visibleCount, w.zoomSlider->value()));
+        EXPECT_TRUE(v.visibleCount >= std::min(DeepZoomLimit(n), VisibleCountFor(n, 9)) &&
+                    v.visibleCount <= n)
+            << v.visibleCount;
         EXPECT_TRUE(v.firstSample >= 0 && v.firstSample <= n - v.visibleCount)
             << v.firstSample << " of " << n << ", " << v.visibleCount << " shown";
         EXPECT_TRUE(v.cursor1 >= 0 && v.cursor1 < n) << v.cursor1;
