@@ -210,11 +210,17 @@ Built on {1}</translation>
     </message>
     <message numerus="yes">
         <source>%n Annotation(en)</source>
-        <translation><numerusform>%n annotation</numerusform><numerusform>%n annotations</numerusform></translation>
+        <translation>
+            <numerusform>%n annotation</numerusform>
+            <numerusform>%n annotations</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>Abgebrochen: %n Annotation(en)</source>
-        <translation><numerusform>Cancelled: %n annotation</numerusform><numerusform>Cancelled: %n annotations</numerusform></translation>
+        <translation>
+            <numerusform>Cancelled: %n annotation</numerusform>
+            <numerusform>Cancelled: %n annotations</numerusform>
+        </translation>
     </message>
     <message>
         <source>Fehler: %1</source>
@@ -396,6 +402,10 @@ Built on {1}</translation>
     <message>
         <source>Warnung</source>
         <translation>Warning</translation>
+    </message>
+    <message>
+        <source>&amp;Dekodieren...	Strg+D</source>
+        <translation>&amp;Decode...	Ctrl+D</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "capture/capture.h"
+#include "decode/decode.h"
 #include "screen/view.h"
 
 #include <QImage>
@@ -16,7 +17,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+class DecodeRunner;
+class DecodeStripView;
+class DecodedWindow;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -167,6 +172,14 @@ struct CaptureWindow {
     // The cursor section turned on (+) or off (-) while maximised, for the normal size.
     int32_t restoreHeightChange;
     MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
+
+    // Bus decoding, once the user asked for it (capture_decoding.h): the strip under the
+    // screen (no height without rows), the worker, the "Dekodiert" table and the settings
+    // the decode follows the cursors with.
+    DecodeStripView* decodeStrip;
+    DecodeRunner* decodeRunner;
+    DecodedWindow* decodedWindow;
+    std::optional<DecodeRequest> decodeRequest;
 };
 
 // A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.

@@ -2,12 +2,14 @@
 #include "app/export_flows.h"
 
 #include "app/app_state.h"
+#include "app/capture_decoding.h"
 #include "app/file_requesters.h"
 #include "capture/file_name.h"
 #include "output/csv_export.h"
 #include "output/png_export.h"
 #include "output/raw_export.h"
 #include "platform/platform.h"
+#include "screen/decode_strip.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
@@ -21,7 +23,8 @@ void CopyScreenToClipboard()
 {
     CaptureWindow* window = App().currentWindow;
     if (!window) return;
-    const QImage image = RenderScreenImage(window->capture, ImageRenderRequest(window->view));
+    const QImage image = RenderScreenWithStrip(window->capture, ImageRenderRequest(window->view),
+                                               ShownStrip(*window));
     if (!image.isNull()) PutImageOnClipboard(image);
 }
 
@@ -56,7 +59,12 @@ static void ExportFlow(const QString& filterPattern, const QString& extension, E
 
 static bool WritePngExport(const CaptureWindow& window, const QString& path)
 {
-    return SaveScreenAsPng(window.capture, window.view, path);
+    // With a decode, the strip goes into the picture under the screen.
+    const DecodeStrip& strip = ShownStrip(window);
+    if (strip.rows.empty()) return SaveScreenAsPng(window.capture, window.view, path);
+    const QImage image =
+        RenderScreenWithStrip(window.capture, ImageRenderRequest(window.view), strip);
+    return !image.isNull() && WritePng(image, path);
 }
 
 static bool WriteCsvExport(const CaptureWindow& window, const QString& path)
