@@ -210,17 +210,11 @@ Built on {1}</translation>
     </message>
     <message numerus="yes">
         <source>%n Annotation(en)</source>
-        <translation>
-            <numerusform>%n annotation</numerusform>
-            <numerusform>%n annotations</numerusform>
-        </translation>
+        <translation><numerusform>%n annotation</numerusform><numerusform>%n annotations</numerusform></translation>
     </message>
     <message numerus="yes">
         <source>Abgebrochen: %n Annotation(en)</source>
-        <translation>
-            <numerusform>Cancelled: %n annotation</numerusform>
-            <numerusform>Cancelled: %n annotations</numerusform>
-        </translation>
+        <translation><numerusform>Cancelled: %n annotation</numerusform><numerusform>Cancelled: %n annotations</numerusform></translation>
     </message>
     <message>
         <source>Fehler: %1</source>
