@@ -86,7 +86,8 @@ void CreateDecodingParts(CaptureWindow& w)
                                  RefreshCaptureWindow();
                              });
                          });
-        table->resize(table->sizeHint().expandedTo(QSize(520, 300)));
+        // As tall as its capture window, so that a screenful of lines shows beside it.
+        table->resize(QSize(520, std::max(300, w.window->height())));
         table->show();
         table->move(AnalysisWindowPlace(OwnerPlace(w), ClearBelow(w), table->frameGeometry().size(),
                                         table->screen()->availableGeometry()));
