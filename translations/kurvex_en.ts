@@ -405,6 +405,10 @@ Built on {1}</translation>
         <source>sigrok-Sitzungen (*.sr)|*.sr|Alle Dateien (*.*)|*.*</source>
         <translation>sigrok sessions (*.sr)|*.sr|All files (*.*)|*.*</translation>
     </message>
+    <message>
+        <source>&amp;Dekodieren...	Strg+D</source>
+        <translation>&amp;Decode...	Ctrl+D</translation>
+    </message>
 </context>
 <context>
     <name>MathChannel</name>

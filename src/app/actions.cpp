@@ -55,6 +55,9 @@ constexpr ActionSpec Specs[] = {
     {Command::Spectrum,
      QT_TRANSLATE_NOOP("MainFrame", "&Spektrum...\tStrg+K"),
      {Qt::CTRL | Qt::Key_K}},
+    {Command::Decode,
+     QT_TRANSLATE_NOOP("MainFrame", "&Dekodieren...\tStrg+D"),
+     {Qt::CTRL | Qt::Key_D}},
     // A language's own name, the same in every language.
     {Command::LanguageGerman, QT_TRANSLATE_NOOP("Language", "Deutsch"), {}},
     {Command::LanguageEnglish, QT_TRANSLATE_NOOP("Language", "English"), {}},
@@ -129,6 +132,7 @@ QMenu* BuildMenus(QMenuBar* bar, const ActionSet& a)
     QMenu* analysisMenu = bar->addMenu(title(QT_TRANSLATE_NOOP("MainFrame", "&Analyse")));
     analysisMenu->addAction(a[Command::Measurements]);
     analysisMenu->addAction(a[Command::Spectrum]);
+    analysisMenu->addAction(a[Command::Decode]);
 
     QMenu* windowMenu = bar->addMenu(title(QT_TRANSLATE_NOOP("MainFrame", "&Fenster")));
     windowMenu->addAction(a[Command::TileVertical]);

@@ -38,6 +38,7 @@ enum class Command : int32_t {
     CloseWindow,
     Measurements,
     Spectrum,
+    Decode,
     LanguageGerman,
     LanguageEnglish,
 };

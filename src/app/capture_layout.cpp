@@ -2,6 +2,7 @@
 #include "app/capture_layout.h"
 
 #include "app/app_state.h"
+#include "app/decode_strip_view.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -24,6 +25,17 @@ QSize MinimumClientSize(bool cursorsShown)
     return QSize(width, top + (cursorsShown ? CursorSectionHeight : 0));
 }
 
+int32_t DecodeStripHeightOf(const CaptureWindow& w)
+{
+    return w.decodeStrip ? DecodeStripHeight(w.decodeStrip->Strip()) : 0;
+}
+
+// The smallest client area of `w`: the decode strip's rows come on top of the screen's least.
+static QSize MinimumClientSizeOf(const CaptureWindow& w)
+{
+    return MinimumClientSize(w.view.cursorsShown != 0) + QSize(0, DecodeStripHeightOf(w));
+}
+
 // Places every control for the client's size: extra width and height go to the screen and
 // its scroll bar, the right column keeps to the right edge with the tree taking the extra
 // height, and the cursor section keeps to the bottom with the extra width in the results
@@ -32,13 +44,16 @@ QSize MinimumClientSize(bool cursorsShown)
 bool LayOutControls(CaptureWindow& w)
 {
     const bool shown = w.view.cursorsShown != 0;
-    const QSize size = w.client->size().expandedTo(MinimumClientSize(shown));
+    const QSize size = w.client->size().expandedTo(MinimumClientSizeOf(w));
+    const int32_t strip = DecodeStripHeightOf(w);
     const int32_t width = size.width();
     const int32_t top = size.height() - (shown ? CursorSectionHeight : 0);
     const int32_t screenWidth = width - 5 - RightColumn;
-    const int32_t screenHeight = top - 5 - BelowScreen;
+    const int32_t screenHeight = top - 5 - BelowScreen - strip;
     const int32_t right = width - 205;
     w.screenImage->setGeometry(5, 5, screenWidth, screenHeight);
+    // The strip lies directly under the screen, its columns under the screen's.
+    if (w.decodeStrip) w.decodeStrip->setGeometry(5, 5 + screenHeight, screenWidth, strip);
     w.scrollBar->setGeometry(5, top - 35, screenWidth, 30);
     w.settingsTree->setGeometry(right, 5, 200, top - 95);
     w.showCursorsBox->setGeometry(right, top - 85, 200, 20);
@@ -87,7 +102,7 @@ void CaptureClientResized(const QWidget* sub)
 void SetClientSize(CaptureWindow& w, QSize size)
 {
     auto* client = static_cast<CaptureClient*>(w.client);
-    const QSize minimum = MinimumClientSize(w.view.cursorsShown != 0);
+    const QSize minimum = MinimumClientSizeOf(w);
     client->wanted = size.expandedTo(minimum);
     client->setMinimumSize(minimum);
     QMdiSubWindow* const sub = w.window;

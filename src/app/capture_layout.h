@@ -34,6 +34,9 @@ class CaptureClient : public QWidget {
     }
 };
 
+// The height of the decode strip under the screen: 0 while the window shows none.
+int32_t DecodeStripHeightOf(const CaptureWindow& w);
+
 // Places every control for the client's size; true when the screen image changed size.
 bool LayOutControls(CaptureWindow& w);
 

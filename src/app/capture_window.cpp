@@ -4,6 +4,7 @@
 #include "app/actions.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "app/capture_decoding.h"
 #include "app/capture_layout.h"
 #include "app/main_frame.h"
 #include "app/math_dialog.h"
@@ -292,7 +293,7 @@ static void ApplyCursorMode(CaptureWindow& w)
 {
     const bool shown = w.view.cursorsShown != 0;
     // The screen keeps its size: the window grows or shrinks by the cursor section.
-    const int32_t top = w.view.imageHeight + 5 + BelowScreen;
+    const int32_t top = w.view.imageHeight + 5 + BelowScreen + DecodeStripHeightOf(w);
     // A maximised window keeps filling the area; its normal size grows or shrinks by the
     // section when it is restored.
     if (w.window->isMaximized())
@@ -385,6 +386,7 @@ void RefreshCaptureWindow()
     }
     RefreshMeasurementsWindow(w, bits);
     FollowSpectrumWindow(w, bits);
+    FollowDecoding(w, bits);
     bits = 0;
     w.refreshing = false;
     // The navigation works on the view shown now, unless the wheel or a drag has already
@@ -486,6 +488,7 @@ void CloseCaptureWindow()
     if (!current) return;
     app.currentWindow = nullptr;
     CloseMeasurementsWindow(*current);
+    CloseDecoding(*current);
     FreeSamples(current->capture);
     QMdiSubWindow* sub = current->window;
     auto found = std::find_if(app.captureWindows.begin(), app.captureWindows.end(),

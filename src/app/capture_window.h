@@ -5,6 +5,7 @@
 #pragma once
 
 #include "capture/capture.h"
+#include "decode/decode.h"
 #include "screen/view.h"
 
 #include <QImage>
@@ -16,7 +17,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+class DecodeRunner;
+class DecodeStripView;
+class DecodedWindow;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -175,6 +180,14 @@ struct CaptureWindow {
     MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
     // The screen's wheel, mouse and keys; a child of the window.
     ScreenNavigation* navigation;
+
+    // Bus decoding, once the user asked for it (capture_decoding.h): the strip under the
+    // screen (no height without rows), the worker, the "Dekodiert" table and the settings
+    // the decode follows the cursors with.
+    DecodeStripView* decodeStrip;
+    DecodeRunner* decodeRunner;
+    DecodedWindow* decodedWindow;
+    std::optional<DecodeRequest> decodeRequest;
 };
 
 // A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.

@@ -2,6 +2,7 @@
 #include "app/export_flows.h"
 
 #include "app/app_state.h"
+#include "app/capture_decoding.h"
 #include "app/file_requesters.h"
 #include "capture/file_name.h"
 #include "output/csv_export.h"
@@ -9,6 +10,7 @@
 #include "output/raw_export.h"
 #include "output/sigrok_session.h"
 #include "platform/platform.h"
+#include "screen/decode_strip.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
 
@@ -22,7 +24,8 @@ void CopyScreenToClipboard()
 {
     CaptureWindow* window = App().currentWindow;
     if (!window) return;
-    const QImage image = RenderScreenImage(window->capture, ImageRenderRequest(window->view));
+    const QImage image = RenderScreenWithStrip(window->capture, ImageRenderRequest(window->view),
+                                               ShownStrip(*window));
     if (!image.isNull()) PutImageOnClipboard(image);
 }
 
@@ -57,7 +60,12 @@ static void ExportFlow(const QString& filterPattern, const QString& extension, E
 
 static bool WritePngExport(const CaptureWindow& window, const QString& path)
 {
-    return SaveScreenAsPng(window.capture, window.view, path);
+    // With a decode, the strip goes into the picture under the screen.
+    const DecodeStrip& strip = ShownStrip(window);
+    if (strip.rows.empty()) return SaveScreenAsPng(window.capture, window.view, path);
+    const QImage image =
+        RenderScreenWithStrip(window.capture, ImageRenderRequest(window.view), strip);
+    return !image.isNull() && WritePng(image, path);
 }
 
 static bool WriteCsvExport(const CaptureWindow& window, const QString& path)

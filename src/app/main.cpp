@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the viewer: the frame, the files named on the command line, the one
 // event loop. The exit code is 0 however the program ends.
+#include "app/decode_runner.h"
 #include "app/main_frame.h"
 #include "capture/file_name.h"
+#include "decode/decode.h"
 #include "output/text_file.h"
 
 #include <QApplication>
@@ -57,6 +59,9 @@ int main(int argc, char** argv)
     StartLanguage(language);
     MainFrame* frame = StartMainFrame(paths);
     QApplication::exec();
+    // Decodes still running are told to stop before their library goes.
+    DecodeRunner::FinishAllWorkers();
     delete frame;
+    ShutDownDecoding();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "app/about_help.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
+#include "app/capture_decoding.h"
 #include "app/capture_loading.h"
 #include "app/export_flows.h"
 #include "app/file_requesters.h"
@@ -77,6 +78,7 @@ void MainFrame::BuildMenuBar()
         const bool any = !App().captureWindows.empty();
         actions[Command::Measurements]->setEnabled(any);
         actions[Command::Spectrum]->setEnabled(any);
+        actions[Command::Decode]->setEnabled(any);
     };
     enableAnalyses();
     for (QAction* menu : menuBar()->actions())
@@ -166,6 +168,9 @@ void MainFrame::RunCommand(Command id)
         return;
     case Command::Spectrum:
         if (FindCaptureWindow(mdiArea->currentSubWindow())) OpenSpectrumWindow(*app.currentWindow);
+        return;
+    case Command::Decode:
+        if (FindCaptureWindow(mdiArea->currentSubWindow())) ShowDecodeDialog(*app.currentWindow);
         return;
     case Command::Quit:
         app.quitRequested = true;

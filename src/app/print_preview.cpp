@@ -2,9 +2,11 @@
 #include "app/print_preview.h"
 
 #include "app/app_state.h"
+#include "app/capture_decoding.h"
 #include "app/fixed_dialog.h"
 #include "platform/platform.h"
 #include "platform/print_platform.h"
+#include "screen/decode_strip.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
 #include "text/format_text.h"
@@ -33,6 +35,28 @@ namespace {
 
 constexpr int32_t DialogWidth = 330;
 constexpr int32_t DialogHeight = 380;
+
+// The screen, and under it the decode strip when the window shows one, in the rectangle the
+// layout gives the screen: with strip rows the screen keeps its shape and becomes smaller
+// (centred across), so that screen and strip together fill the rectangle's height.
+void DrawPage(const CaptureWindow& window, DrawingSurface& surface, int32_t x, int32_t y,
+              int32_t width, int32_t height, bool fillSurface)
+{
+    const DecodeStrip& strip = ShownStrip(window);
+    const auto rows = static_cast<int64_t>(strip.rows.size());
+    if (rows == 0) {
+        ScreenRenderer(window.capture, surface,
+                       PageRenderRequest(window.view, x, y, width, height, fillSurface));
+        return;
+    }
+    // A printed row is a twentieth of the screen's height (PaperStripRowHeight).
+    const auto screenHeight = static_cast<int32_t>(int64_t{height} * 20 / (20 + rows));
+    const auto screenWidth = static_cast<int32_t>(int64_t{width} * 20 / (20 + rows));
+    const RenderRequest request = PageRenderRequest(window.view, x + (width - screenWidth) / 2, y,
+                                                    screenWidth, screenHeight, fillSurface);
+    ScreenRenderer(window.capture, surface, request);
+    DrawDecodeStrip(strip, surface, StripRequestUnder(request, PaperStripRowHeight(screenHeight)));
+}
 
 int32_t ScrollRequest(int action)
 {
@@ -203,9 +227,7 @@ void PreviewDialog::UpdatePreview()
     preview.fill(Qt::white);
     const PrintRect screen = PreviewScreenRect(layout);
     PainterSurface surface(&preview);
-    ScreenRenderer(
-        window.capture, surface,
-        PageRenderRequest(window.view, screen.x, screen.y, screen.width, screen.height, true));
+    DrawPage(window, surface, screen.x, screen.y, screen.width, screen.height, true);
     image->setPixmap(QPixmap::fromImage(preview));
 }
 
@@ -253,9 +275,8 @@ void PrintScreen()
         return;
     }
     PainterSurface surface(&painter);
-    ScreenRenderer(window.capture, surface,
-                   PageRenderRequest(window.view, layout.screenX, layout.screenY,
-                                     layout.screenWidth, layout.screenHeight, false));
+    DrawPage(window, surface, layout.screenX, layout.screenY, layout.screenWidth,
+             layout.screenHeight, false);
     painter.end();
 }
 

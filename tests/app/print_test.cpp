@@ -2,6 +2,8 @@
 // Printing end to end: the printer dialog answered with a PDF file of a known page size,
 // the preview driven through its controls, and the printed page turned back into pixels
 // to see where the screen landed.
+#include "app/capture_decoding.h"
+#include "app/decode_runner.h"
 #include "app/print_preview.h"
 #include "app_fixture.h"
 #include "platform/print_platform.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPageSize>
@@ -229,6 +232,33 @@ TEST_F(PrintTest, PageShowsTheScreenWhereThePreviewPutIt)
     if (info.waitForFinished()) {
         EXPECT_TRUE(info.readAllStandardOutput().contains("scope01 - Kurvex"));
     }
+}
+
+TEST_F(PrintTest, DecodeStripIsPrintedUnderTheScreenInsideItsPlace)
+{
+    Start({QStringLiteral(KURVEX_EXAMPLES_DIR "/uart-115200-ch1-rx-ch2-tx.sav")});
+    CaptureWindow& w = Window();
+    DecodeRequest request{};
+    request.stacks = {{DecoderSetup{
+        u"uart"_s, {{u"rx"_s, SlotCh1}, {u"tx"_s, SlotCh2}}, {{u"baudrate"_s, u"115200"_s}}}}};
+    StartDecoding(w, request);
+    QElapsedTimer clock;
+    clock.start();
+    while (w.decodeRunner->Running() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const auto rows = static_cast<int32_t>(ShownStrip(w).rows.size());
+    ASSERT_GT(rows, 0);
+    WhenPreviewOpen([](PreviewFields& f) {
+        f.zoomBar->setValue(99);
+        f.print->click();
+    });
+    PressCtrlP();
+    const QImage page = PrintedPage();
+    if (page.isNull()) GTEST_SKIP() << "pdftoppm is not installed";
+    // At 100 % the place is 4800 x 3200 at y 1800; the screen keeps its shape, narrower by
+    // the strip's share, and screen and strip together fill the place's height.
+    const int32_t width = 4800 * 20 / (20 + rows);
+    ExpectNear(InkOf(page).box, QRect((4800 - width) / 20, 180, width / 10, 320), 3);
 }
 
 TEST_F(PrintTest, CancelledPrintingDoesNothingFailedPrintingSaysWhy)
