@@ -17,6 +17,15 @@ struct Rgb {
 
 constexpr int32_t PenSolid = 0;
 
+// Pixels in memory that a renderer may write itself while drawing: 32-bit words 0xFFRRGGBB,
+// row y at bits + y * stride, no transform, clip or blending between them and the surface.
+struct RasterPixels {
+    uint32_t* bits = nullptr; // null: the surface has no such memory
+    int64_t stride = 0;       // in pixels
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
 class DrawingSurface {
   public:
     using PenHandle = int32_t;  // 0 = none
@@ -43,6 +52,10 @@ class DrawingSurface {
         for (int32_t i = 0; i < count; ++i, coordinates += 4)
             Line(coordinates[0], coordinates[1], coordinates[2], coordinates[3]);
     }
+
+    // The surface's own pixels between BeginDrawing and EndDrawing, when it has them; a
+    // renderer that writes them must draw exactly what its lines would have drawn.
+    virtual RasterPixels DirectPixels() { return RasterPixels{}; }
 
     // A font by name at a point size; the pixel height follows the display's vertical
     // resolution (96 dpi without a display), whatever the surface is.

@@ -164,6 +164,11 @@ void PainterSurface::Lines(const int32_t* coordinates, int32_t count)
         painter->drawLines(lineBuffer.data(), static_cast<int>(lineBuffer.size()));
 }
 
+RasterPixels PainterSurface::DirectPixels()
+{
+    return drawing ? direct : RasterPixels{};
+}
+
 // Both end points are drawn; the pixels outside the image are skipped without visiting them.
 // False when the line must go through the painter instead.
 bool PainterSurface::DirectLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2)

@@ -47,6 +47,7 @@ class PainterSurface final : public DrawingSurface {
     void ReleasePen(PenHandle pen) override;
     void Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
     void Lines(const int32_t* coordinates, int32_t count) override;
+    RasterPixels DirectPixels() override;
 
     FontHandle LoadFont(const QString& name, int32_t points) override;
     void SelectFont(FontHandle font) override;
@@ -63,12 +64,7 @@ class PainterSurface final : public DrawingSurface {
     // A 32-bit image drawn on without transform, clip or blending, where one-pixel lines are
     // written straight into memory: QPainter's line stroker pays per pixel of every vertical
     // run, and a trace of several hundred short spans would cost more than all its samples.
-    struct DirectTarget {
-        uint32_t* bits;
-        int64_t stride; // in pixels
-        int32_t width;
-        int32_t height;
-    };
+    using DirectTarget = RasterPixels;
 
     bool DirectLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
     struct FontSlot {

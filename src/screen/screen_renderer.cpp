@@ -254,6 +254,121 @@ void DrawColumns(Plotter& plotter, const ColumnExtremes* columns, int32_t width)
     plotter.Flush();
 }
 
+uint32_t Word(Rgb colour)
+{
+    return 0xFF000000u | (uint32_t{colour.r} << 16) | (uint32_t{colour.g} << 8) | colour.b;
+}
+
+// The rows one column of a dense trace covers: its span and its halves of the links to both
+// neighbours. A link between neighbouring columns is two vertical runs that meet at the middle
+// row (see DirectLine), each touching its own column's span, so the union is one interval.
+struct RowSpan {
+    int32_t top;
+    int32_t bottom;
+};
+
+void CoverColumns(const ColumnExtremes* columns, int32_t count, RowSpan* spans)
+{
+    for (int32_t x = 0; x < count; ++x)
+        spans[x] =
+            RowSpan{std::min(columns[x].ya, columns[x].yb), std::max(columns[x].ya, columns[x].yb)};
+    for (int32_t x = 1; x < count; ++x) {
+        const int32_t p = columns[x - 1].yb;
+        const int32_t q = columns[x].ya;
+        if (p < q) {
+            const int32_t split = p + (q - p + 1) / 2;
+            spans[x - 1].bottom = std::max(spans[x - 1].bottom, split - 1);
+            spans[x].top = std::min(spans[x].top, split);
+        } else if (p > q) {
+            const int32_t split = q + (p - q) / 2 + 1;
+            spans[x].bottom = std::max(spans[x].bottom, split - 1);
+            spans[x - 1].top = std::min(spans[x - 1].top, split);
+        }
+    }
+}
+
+// The pixels under everything that moves: background, graticule and zero lines. A row is
+// either `plain` or filled with one colour, where a grid row keeps the vertical axis.
+struct StaticLayer {
+    std::vector<uint32_t> plain;
+    std::vector<uint32_t> fill;      // per row; 0 = the plain row
+    std::vector<int32_t> axisColumn; // per row; -1 = none
+
+    void WriteRow(int32_t y, uint32_t* row) const
+    {
+        if (fill[y] == 0)
+            std::copy(plain.begin(), plain.end(), row);
+        else
+            std::fill(row, row + plain.size(), fill[y]);
+        if (axisColumn[y] >= 0) row[axisColumn[y]] = plain[axisColumn[y]];
+    }
+};
+
+// The column spans of one dense trace, in its colour.
+struct DenseLayer {
+    uint32_t colour;
+    std::vector<RowSpan> spans; // one per drawn column, clipped to the rows
+};
+
+// Writes the static rows and then the traces in order, row band by row band. Filling first
+// and then drawing every trace column top to bottom would pass twice over an image far
+// larger than the caches; a band of a few rows stays in them while both are written. The
+// pixels are those the lines would give.
+void ComposeDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
+                        const std::vector<DenseLayer>& traces)
+{
+    const int32_t w = raster.width;
+    const int32_t h = raster.height;
+    const int32_t bandRows = std::max(1, 65536 / w);
+    const int32_t bands = (h + bandRows - 1) / bandRows;
+    const size_t traceCount = traces.size();
+
+    // The columns of each trace that reach into each band, by (trace, band).
+    std::vector<int32_t> start(traceCount * bands + 1, 0);
+    for (size_t t = 0; t < traceCount; ++t) {
+        for (const RowSpan& span : traces[t].spans) {
+            if (span.top > span.bottom) continue;
+            const int32_t last = span.bottom / bandRows;
+            for (int32_t b = span.top / bandRows; b <= last; ++b)
+                ++start[t * bands + b + 1];
+        }
+    }
+    for (size_t k = 1; k < start.size(); ++k)
+        start[k] += start[k - 1];
+    std::vector<int32_t> next(start.begin(), start.end() - 1);
+    std::vector<int32_t> entries(static_cast<size_t>(start.back()));
+    for (size_t t = 0; t < traceCount; ++t) {
+        const std::vector<RowSpan>& spans = traces[t].spans;
+        int32_t* const slots = next.data() + t * bands;
+        for (int32_t x = 0; x < static_cast<int32_t>(spans.size()); ++x) {
+            if (spans[x].top > spans[x].bottom) continue;
+            const int32_t last = spans[x].bottom / bandRows;
+            for (int32_t b = spans[x].top / bandRows; b <= last; ++b)
+                entries[slots[b]++] = x;
+        }
+    }
+
+    const int64_t stride = raster.stride;
+    for (int32_t band = 0; band < bands; ++band) {
+        const int32_t first = band * bandRows;
+        const int32_t last = std::min(h, first + bandRows) - 1;
+        for (int32_t y = first; y <= last; ++y)
+            layer.WriteRow(y, raster.bits + y * stride);
+        for (size_t t = 0; t < traceCount; ++t) {
+            const uint32_t colour = traces[t].colour;
+            const RowSpan* spans = traces[t].spans.data();
+            for (int32_t k = start[t * bands + band]; k < start[t * bands + band + 1]; ++k) {
+                const int32_t x = entries[k];
+                const int32_t top = std::max(spans[x].top, first);
+                const int32_t bottom = std::min(spans[x].bottom, last);
+                uint32_t* pixel = raster.bits + top * stride + x;
+                for (int32_t y = top; y <= bottom; ++y, pixel += stride)
+                    *pixel = colour;
+            }
+        }
+    }
+}
+
 bool ShowsAnything(const Capture& capture, const RenderRequest& request)
 {
     return request.sampleCount >= 1 && request.width >= 1 && request.height >= 1 &&
@@ -354,51 +469,118 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
     const int32_t halfX = w / 2;
     const int32_t halfY = h / 2;
 
-    if (request.fillSurface)
-        surface.FillBox(0, 0, surface.SurfaceWidth(), surface.SurfaceHeight(), palette.background);
-    else
-        surface.FillBox(request.originX, request.originY, w, h, palette.background);
-
-    surface.SelectPen(pens.grid);
-    for (int32_t i = 0; i < nh; ++i) {
-        const int64_t x = int64_t{w} * i / nh;
-        plotter.Add(x, 0, x, h);
-    }
-    for (int32_t j = 0; j < nv; ++j) {
-        const int64_t y = int64_t{h} * j / nv;
-        plotter.Add(0, y, w, y);
-    }
-    plotter.Flush();
-
-    surface.SelectPen(pens.axes);
-    plotter.Line(halfX, 0, halfX, h);
-    plotter.Line(0, halfY, w, halfY);
-
-    for (int32_t slot = 0; slot < SlotCount; ++slot) {
-        if (capture.present[slot] != 1) continue;
-        surface.SelectPen(pens.zero[slot]);
-        const int32_t y = TraceRow(capture.offsetDiv[slot], halfY, pixelsPerDiv);
-        plotter.Line(0, y, w, y);
-    }
-
+    // Many samples per column: every trace's column extremes first, so that the background
+    // and the traces can be written together where the surface allows it.
     const int32_t count = request.sampleCount;
-    std::vector<ColumnExtremes> columns;
-    if (count > w) columns.resize(static_cast<size_t>(w));
+    std::vector<ColumnExtremes> dense[SlotCount];
+    int32_t denseColumns[SlotCount] = {};
+    int32_t drawnSamples[SlotCount] = {};
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (capture.present[slot] != 1 || !TraceRangeValid(capture, request, slot)) continue;
-        surface.SelectPen(pens.trace[slot]);
-        const double* samples = capture.samples[slot] + request.firstSample;
         // Samples a cut file does not hold are not drawn: the trace ends at the last one.
-        const int32_t drawn =
+        drawnSamples[slot] =
             std::clamp(PresentSamples(capture, slot) - request.firstSample, 0, count);
-        if (count <= w) {
-            DrawPolyline(plotter, samples, drawn, count, w, halfY, pixelsPerDiv);
-            if (int64_t{count} * 4 < w)
-                DrawSampleDots(plotter, samples, drawn, count, w, halfY, pixelsPerDiv, wide,
-                               palette.trace[slot]);
-        } else if (drawn > 0) {
-            CollectColumnExtremes(samples, count, w, halfY, pixelsPerDiv, columns.data());
-            DrawColumns(plotter, columns.data(), SampleColumn(drawn - 1, count, w) + 1);
+        if (count <= w || drawnSamples[slot] == 0) continue;
+        dense[slot].resize(static_cast<size_t>(w));
+        CollectColumnExtremes(capture.samples[slot] + request.firstSample, count, w, halfY,
+                              pixelsPerDiv, dense[slot].data());
+        denseColumns[slot] = SampleColumn(drawnSamples[slot] - 1, count, w) + 1;
+    }
+    int32_t zeroRows[SlotCount] = {};
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        zeroRows[slot] = TraceRow(capture.offsetDiv[slot], halfY, pixelsPerDiv);
+
+    // The surface's pixels are the screen rectangle and every line would be one pixel wide
+    // and short enough for the surface's own exact path (rows beyond 2^24 go through the
+    // painter there, so such a screen takes the general path here too).
+    const RasterPixels raster = surface.DirectPixels();
+    bool composed = !paper && count > w && raster.bits != nullptr && raster.width == w &&
+                    raster.height == h && request.originX == 0 && request.originY == 0;
+    constexpr int32_t Reach = 1 << 24;
+    auto near = [&](int32_t row) { return row >= -Reach && row <= Reach; };
+    for (int32_t slot = 0; composed && slot < SlotCount; ++slot) {
+        if (capture.present[slot] == 1 && !near(zeroRows[slot])) composed = false;
+        for (int32_t x = 0; composed && x < denseColumns[slot]; ++x)
+            composed = near(dense[slot][x].ya) && near(dense[slot][x].yb);
+    }
+    if (composed) {
+        const uint32_t gridWord = Word(palette.grid);
+        StaticLayer layer;
+        layer.plain.assign(static_cast<size_t>(w), Word(palette.background));
+        for (int32_t i = 0; i < nh; ++i)
+            layer.plain[static_cast<size_t>(int64_t{w} * i / nh)] = gridWord;
+        layer.plain[halfX] = Word(palette.axes);
+        // The last line drawn along a row decides it: grid, then the horizontal axis, then
+        // the zero lines in slot order; only on a grid row does the vertical axis cross.
+        layer.fill.assign(static_cast<size_t>(h), 0);
+        layer.axisColumn.assign(static_cast<size_t>(h), -1);
+        for (int32_t j = 0; j < nv; ++j) {
+            const auto y = static_cast<size_t>(int64_t{h} * j / nv);
+            layer.fill[y] = gridWord;
+            layer.axisColumn[y] = halfX;
+        }
+        layer.fill[halfY] = Word(palette.axes);
+        layer.axisColumn[halfY] = -1;
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            if (capture.present[slot] != 1 || zeroRows[slot] < 0 || zeroRows[slot] >= h) continue;
+            layer.fill[zeroRows[slot]] = Word(palette.zero[slot]);
+            layer.axisColumn[zeroRows[slot]] = -1;
+        }
+
+        std::vector<DenseLayer> traces;
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            if (denseColumns[slot] == 0) continue;
+            DenseLayer& trace = traces.emplace_back();
+            trace.colour = Word(palette.trace[slot]);
+            trace.spans.resize(static_cast<size_t>(denseColumns[slot]));
+            CoverColumns(dense[slot].data(), denseColumns[slot], trace.spans.data());
+            for (RowSpan& span : trace.spans) {
+                span.top = std::max(span.top, 0);
+                span.bottom = std::min(span.bottom, h - 1);
+            }
+        }
+        ComposeDenseScreen(raster, layer, traces);
+    } else {
+        if (request.fillSurface)
+            surface.FillBox(0, 0, surface.SurfaceWidth(), surface.SurfaceHeight(),
+                            palette.background);
+        else
+            surface.FillBox(request.originX, request.originY, w, h, palette.background);
+
+        surface.SelectPen(pens.grid);
+        for (int32_t i = 0; i < nh; ++i) {
+            const int64_t x = int64_t{w} * i / nh;
+            plotter.Add(x, 0, x, h);
+        }
+        for (int32_t j = 0; j < nv; ++j) {
+            const int64_t y = int64_t{h} * j / nv;
+            plotter.Add(0, y, w, y);
+        }
+        plotter.Flush();
+
+        surface.SelectPen(pens.axes);
+        plotter.Line(halfX, 0, halfX, h);
+        plotter.Line(0, halfY, w, halfY);
+
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            if (capture.present[slot] != 1) continue;
+            surface.SelectPen(pens.zero[slot]);
+            plotter.Line(0, zeroRows[slot], w, zeroRows[slot]);
+        }
+
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            if (capture.present[slot] != 1 || !TraceRangeValid(capture, request, slot)) continue;
+            surface.SelectPen(pens.trace[slot]);
+            const double* samples = capture.samples[slot] + request.firstSample;
+            const int32_t drawn = drawnSamples[slot];
+            if (count <= w) {
+                DrawPolyline(plotter, samples, drawn, count, w, halfY, pixelsPerDiv);
+                if (int64_t{count} * 4 < w)
+                    DrawSampleDots(plotter, samples, drawn, count, w, halfY, pixelsPerDiv, wide,
+                                   palette.trace[slot]);
+            } else if (drawn > 0) {
+                DrawColumns(plotter, dense[slot].data(), denseColumns[slot]);
+            }
         }
     }
 

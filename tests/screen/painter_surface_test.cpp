@@ -335,3 +335,101 @@ TEST(PainterSurface, LinksBetweenNeighbouringColumnsFollowTheGeneralRule)
         ASSERT_EQ(image, expected);
     }
 }
+
+namespace {
+
+// The painter surface without its memory: every pixel comes from its lines and fills.
+class LinesOnlySurface final : public DrawingSurface {
+  public:
+    explicit LinesOnlySurface(QImage* image) : inner(image) {}
+    bool BeginDrawing() override { return inner.BeginDrawing(); }
+    void EndDrawing() override { inner.EndDrawing(); }
+    int32_t SurfaceWidth() const override { return inner.SurfaceWidth(); }
+    int32_t SurfaceHeight() const override { return inner.SurfaceHeight(); }
+    void FillBox(int32_t x, int32_t y, int32_t w, int32_t h, Rgb colour) override
+    {
+        inner.FillBox(x, y, w, h, colour);
+    }
+    PenHandle CreatePen(int32_t style, int32_t width, Rgb colour) override
+    {
+        return inner.CreatePen(style, width, colour);
+    }
+    void SelectPen(PenHandle pen) override { inner.SelectPen(pen); }
+    void ReleasePen(PenHandle pen) override { inner.ReleasePen(pen); }
+    void Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override
+    {
+        inner.Line(x1, y1, x2, y2);
+    }
+    FontHandle LoadFont(const QString& name, int32_t points) override
+    {
+        return inner.LoadFont(name, points);
+    }
+    void SelectFont(FontHandle font) override { inner.SelectFont(font); }
+    void SelectDefaultFont() override { inner.SelectDefaultFont(); }
+    void ReleaseFont(FontHandle font) override { inner.ReleaseFont(font); }
+    int32_t TextWidth(const QString& text) override { return inner.TextWidth(text); }
+    void DrawText(int32_t x, int32_t y, const QString& text, Rgb colour) override
+    {
+        inner.DrawText(x, y, text, colour);
+    }
+
+  private:
+    PainterSurface inner;
+};
+
+// Three noisy traces with steep edges, a zero line inside the screen and one outside.
+Capture NoisyCapture(int32_t n)
+{
+    Capture capture = MakeTestCapture(n, {{SlotCh1, 1.0}, {SlotCh2, 1.0}, {SlotMath, 1.0}});
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> noise(-0.4, 0.4);
+    for (int32_t slot = 0; slot < SlotCount; ++slot)
+        for (int32_t i = 0; i < n; ++i)
+            capture.samples[slot][i] =
+                ((i / (700 + 300 * slot)) % 2 == 0 ? 2.5 : -2.5) + slot + noise(random);
+    capture.offsetDiv[SlotCh2] = -1.5;
+    capture.offsetDiv[SlotMath] = 9.0;
+    capture.triggerIndex = n / 3;
+    return capture;
+}
+
+} // namespace
+
+// The dense screen is written straight into the image, background and traces together; it
+// must give exactly the pixels of the lines and fills, also where a row lies far off.
+TEST(PainterSurface, DirectScreenEqualsTheLines)
+{
+    Capture capture = NoisyCapture(20000);
+    struct Frame {
+        int32_t width, height, first, count;
+        bool labels, cursors;
+        double spike; // written into sample 5000 of CH1 first (NaN and far values)
+    };
+    const double nan = std::nan("");
+    const Frame frames[] = {
+        {600, 400, 0, 20000, true, false, 0.0},    {600, 400, 1000, 15000, true, true, 0.0},
+        {600, 400, 1200, 14000, false, true, 1e8}, {600, 400, 4000, 9000, true, true, nan},
+        {600, 400, 4000, 9000, true, false, 40.0}, {600, 400, 0, 19999, true, true, -7.0},
+        {333, 241, 7, 9000, true, true, 0.0},      {1, 1, 5, 9000, false, false, 0.0},
+        {2000, 7, 0, 20000, true, true, 0.0},
+    };
+    for (const Frame& f : frames) {
+        SCOPED_TRACE(testing::Message() << f.width << "x" << f.height << " " << f.first << "+"
+                                        << f.count << " " << f.spike);
+        capture.samples[SlotCh1][5000] = f.spike;
+        RenderRequest request = Request(f.width, f.height, f.count);
+        request.firstSample = f.first;
+        request.showTrigger = true;
+        request.showCursors = f.cursors;
+        request.cursor1 = f.first + f.count / 4;
+        request.cursor2 = f.first + f.count / 2;
+        request.showChannelScale = f.labels;
+        request.showTimeScale = f.labels;
+        const QImage direct = RenderScreenImage(capture, request);
+        QImage lines(f.width, f.height, QImage::Format_RGB32);
+        lines.fill(Qt::black);
+        LinesOnlySurface surface(&lines);
+        ScreenRenderer(capture, surface, request);
+        ASSERT_EQ(direct, lines);
+    }
+}
