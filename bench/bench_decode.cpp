@@ -90,7 +90,7 @@ bool WriteVcd(const QString& folder)
     std::vector<uint8_t> logic(static_cast<size_t>(n), 0);
     std::vector<double> volts(static_cast<size_t>(n));
     for (int32_t slot : {SlotCh1, SlotCh2}) {
-        const auto threshold = ResolveThreshold(capture, slot, 0, n - 1, {});
+        const auto threshold = ResolveThreshold(capture, slot, {});
         if (!threshold) return false;
         for (int32_t i = 0; i < n; ++i)
             volts[static_cast<size_t>(i)] = SampleValue(capture, slot, i);

@@ -157,8 +157,7 @@ DecodeDialog::DecodeDialog(const Capture& source, const std::vector<DecoderInfo>
         thresholdEdit[slot] = nullptr;
         hysteresisEdit[slot] = nullptr;
         if (capture.present[slot] != 1) continue;
-        const std::optional<LogicThreshold> automatic =
-            AutomaticThreshold(capture, slot, first, last);
+        const std::optional<LogicThreshold> automatic = AutomaticThreshold(capture, slot);
         thresholdEdit[slot] = new QLineEdit(thresholds);
         hysteresisEdit[slot] = new QLineEdit(thresholds);
         // Empty fields take the automatic values, which the placeholders show.

@@ -397,8 +397,8 @@ double CaptureSeconds(const Capture& capture)
 
 // The comparator of `slot`; `table` holds the measurements once one slot needed them, so
 // that several channels cost one pass of the measurement module.
-std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot, int32_t first,
-                                      int32_t last, const ThresholdSetting& setting,
+std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot,
+                                      const ThresholdSetting& setting,
                                       std::optional<MeasurementTable>& table)
 {
     if (slot < 0 || slot >= SlotCount || capture.present[slot] != 1 ||
@@ -409,7 +409,7 @@ std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot, int3
         return std::nullopt;
     std::optional<LogicThreshold> automatic;
     if (!setting.threshold || !setting.hysteresis) {
-        if (!table) table = MeasureAll(capture, first, last);
+        if (!table) table = MeasureAll(capture, 0, capture.samplesPerChannel - 1);
         const auto& values = table->channels[slot].value;
         const auto& top = values[MeasurementTop];
         const auto& base = values[MeasurementBase];
@@ -436,18 +436,17 @@ std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot, int3
 
 } // namespace
 
-std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot,
-                                                 int32_t first, int32_t last)
+std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot)
 {
     std::optional<MeasurementTable> table;
-    return Resolve(capture, slot, first, last, ThresholdSetting{}, table);
+    return Resolve(capture, slot, ThresholdSetting{}, table);
 }
 
-std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot, int32_t first,
-                                               int32_t last, const ThresholdSetting& setting)
+std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot,
+                                               const ThresholdSetting& setting)
 {
     std::optional<MeasurementTable> table;
-    return Resolve(capture, slot, first, last, setting, table);
+    return Resolve(capture, slot, setting, table);
 }
 
 bool ListDecoders(std::vector<DecoderInfo>& decoders, QString& error)
@@ -566,8 +565,7 @@ DecodeResult DecodeCapture(const Capture& capture, const DecodeRequest& request,
     std::optional<MeasurementTable> measurements;
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!mapped[slot]) continue;
-        result.used[slot] =
-            Resolve(capture, slot, first, last, request.thresholds[slot], measurements);
+        result.used[slot] = Resolve(capture, slot, request.thresholds[slot], measurements);
         if (!result.used[slot]) continue; // no finite sample: the line stays low
         for (int64_t i = 0; i < count; ++i)
             volts[static_cast<size_t>(i)] =

@@ -40,17 +40,18 @@ struct ThresholdSetting {
     std::optional<double> hysteresis;
 };
 
-// The automatic comparator of `slot` over samples first..last (either order, clamped):
-// the middle between the channel's top and base state levels, hysteresis 10 % of the
-// amplitude. Without top and base (a flat line) the middle of minimum and maximum and no
-// hysteresis. Empty when the slot is absent or has no finite sample.
-std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot,
-                                                 int32_t first, int32_t last);
+// The automatic comparator of `slot`: the middle between the channel's top and base state
+// levels, hysteresis 10 % of the amplitude. The levels are the whole record's, whatever
+// range is decoded: a line that stays idle between the cursors has edges elsewhere, and the
+// levels of its idle noise alone would turn that noise into edges. Without top and base (a
+// flat line) the middle of minimum and maximum and no hysteresis. Empty when the slot is
+// absent or has no finite sample.
+std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot);
 
 // The comparator used for `slot`: the setting's fields over the automatic ones. Empty when
 // the slot is absent, a given value is not finite, or the hysteresis is negative.
-std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot, int32_t first,
-                                               int32_t last, const ThresholdSetting& setting);
+std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot,
+                                               const ThresholdSetting& setting);
 
 // Sets (or clears) `bit` of out[0..count-1] to the comparator's level for volts[0..count-1].
 // `state` carries the level between calls (-1: not yet known, then 0 or 1), so a record can

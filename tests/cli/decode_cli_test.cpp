@@ -107,4 +107,16 @@ TEST(DecodeCli, FailingDecoderAndTheList)
         EXPECT_TRUE(list.out.contains(line)) << line.toStdString();
 }
 
+// TX is idle in the first half of the UART example: its comparator comes from the whole
+// record, so its idle noise between the cursors decodes to nothing.
+TEST(DecodeCli, IdleLineBetweenTheCursorsGivesNoBytes)
+{
+    const QString uart = QStringLiteral(KURVEX_EXAMPLES_DIR) + u"/uart-115200-ch1-rx-ch2-tx.sav"_s;
+    const DecodeRun run = RunDecode(
+        {uart, u"-P"_s, u"uart:rx=ch1:tx=ch2:baudrate=115200"_s, u"--cursors"_s, u"0,32767"_s});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"\trx-data\t"_s));
+    EXPECT_FALSE(run.out.contains(u"\ttx-"_s)) << run.out.toStdString();
+}
+
 } // namespace

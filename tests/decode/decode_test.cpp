@@ -238,11 +238,11 @@ TEST(Decode, ThresholdsAutomaticAndManual)
     const auto capture = BusCapture(
         20000, 100000,
         {{RcLine(UartLine(bytes, 115200, 5 * bit, 1), 1.0, 4.3, 1e-7, 1e-7), 1000000, 78}}, 0.8);
-    const auto automatic = AutomaticThreshold(*capture, SlotCh1, 0, 19999);
+    const auto automatic = AutomaticThreshold(*capture, SlotCh1);
     ASSERT_TRUE(automatic);
     EXPECT_NEAR(automatic->threshold, 2.65, 0.05);
     EXPECT_NEAR(automatic->hysteresis, 0.33, 0.02);
-    EXPECT_FALSE(AutomaticThreshold(*capture, SlotCh2, 0, 19999));
+    EXPECT_FALSE(AutomaticThreshold(*capture, SlotCh2));
 
     DecoderStack stack;
     QString error;
