@@ -16,7 +16,8 @@ build: deps
 run: build
 	@scripts/run-examples.sh $(BUILD)
 
-# Everything once more under AddressSanitizer and UndefinedBehaviorSanitizer, the viewer
+# Everything once more under AddressSanitizer and UndefinedBehaviorSanitizer (less what the
+# decoders' Python interpreter keeps for the life of the process), the viewer
 # with a soak of 2,000 random user events (the toolkit's own libraries are not
 # instrumented, but our code that they call back is), then a minute of fuzzing the reader.
 test: build
@@ -24,7 +25,8 @@ test: build
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DKURVEX_SANITIZE=ON \
 	  -DKURVEX_BUILD_GUI=ON -DKURVEX_BUILD_BENCH=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
-	KURVEX_SOAK_EVENTS=2000 ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
+	KURVEX_SOAK_EVENTS=2000 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  ctest --test-dir $(BUILD)-asan --output-on-failure -j $(JOBS)
 	@scripts/run-fuzz.sh 60
 
 # 100,000 random user events on the viewer, the resident memory sampled every 1,000; fails
