@@ -1,59 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Creating and closing a capture window: its MDI child, its controls and their signals.
 #include "app/capture_window.h"
 
-#include "app/actions.h"
 #include "app/app_state.h"
 #include "app/artwork.h"
 #include "app/capture_decoding.h"
 #include "app/capture_layout.h"
-#include "app/main_frame.h"
-#include "app/math_dialog.h"
 #include "app/measurements_window.h"
 #include "app/screen_navigation.h"
-#include "app/spectrum_window.h"
-#include "capture/file_name.h"
-#include "readouts/readouts.h"
-#include "screen/screen_renderer.h"
-#include "text/format_text.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFont>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <cmath>
+#include <memory>
 #include <utility>
-
-using namespace Qt::StringLiterals;
-
-// The window title: the file name, marked when the file was cut short.
-static QString CaptureTitle(const Capture& capture)
-{
-    QString title = VisibleFileName(QFileInfo(capture.filePath).fileName());
-    if (CaptureIncomplete(capture))
-        title += QCoreApplication::translate("CaptureWindow", " (unvollständig)");
-    return title;
-}
 
 static void DispatchControlEvent(const QWidget* window, int32_t control, int32_t type, int32_t x)
 {
@@ -254,233 +226,6 @@ bool CreateCaptureWindow()
     return true;
 }
 
-static void FillSettingsList(CaptureWindow& w)
-{
-    w.settingsTree->clear();
-    QTreeWidgetItem* topItem = nullptr;
-    for (const SettingsItem& entry : SettingsListItems(w.capture)) {
-        QTreeWidgetItem* item = nullptr;
-        if (entry.level == 0 || !topItem) {
-            item = new QTreeWidgetItem(w.settingsTree);
-            topItem = item;
-        } else {
-            item = new QTreeWidgetItem(topItem);
-        }
-        item->setText(0, entry.text);
-        if (entry.icon > 0 && entry.icon < ImageSlotCount)
-            item->setIcon(0, QIcon(App().images[entry.icon]));
-    }
-    {
-        // One fit for the whole filled tree, not one per opened branch.
-        const QSignalBlocker blockTree(w.settingsTree);
-        w.settingsTree->expandAll();
-    }
-    w.settingsTree->resizeColumnToContents(0);
-    ++w.counts.settingsFills;
-}
-
-static void UpdateCursorReadouts(CaptureWindow& w)
-{
-    ++w.counts.cursorReadouts;
-    if (!w.view.cursorsShown) return;
-    const CursorTexts texts = CursorReadoutTexts(w.capture, w.view.cursor1, w.view.cursor2);
-    w.cursor1Box->setPlainText(BoxText(texts.first));
-    w.cursor2Box->setPlainText(BoxText(texts.second));
-    w.deltaBox->setPlainText(BoxText(texts.difference));
-}
-
-static void ApplyCursorMode(CaptureWindow& w)
-{
-    const bool shown = w.view.cursorsShown != 0;
-    // The screen keeps its size: the window grows or shrinks by the cursor section.
-    const int32_t top = w.view.imageHeight + 5 + BelowScreen + DecodeStripHeightOf(w);
-    // A maximised window keeps filling the area; its normal size grows or shrinks by the
-    // section when it is restored.
-    if (w.window->isMaximized())
-        w.restoreHeightChange += shown ? CursorSectionHeight : -CursorSectionHeight;
-    SetClientSize(w, QSize(w.client->width(), top + (shown ? CursorSectionHeight : 0)));
-    if (LayOutControls(w)) w.staleBits |= StaleImageSize;
-    w.screenImage->setCursor(shown ? Qt::CrossCursor : Qt::ArrowCursor);
-    QWidget* const section[] = {w.cursor1Box,    w.cursor2Box, w.deltaBox,  w.selectAllButton,
-                                w.measureButton, w.resultsBox, w.mathButton};
-    for (QWidget* control : section)
-        control->setEnabled(shown);
-}
-
-void RefreshCaptureWindow()
-{
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    CaptureView& v = w.view;
-    const Capture& c = w.capture;
-    const int32_t n = c.samplesPerChannel;
-    int32_t& bits = w.staleBits;
-
-    // What the refresh writes into the controls must not come back as new events.
-    const QSignalBlocker blockScroll(w.scrollBar);
-    const QSignalBlocker blockZoom(w.zoomSlider);
-    const QSignalBlocker blockBox(w.showCursorsBox);
-    w.refreshing = true;
-
-    if (bits & StaleScrolled) {
-        ScrollView(v, n, w.scrollBar->value());
-        bits |= StaleOffset;
-    }
-    if (bits & (StaleZoom | StaleNew)) {
-        v.previousVisibleCount = v.visibleCount;
-        v.visibleCount = VisibleCountFor(n, w.zoomSlider->value());
-        bits |= StaleVisibleCount;
-    }
-    if (bits & StaleCursorToggle) {
-        v.cursorsShown = w.showCursorsBox->isChecked() ? 1 : 0;
-        bits |= StaleCursorMode;
-    }
-    if (bits & StaleNew) {
-        v.cursor1 = 0;
-        v.cursor2 = n - 1;
-        bits |= StaleCursors;
-    }
-    if (bits & StaleNew) {
-        // The screen fills the space the window gives it: 600 x 400 in a new window.
-        LayOutControls(w);
-        bits |= StaleImageSize;
-    }
-    if (bits & (StaleVisibleCount | StaleNew)) {
-        // The toolkit's scroll bar counts positions, not the end of the page: its maximum
-        // is the last first sample, N - visibleCount.
-        const ScrollRange range = ScrollRangeFor(v, n);
-        w.scrollBar->setRange(0, std::max(range.maximum - range.page + 1, 0));
-        w.scrollBar->setPageStep(range.page);
-        RecentreView(v, n);
-        bits |= StaleOffset;
-    }
-    if (bits & StaleCursorMode) ApplyCursorMode(w);
-    if (bits & StaleNew) {
-        QStringList others;
-        for (const auto& entry : App().captureWindows)
-            if (entry.get() != &w) others.append(entry->window->windowTitle());
-        w.window->setWindowTitle(NumberedTitle(CaptureTitle(c), others));
-    }
-    if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
-    if (bits & StaleNew) FillSettingsList(w);
-    if (bits & (StaleVisibleCount | StaleNew)) {
-        const double zoomedTimePerDiv = n > 0 ? c.timePerDiv * v.visibleCount / n : 0.0;
-        w.zoomLabel->setText(FormatText(
-            QCoreApplication::translate("CaptureWindow", "Zoom: {0Sd5}s/DIV"), zoomedTimePerDiv));
-        ++w.counts.zoomLabels;
-    }
-    if (bits & (StaleCursorMode | StaleCursors | StaleMath | StaleNew)) UpdateCursorReadouts(w);
-    if (bits & (StaleMath | StaleNew)) {
-        if (c.present[SlotMath] == 1)
-            w.mathLabel->setText(
-                FormatText(QCoreApplication::translate("CaptureWindow", "Math: {0Sd5}V/DIV"),
-                           c.voltsPerDiv[SlotMath]));
-        else
-            w.mathLabel->clear();
-        ++w.counts.mathLabels;
-    }
-    if (bits & StaleRedrawMask) {
-        w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v), ScreenPixelRatio(w)));
-        ++w.counts.renders;
-    }
-    RefreshMeasurementsWindow(w, bits);
-    FollowSpectrumWindow(w, bits);
-    FollowDecoding(w, bits);
-    bits = 0;
-    w.refreshing = false;
-    // The navigation works on the view shown now, unless the wheel or a drag has already
-    // moved on from it and the change is on its way here.
-    w.navigation->SetPixelRatio(ScreenPixelRatio(w));
-    if (!w.navigation->Pending()) w.navigation->SetView(v, n);
-}
-
-void NavigateCaptureWindow(int32_t first, int32_t count)
-{
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    CaptureView& v = w.view;
-    const int32_t n = w.capture.samplesPerChannel;
-    if (n < 1 || !ViewSpanValid(n, first, count)) return;
-    v.firstSample = first;
-    v.visibleCount = count;
-    // The view is where the user put it: the slider's re-centring has nothing to do.
-    v.previousVisibleCount = count;
-    {
-        // The slider shows the nearest of its steps without applying it.
-        const QSignalBlocker blockZoom(w.zoomSlider);
-        w.zoomSlider->setValue(NearestZoomPosition(n, count, w.zoomSlider->value()));
-    }
-    w.staleBits |= StaleVisibleCount | StaleOffset;
-    RefreshCaptureWindow();
-}
-
-void PlaceCursor(int32_t which, int32_t sample)
-{
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    if (w.view.cursorsShown != 1) return;
-    const int32_t n = w.capture.samplesPerChannel;
-    if (n < 1) return;
-    sample = std::clamp(sample, 0, n - 1);
-    (which == 1 ? w.view.cursor1 : w.view.cursor2) = sample;
-    w.staleBits |= StaleCursors;
-    RefreshCaptureWindow();
-}
-
-void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
-{
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    switch (control) {
-    case ControlScreenImage: {
-        if (eventType != ControlEventLeftPress && eventType != ControlEventRightPress) return;
-        // A press on the canvas edge may report a column just outside it; the sample
-        // follows the device columns the image was drawn with.
-        PlaceCursor(eventType == ControlEventLeftPress ? 1 : 2,
-                    CursorSampleAtDeviceColumn(w.view, w.capture.samplesPerChannel, x,
-                                               ScreenPixelRatio(w)));
-        return;
-    }
-    case ControlScrollBar:
-        w.staleBits |= StaleScrolled;
-        RefreshCaptureWindow();
-        return;
-    case ControlZoomSlider:
-        w.staleBits |= StaleZoom;
-        RefreshCaptureWindow();
-        return;
-    case ControlShowCursorsBox:
-        w.staleBits |= StaleCursorToggle;
-        RefreshCaptureWindow();
-        return;
-    case ControlSelectAllButton:
-        w.view.cursor1 = 0;
-        w.view.cursor2 = w.capture.samplesPerChannel - 1;
-        w.staleBits |= StaleCursors;
-        RefreshCaptureWindow();
-        return;
-    case ControlMeasureButton:
-        if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
-            ShowPopupMenuBelow(frame->MeasurePopup(), w.window, w.measureButton);
-        return;
-    case ControlMathButton: {
-        const FocusReturn focusReturn;
-        if (ShowMathDialog(App().mainFrame, w.capture)) {
-            App().currentWindow = &w; // the modal dialog ran its own event loop
-            w.staleBits |= StaleMath;
-            RefreshCaptureWindow();
-        }
-        return;
-    }
-    default:
-        return;
-    }
-}
-
 void CloseCaptureWindow()
 {
     AppState& app = App();
@@ -500,20 +245,6 @@ void CloseCaptureWindow()
         // The close may come from the window's own close event: delete it afterwards.
         sub->deleteLater();
     }
-}
-
-void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control)
-{
-    if (!menu || !owner || !control) return;
-    App().popupOwner = owner;
-    if (App().mdiArea) App().mdiArea->setActiveSubWindow(owner);
-    menu->popup(control->mapToGlobal(QPoint(0, control->height())));
-}
-
-void Measure(CaptureWindow& window, int32_t mode)
-{
-    window.resultsBox->setPlainText(
-        BoxText(MeasureText(window.capture, window.view.cursor1, window.view.cursor2, mode)));
 }
 
 double ScreenPixelRatio(const CaptureWindow& window)

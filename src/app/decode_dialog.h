@@ -92,6 +92,8 @@ class DecodeDialog : public QDialog {
     void UpdateStackChoices();
     const DecoderInfo* Find(const QString& id) const;
     QString ThresholdProblem() const;
+    // The threshold and hysteresis fields of the channels there are, one row each.
+    QGroupBox* MakeThresholds(QWidget* parent);
 
     const Capture& capture;
     const std::vector<DecoderInfo>& decoders;
