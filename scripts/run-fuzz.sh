@@ -37,7 +37,8 @@ for target in "${targets[@]}"; do
     extra=(-dict=fuzz/sav.dict "$corpus" fuzz/corpus tests/data/bad)
   else
     # The input is the capture's settings and samples: 8 KiB give some thousand samples.
-    extra=("$corpus")
+    # The reader's seeds serve as first inputs: an empty one reaches none of the code.
+    extra=("$corpus" fuzz/corpus)
   fi
   if "$target" -max_total_time="$share" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix=build-fuzz/ "${extra[@]}" >"$log" 2>&1; then
