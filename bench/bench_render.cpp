@@ -2,7 +2,8 @@
 // A full redraw of the 600 x 400 window image with three 65535-sample traces, against a
 // naive renderer (every sample one polyline point on the same QPainter) and against the
 // floor of one plain pass over the same samples; and the same redraw of a maximised
-// window's 1900 x 1000 screen against that floor. Prints the three ratios at the end.
+// window's 1900 x 1000 screen against that floor; and one wheel step on that window (the
+// view change and the one redraw it causes). Prints the four ratios at the end.
 #include "ratio_reporter.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
@@ -110,6 +111,27 @@ void BM_NaivePolyline(benchmark::State& state)
     }
 }
 
+// Notches in and out at a pointer left of the centre, so that every step both moves and
+// zooms the view; the window's image is reused as a widget's back buffer would be.
+void BM_WheelStep(benchmark::State& state)
+{
+    const Capture& capture = BenchCapture();
+    CaptureView view = NewCaptureView(capture);
+    view.imageWidth = 1900;
+    view.imageHeight = 1000;
+    view.cursorsShown = 1;
+    QImage image(1900, 1000, QImage::Format_RGB32);
+    int32_t delta = 120;
+    for (auto _ : state) {
+        ZoomViewAt(view, SampleCount, WheelZoomCount(view.visibleCount, SampleCount, delta), 700,
+                   1900);
+        delta = -delta;
+        PainterSurface surface(&image);
+        ScreenRenderer(capture, surface, WindowRenderRequest(view));
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
 // The least any renderer must do: read every visible sample once.
 void BM_PlainPass(benchmark::State& state)
 {
@@ -127,6 +149,7 @@ void BM_PlainPass(benchmark::State& state)
 
 BENCHMARK(BM_Renderer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RendererLarge)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WheelStep)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NaivePolyline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPass)->Unit(benchmark::kMicrosecond);
 
@@ -145,6 +168,8 @@ int main(int argc, char** argv)
     reporter.PrintRatio("renderer / plain pass (goal at most 15)", "BM_Renderer", "BM_PlainPass");
     reporter.PrintRatio("renderer at 1900 x 1000 / plain pass (goal at most 15)",
                         "BM_RendererLarge", "BM_PlainPass");
+    reporter.PrintRatio("wheel step at 1900 x 1000 / plain pass (goal at most 3)", "BM_WheelStep",
+                        "BM_PlainPass");
     benchmark::Shutdown();
     return 0;
 }
