@@ -10,7 +10,7 @@
 
 namespace {
 
-struct ActionSpec {
+struct ActionDefinition {
     Command command;
     const char* text; // source text of the "MainFrame" context, shortcut label after a tab
     QKeyCombination keys[2];
@@ -18,7 +18,7 @@ struct ActionSpec {
 
 // The texts and keys of every command. The label after the tab is part of the text, as
 // the user reads it; the keys are what the action listens to.
-constexpr ActionSpec Specs[] = {
+constexpr ActionDefinition Definitions[] = {
     {Command::PeakValues, QT_TRANSLATE_NOOP("MainFrame", "&Spitzenwerte"), {}},
     {Command::RmsValues, QT_TRANSLATE_NOOP("MainFrame", "&Effektivwerte"), {}},
     {Command::MeanValues, QT_TRANSLATE_NOOP("MainFrame", "&Mittelwerte"), {}},
@@ -62,19 +62,19 @@ constexpr ActionSpec Specs[] = {
     {Command::LanguageGerman, QT_TRANSLATE_NOOP("Language", "Deutsch"), {}},
     {Command::LanguageEnglish, QT_TRANSLATE_NOOP("Language", "English"), {}},
 };
-static_assert(std::size(Specs) == CommandCount);
+static_assert(std::size(Definitions) == CommandCount);
 
-const ActionSpec& SpecOf(Command command)
+const ActionDefinition& DefinitionOf(Command command)
 {
-    return Specs[static_cast<size_t>(command)];
+    return Definitions[static_cast<size_t>(command)];
 }
 
-QString TranslatedText(const ActionSpec& spec)
+QString TranslatedText(const ActionDefinition& definition)
 {
-    const bool language =
-        spec.command == Command::LanguageGerman || spec.command == Command::LanguageEnglish;
-    return language ? QString::fromUtf8(spec.text)
-                    : QCoreApplication::translate("MainFrame", spec.text);
+    const bool language = definition.command == Command::LanguageGerman ||
+                          definition.command == Command::LanguageEnglish;
+    return language ? QString::fromUtf8(definition.text)
+                    : QCoreApplication::translate("MainFrame", definition.text);
 }
 
 } // namespace
@@ -83,17 +83,17 @@ ActionSet CreateActions(QObject* owner, const std::function<void(Command)>& run)
 {
     ActionSet set;
     auto* languages = new QActionGroup(owner);
-    for (const ActionSpec& spec : Specs) {
-        Q_ASSERT(&spec == &SpecOf(spec.command));
+    for (const ActionDefinition& definition : Definitions) {
+        Q_ASSERT(&definition == &DefinitionOf(definition.command));
         auto* action = new QAction(owner);
         QList<QKeySequence> keys;
-        for (const QKeyCombination key : spec.keys)
+        for (const QKeyCombination key : definition.keys)
             if (key.key() != Qt::Key(0)) keys.append(QKeySequence(key));
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         // A held key runs the command once.
         action->setAutoRepeat(false);
-        const Command command = spec.command;
+        const Command command = definition.command;
         QObject::connect(action, &QAction::triggered, owner, [run, command] { run(command); });
         if (command == Command::LanguageGerman || command == Command::LanguageEnglish) {
             action->setCheckable(true);
@@ -107,8 +107,8 @@ ActionSet CreateActions(QObject* owner, const std::function<void(Command)>& run)
 
 void RetranslateActions(const ActionSet& actions)
 {
-    for (const ActionSpec& spec : Specs)
-        actions[spec.command]->setText(TranslatedText(spec));
+    for (const ActionDefinition& definition : Definitions)
+        actions[definition.command]->setText(TranslatedText(definition));
 }
 
 QMenu* BuildMenus(QMenuBar* bar, const ActionSet& a)
@@ -164,9 +164,9 @@ QMenu* BuildMeasurePopup(const ActionSet& a)
 QList<QAction*> SharedWindowActions(const ActionSet& a)
 {
     QList<QAction*> shared;
-    for (const ActionSpec& spec : Specs) {
-        const Command c = spec.command;
-        if (spec.keys[0].key() == Qt::Key(0) || c == Command::ExportPng ||
+    for (const ActionDefinition& definition : Definitions) {
+        const Command c = definition.command;
+        if (definition.keys[0].key() == Qt::Key(0) || c == Command::ExportPng ||
             c == Command::CopyImage || c == Command::Print || c == Command::CloseWindow)
             continue;
         shared.append(a[c]);
@@ -178,8 +178,8 @@ bool IsCommandKey(QKeyCombination key)
 {
     // The keypad's keys are the same keys.
     key = QKeyCombination(key.keyboardModifiers() & ~Qt::KeypadModifier, key.key());
-    for (const ActionSpec& spec : Specs)
-        for (const QKeyCombination k : spec.keys)
+    for (const ActionDefinition& definition : Definitions)
+        for (const QKeyCombination k : definition.keys)
             if (k.key() != Qt::Key(0) && k == key) return true;
     return false;
 }
