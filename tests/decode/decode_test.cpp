@@ -333,13 +333,13 @@ TEST(Decode, FlatLineBadRequestsAndDecoderExceptions)
     EXPECT_TRUE(Texts(result, u"uart"_s, u"rx-data"_s).isEmpty());
 
     // Words a user can get wrong, each caught before decoding.
-    const char16_t* const badSpecs[] = {u"nosuchdecoder",     u"uart:rx=ch4", u"uart:colour=red",
-                                        u"../uart",           u"uart:rx",     u"",
-                                        u"uart,nosuchdecoder"};
-    for (const char16_t* spec : badSpecs) {
+    const char16_t* const badStacks[] = {u"nosuchdecoder",     u"uart:rx=ch4", u"uart:colour=red",
+                                         u"../uart",           u"uart:rx",     u"",
+                                         u"uart,nosuchdecoder"};
+    for (const char16_t* text : badStacks) {
         DecoderStack stack;
-        EXPECT_FALSE(ParseDecoderStack(QStringView(spec), stack, error))
-            << QString::fromUtf16(spec).toStdString();
+        EXPECT_FALSE(ParseDecoderStack(QStringView(text), stack, error))
+            << QString::fromUtf16(text).toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
     const char16_t* const badRequests[] = {
