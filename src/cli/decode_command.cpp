@@ -3,6 +3,7 @@
 
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
+#include "cli/cli_output.h"
 #include "decode/decode.h"
 #include "math/math_channel.h"
 #include "output/text_file.h"
@@ -26,11 +27,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int ExitUsage = 64;
-constexpr int ExitCannotWrite = 5;
-constexpr int ExitIncomplete = 6;
-constexpr int ExitDecodeFailed = 7;
-
 const char DecodeUsageText[] =
     "Usage:\n"
     "  kurvex-cli decode FILE.sav... -P DECODER[:KEY=VALUE...][,STACKED[:KEY=VALUE...]...]\n"
@@ -38,7 +34,7 @@ const char DecodeUsageText[] =
     "                 [--math DEF]... [-o OUT|-]\n"
     "  kurvex-cli decode --list\n"
     "\n"
-    "  -P SPEC        a decoder and the ones stacked on it, as sigrok-cli writes them:\n"
+    "  -P STACK       a decoder and the ones stacked on it, as sigrok-cli writes them:\n"
     "                 a KEY naming a channel of the decoder maps it to ch1, ch2 or math\n"
     "                 (-P uart:rx=ch1:baudrate=115200, -P i2c:scl=ch1:sda=ch2,eeprom24xx)\n"
     "  --threshold CH=VOLTS[:HYSTERESIS]\n"
@@ -56,12 +52,6 @@ const char DecodeUsageText[] =
     "separated by tabs.\n"
     "Exit status: 0 ok, 1-4 the highest reader error, 5 an output could not be written,\n"
     "6 a capture is incomplete, 7 a decoder failed, 64 usage error.\n";
-
-void Print(FILE* stream, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-}
 
 int UsageError(const QString& why)
 {

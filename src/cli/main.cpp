@@ -4,6 +4,7 @@
 #include "analysis/spectrum.h"
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
+#include "cli/cli_output.h"
 #include "cli/decode_command.h"
 #include "cli/measure_all.h"
 #include "cli/spectrum_command.h"
@@ -35,10 +36,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int ExitUsage = 64;
-constexpr int ExitCannotWrite = 5;
-constexpr int ExitIncomplete = 6;
 
 const char UsageText[] =
     "Usage:\n"
@@ -103,12 +100,6 @@ struct Options {
     std::optional<int32_t> window;  // spectrum: a SpectrumWindowKind
     bool peaks;
 };
-
-void Print(FILE* stream, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-}
 
 // A file name or word of the command line as a message shows it: bytes that are not text
 // and control characters (an escape sequence would act on the terminal) read "\xHH".
