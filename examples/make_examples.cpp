@@ -94,6 +94,29 @@ struct Example {
     SavFile trigger; // the header's trigger fields; model and channels are filled in
 };
 
+enum TriggerMode : uint8_t { Auto = 0, Normal = 1, Single = 2 };
+enum TriggerSlope : uint8_t { Rising = 0, Falling = 1, RisingAndFalling = 2 };
+
+// An edge trigger on CH1 (source 0), CH2 (1) or the AC line (6).
+void SetEdgeTrigger(Example& e, TriggerMode mode, uint8_t source, TriggerSlope slope,
+                    int64_t levelMicroVolts)
+{
+    e.trigger.triggerMode = mode;
+    e.trigger.triggerSource = source;
+    e.trigger.triggerType = 0;
+    e.trigger.edgeSlope = slope;
+    e.trigger.triggerLevelMicroVolts = levelMicroVolts;
+}
+
+// The two lines of a bus on CH1 and CH2, both channels set up alike.
+void AddBusLines(Example& e, uint8_t probeCode, uint8_t offsetByte, int64_t scaleMicroVolts,
+                 double noiseCounts, const RcLine& first, const RcLine& second)
+{
+    for (const RcLine& line : {first, second})
+        e.channels.push_back({0, 0, probeCode, 0, offsetByte, scaleMicroVolts,
+                              [line](double t) { return line.At(t); }, noiseCounts});
+}
+
 // A square wave edge of the given rise time that rings after it: the probe's ground lead.
 double RingingEdge(double sinceEdge, double riseTime, double ringHz, double decay)
 {
@@ -171,11 +194,7 @@ std::vector<Example> Examples()
         e.channels.push_back({0, 0, 1, 0, 78, 500000,
                               [](double t) { return 9 * std::sin(2 * Pi * 1e3 * t - Pi / 3); },
                               0.5});
-        e.trigger.triggerMode = 0;   // Auto
-        e.trigger.triggerSource = 0; // CH1
-        e.trigger.triggerType = 0;   // edge
-        e.trigger.edgeSlope = 0;     // rising
-        e.trigger.triggerLevelMicroVolts = 0;
+        SetEdgeTrigger(e, Auto, 0, Rising, 0); // CH1
         examples.push_back(e);
     }
     {
@@ -242,11 +261,7 @@ std::vector<Example> Examples()
                                          0.05 * std::sin(2 * Pi * 3e3 * t);
                               },
                               0.4});
-        e.trigger.triggerMode = 0;   // Auto
-        e.trigger.triggerSource = 0; // CH1
-        e.trigger.triggerType = 0;   // edge
-        e.trigger.edgeSlope = 0;     // rising
-        e.trigger.triggerLevelMicroVolts = 1500000;
+        SetEdgeTrigger(e, Auto, 0, Rising, 1500000); // CH1
         examples.push_back(e);
     }
     {
@@ -271,11 +286,7 @@ std::vector<Example> Examples()
         };
         e.channels.push_back({0, 0, 1, 0, 165, 500000, input, 0.4});
         e.channels.push_back({0, 0, 1, 0, 40, 500000, output, 0.4});
-        e.trigger.triggerMode = 1;                 // Normal
-        e.trigger.triggerSource = 0;               // CH1
-        e.trigger.triggerType = 0;                 // edge
-        e.trigger.edgeSlope = 2;                   // rising and falling
-        e.trigger.triggerLevelMicroVolts = 500000; // 5 V at the tip
+        SetEdgeTrigger(e, Normal, 0, RisingAndFalling, 500000); // CH1, 5 V at the tip
         examples.push_back(e);
     }
     {
@@ -293,13 +304,8 @@ std::vector<Example> Examples()
                         0.05, 3.3, 150e-9, 120e-9);
         const RcLine tx(UartLine({reply.begin(), reply.end()}, 115200, 1.35e-3, 0.5), 0.1, 3.25,
                         180e-9, 150e-9);
-        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [rx](double t) { return rx.At(t); }, 0.8});
-        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [tx](double t) { return tx.At(t); }, 0.8});
-        e.trigger.triggerMode = 2;   // Single
-        e.trigger.triggerSource = 0; // CH1
-        e.trigger.triggerType = 0;   // edge
-        e.trigger.edgeSlope = 1;     // falling
-        e.trigger.triggerLevelMicroVolts = 1650000;
+        AddBusLines(e, 0, 88, 1000000, 0.8, rx, tx);
+        SetEdgeTrigger(e, Single, 0, Falling, 1650000); // CH1
         examples.push_back(e);
     }
     {
@@ -324,13 +330,8 @@ std::vector<Example> Examples()
         TwoLines bus = I2cLines(transfers, 1e5, -period / 2 - 40 * period);
         const RcLine scl(bus.clock, 0.08, 3.3, 0.5e-6, 40e-9);
         const RcLine sda(bus.data, 0.1, 3.3, 0.6e-6, 40e-9);
-        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [scl](double t) { return scl.At(t); }, 0.7});
-        e.channels.push_back({0, 0, 0, 0, 88, 1000000, [sda](double t) { return sda.At(t); }, 0.7});
-        e.trigger.triggerMode = 2;   // Single
-        e.trigger.triggerSource = 0; // CH1
-        e.trigger.triggerType = 0;   // edge
-        e.trigger.edgeSlope = 1;     // falling
-        e.trigger.triggerLevelMicroVolts = 1650000;
+        AddBusLines(e, 0, 88, 1000000, 0.7, scl, sda);
+        SetEdgeTrigger(e, Single, 0, Falling, 1650000); // CH1
         examples.push_back(e);
     }
     {
@@ -344,14 +345,8 @@ std::vector<Example> Examples()
         TwoLines bus = SpiLines(bytes, 1e6, -20.5e-6, 2);
         const RcLine clk(bus.clock, 0.0, 3.3, 12e-9, 10e-9);
         const RcLine mosi(bus.data, 0.0, 3.3, 15e-9, 12e-9);
-        e.channels.push_back({0, 0, 1, 0, 88, 100000, [clk](double t) { return clk.At(t); }, 0.9});
-        e.channels.push_back(
-            {0, 0, 1, 0, 88, 100000, [mosi](double t) { return mosi.At(t); }, 0.9});
-        e.trigger.triggerMode = 1;                 // Normal
-        e.trigger.triggerSource = 0;               // CH1
-        e.trigger.triggerType = 0;                 // edge
-        e.trigger.edgeSlope = 0;                   // rising
-        e.trigger.triggerLevelMicroVolts = 165000; // 1.65 V at the tip
+        AddBusLines(e, 1, 88, 100000, 0.9, clk, mosi);
+        SetEdgeTrigger(e, Normal, 0, Rising, 165000); // CH1, 1.65 V at the tip
         examples.push_back(e);
     }
     {
@@ -371,15 +366,8 @@ std::vector<Example> Examples()
         for (auto& change : inverse.changes)
             change.second = !change.second;
         const RcLine canh(inverse, 2.5, 3.5, 0.15e-6, 0.4e-6);
-        e.channels.push_back(
-            {0, 0, 0, 0, 78, 1000000, [canh](double t) { return canh.At(t); }, 0.8});
-        e.channels.push_back(
-            {0, 0, 0, 0, 78, 1000000, [canl](double t) { return canl.At(t); }, 0.8});
-        e.trigger.triggerMode = 2;   // Single
-        e.trigger.triggerSource = 1; // CH2
-        e.trigger.triggerType = 0;   // edge
-        e.trigger.edgeSlope = 1;     // falling
-        e.trigger.triggerLevelMicroVolts = 2000000;
+        AddBusLines(e, 0, 78, 1000000, 0.8, canh, canl);
+        SetEdgeTrigger(e, Single, 1, Falling, 2000000); // CH2
         examples.push_back(e);
     }
     return examples;
