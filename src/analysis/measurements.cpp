@@ -473,7 +473,7 @@ MeasurementTable MeasureAll(const Capture& capture, int32_t first, int32_t last)
 QString MeasurementValueText(int32_t key, const std::optional<double>& value)
 {
     if (!value) return QStringLiteral("---");
-    return FormatText(MeasurementRowOf(key).format, KindFloat64, &*value);
+    return FormatText(MeasurementRowOf(key).format, *value);
 }
 
 QString MeasurementNumberText(int32_t, const std::optional<double>& value)

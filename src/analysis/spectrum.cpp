@@ -736,10 +736,8 @@ QString SpectrumReadoutText(const Spectrum& spectrum, bool volts)
 {
     if (spectrum.status != SpectrumOk) return SpectrumStatusText(spectrum.status);
     const auto level = [volts](const SpectrumPeak& peak) {
-        return volts ? FormatText(u"{0Sd5}Hz   {1Sd5}V", KindFloat64, &peak.frequency, KindFloat64,
-                                  &peak.rms)
-                     : FormatText(u"{0Sd5}Hz   {1d4} dBV", KindFloat64, &peak.frequency,
-                                  KindFloat64, &peak.dbv);
+        return volts ? FormatText(u"{0Sd5}Hz   {1Sd5}V", peak.frequency, peak.rms)
+                     : FormatText(u"{0Sd5}Hz   {1d4} dBV", peak.frequency, peak.dbv);
     };
     QString text = SpectrumAnalysis::tr("Grundwelle: ") +
                    (spectrum.periodic ? level(spectrum.fundamental) : u"---"_s);
@@ -749,11 +747,10 @@ QString SpectrumReadoutText(const Spectrum& spectrum, bool volts)
                 TooFewPeriodsText() + u")\r\n"_s;
     } else if (spectrum.periodic) {
         for (int32_t k = 2; k < 2 + spectrum.harmonicCount; ++k)
-            text += FormatText(SpectrumAnalysis::tr("Oberwelle {0}: "), KindInt32, &k) +
+            text += FormatText(SpectrumAnalysis::tr("Oberwelle {0}: "), k) +
                     level(spectrum.harmonics[k - 2]) + u"\r\n"_s;
         if (spectrum.hasThd)
-            text += FormatText(u"THD: {0d4} %   {1d4} dB\r\n", KindFloat64, &spectrum.thdPercent,
-                               KindFloat64, &spectrum.thdDb);
+            text += FormatText(u"THD: {0d4} %   {1d4} dB\r\n", spectrum.thdPercent, spectrum.thdDb);
         else
             text += u"THD: ---\r\n"_s;
     }
@@ -761,11 +758,11 @@ QString SpectrumReadoutText(const Spectrum& spectrum, bool volts)
     if (spectrum.peaks.empty()) text += SpectrumAnalysis::tr(" keine");
     for (size_t i = 0; i < spectrum.peaks.size(); ++i) {
         const auto number = static_cast<int32_t>(i + 1);
-        text += FormatText(u"\r\n{0}: ", KindInt32, &number) + level(spectrum.peaks[i]);
+        text += FormatText(u"\r\n{0}: ", number) + level(spectrum.peaks[i]);
     }
     // The DC bin is the mean of the windowed samples: the plain mean only when the range
     // holds whole periods, since a window weighs the middle of the range more.
     const double dc = spectrum.rms.front();
-    text += FormatText(u"\r\n\r\nDC: {0Sd5}V", KindFloat64, &dc);
+    text += FormatText(u"\r\n\r\nDC: {0Sd5}V", dc);
     return text;
 }

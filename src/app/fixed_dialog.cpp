@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSizePolicy>
 
 #include <algorithm>
 
@@ -13,8 +14,9 @@ FixedDialog::FixedDialog(QWidget* owner, const QString& title, int width, int he
                          Qt::WindowCloseButtonHint)
 {
     setWindowTitle(title);
+    // A size set explicitly: the layout arranges the controls inside it and never resizes it.
     setFixedSize(width, height);
-    // The fixed layout was drawn for a compact dialog font, as in the capture window.
+    // The layout was drawn for a compact dialog font, as in the capture window.
     QFont compact = font();
     compact.setPointSizeF(std::min(compact.pointSizeF(), 8.0));
     setFont(compact);
@@ -36,12 +38,19 @@ void FixedDialog::keyPressEvent(QKeyEvent* event)
     }
 }
 
-QPushButton* FixedDialog::AddButton(const char* name, const QString& text, int x, int y, int width)
+QPushButton* FixedDialog::AddButton(const char* name, const QString& text)
 {
     auto* button = new QPushButton(text, this);
     button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(x, y, width, 20);
+    FitRow(button);
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
+}
+
+void FixedDialog::FitRow(QWidget* widget)
+{
+    // Ignored across: neither the text's width nor the style's minimum moves a neighbour.
+    widget->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    widget->setFixedHeight(RowHeight);
 }

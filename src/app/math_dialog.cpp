@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -17,8 +19,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int32_t DialogWidth = 290;
-constexpr int32_t DialogHeight = 155;
+// Across: a gap, the labels' column, a gap, the fields' column, a gap. Down: six rows, each
+// after a gap, and a last gap.
+constexpr int32_t LabelWidth = 100;
+constexpr int32_t FieldWidth = 175;
+constexpr int32_t DialogWidth = LabelWidth + FieldWidth + 3 * FixedDialog::Gap;
+constexpr int32_t DialogHeight = 6 * FixedDialog::RowHeight + 7 * FixedDialog::Gap;
+static_assert(DialogWidth == 290 && DialogHeight == 155);
 constexpr int32_t SliderMiddle = 100;
 
 struct ListEntry {
@@ -26,10 +33,8 @@ struct ListEntry {
     int32_t number;
 };
 
-constexpr ListEntry FactorEntries[] = {
-    {u"Auto", 0}, {u"1", 1},   {u"2", 2},     {u"5", 5},     {u"10", 10},
-    {u"20", 20},  {u"50", 50}, {u"100", 100}, {u"200", 200}, {u"500", 500},
-};
+// After "Auto" (0).
+constexpr int32_t FactorNumbers[] = {1, 2, 5, 10, 20, 50, 100, 200, 500};
 constexpr ListEntry UnitEntries[] = {
     {u"\u00B5V/DIV", -6}, {u"mV/DIV", -3}, {u"V/DIV", 0}, {u"kV/DIV", 3}, {u"MV/DIV", 6},
 };
@@ -51,8 +56,8 @@ class MathDialog final : public FixedDialog {
     MathDialog(QWidget* owner, const Capture& shown);
 
   private:
-    QLabel* AddText(const QString& text, int x, int y, int width);
-    QComboBox* AddList(const char* name, bool editable, int x, int y, int width);
+    QLabel* AddText(const QString& text);
+    QComboBox* AddList(const char* name, bool editable);
     void UpdateScale();
     void UpdateOffset();
     void Confirm();
@@ -74,20 +79,22 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
                   DialogHeight),
       capture(shown)
 {
-    AddText(QCoreApplication::translate("MathDialog", "Operand x:"), 5, 5, 100);
-    operandX = AddList("operandX", true, 110, 5, 175);
-    AddText(QCoreApplication::translate("MathDialog", "Operation:"), 5, 30, 100);
-    operation = AddList("operation", false, 110, 30, 175);
-    AddText(QCoreApplication::translate("MathDialog", "Operand y:"), 5, 55, 100);
-    operandY = AddList("operandY", true, 110, 55, 175);
-    AddText(QCoreApplication::translate("MathDialog", "Ablenkfaktor:"), 5, 80, 100);
-    factor = AddList("factor", true, 110, 80, 85);
-    unit = AddList("unit", false, 200, 80, 85);
-    offsetText = AddText(QString(), 5, 105, 100);
+    // Created in the order of the tab chain: the lists from top to bottom, the slider, then
+    // the buttons.
+    QLabel* operandXText = AddText(QCoreApplication::translate("MathDialog", "Operand x:"));
+    operandX = AddList("operandX", true);
+    QLabel* operationText = AddText(QCoreApplication::translate("MathDialog", "Operation:"));
+    operation = AddList("operation", false);
+    QLabel* operandYText = AddText(QCoreApplication::translate("MathDialog", "Operand y:"));
+    operandY = AddList("operandY", true);
+    QLabel* factorText = AddText(QCoreApplication::translate("MathDialog", "Ablenkfaktor:"));
+    factor = AddList("factor", true);
+    unit = AddList("unit", false);
+    offsetText = AddText(QString());
     offsetText->setObjectName(u"offsetText"_s);
     offsetSlider = new QSlider(Qt::Horizontal, this);
     offsetSlider->setObjectName(u"offsetSlider"_s);
-    offsetSlider->setGeometry(110, 105, 175, 20);
+    FitRow(offsetSlider);
     offsetSlider->setRange(0, 2 * SliderMiddle);
     offsetSlider->setValue(SliderMiddle);
 
@@ -98,8 +105,9 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     }
     for (int32_t code = MathAdd; code <= MathNegate; ++code)
         operation->addItem(MathOperationText(code), code);
-    for (const ListEntry& entry : FactorEntries)
-        factor->addItem(QString::fromUtf16(entry.text), entry.number);
+    factor->addItem(QCoreApplication::translate("MathDialog", "Auto"), 0);
+    for (const int32_t number : FactorNumbers)
+        factor->addItem(QString::number(number), number);
     for (const ListEntry& entry : UnitEntries)
         unit->addItem(QString::fromUtf16(entry.text), entry.number);
     operandX->setCurrentIndex(0);
@@ -108,11 +116,38 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     factor->setCurrentIndex(0);
     unit->setCurrentIndex(UnitVoltsEntry);
 
-    QPushButton* deactivate = AddButton(
-        "deactivate", QCoreApplication::translate("MathDialog", "Deaktivieren"), 5, 130, 90);
-    QPushButton* ok = AddButton("ok", u"OK"_s, 100, 130, 90);
+    QPushButton* deactivate =
+        AddButton("deactivate", QCoreApplication::translate("MathDialog", "Deaktivieren"));
+    QPushButton* ok = AddButton("ok", u"OK"_s);
     QPushButton* cancel =
-        AddButton("cancel", QCoreApplication::translate("MathDialog", "Abbrechen"), 195, 130, 90);
+        AddButton("cancel", QCoreApplication::translate("MathDialog", "Abbrechen"));
+
+    // Labels in a column of LabelWidth, fields in the rest; factor and unit share their row
+    // in halves, and the three buttons the bottom row in thirds.
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(Gap, Gap, Gap, Gap);
+    grid->setSpacing(Gap);
+    grid->setColumnMinimumWidth(0, LabelWidth);
+    grid->setColumnStretch(1, 1);
+    auto* scaleRow = new QHBoxLayout;
+    scaleRow->setSpacing(Gap);
+    scaleRow->addWidget(factor, 1);
+    scaleRow->addWidget(unit, 1);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setSpacing(Gap);
+    for (QPushButton* button : {deactivate, ok, cancel})
+        buttonRow->addWidget(button, 1);
+    grid->addWidget(operandXText, 0, 0);
+    grid->addWidget(operandX, 0, 1);
+    grid->addWidget(operationText, 1, 0);
+    grid->addWidget(operation, 1, 1);
+    grid->addWidget(operandYText, 2, 0);
+    grid->addWidget(operandY, 2, 1);
+    grid->addWidget(factorText, 3, 0);
+    grid->addLayout(scaleRow, 3, 1);
+    grid->addWidget(offsetText, 4, 0);
+    grid->addWidget(offsetSlider, 4, 1);
+    grid->addLayout(buttonRow, 5, 0, 1, 2);
 
     UpdateScale();
     UpdateOffset();
@@ -125,18 +160,18 @@ MathDialog::MathDialog(QWidget* owner, const Capture& shown)
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
 }
 
-QLabel* MathDialog::AddText(const QString& text, int x, int y, int width)
+QLabel* MathDialog::AddText(const QString& text)
 {
     auto* label = new QLabel(text, this);
-    label->setGeometry(x, y, width, 20);
+    FitRow(label);
     return label;
 }
 
-QComboBox* MathDialog::AddList(const char* name, bool editable, int x, int y, int width)
+QComboBox* MathDialog::AddList(const char* name, bool editable)
 {
     auto* box = new QComboBox(this);
     box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(x, y, width, 20);
+    FitRow(box);
     if (editable) {
         box->setEditable(true);
         // The field takes a typed number as it is: no new entries, no completion that

@@ -16,6 +16,8 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -26,6 +28,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -33,8 +36,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int32_t DialogWidth = 330;
-constexpr int32_t DialogHeight = 380;
+// Across: a gap, the page's frame with the preview field and a gap all round it, the
+// vertical bar, a gap. Down: a gap, the frame, the horizontal bar, then the zoom slider and
+// the row of zoom text and buttons, each after a gap, and a last gap.
+constexpr int32_t FrameSide = PreviewLongSide + 2 * FixedDialog::Gap;
+constexpr int32_t BarThickness = 20;
+constexpr int32_t ButtonWidth = 100;
+constexpr int32_t DialogWidth = FrameSide + BarThickness + 2 * FixedDialog::Gap;
+constexpr int32_t DialogHeight =
+    FrameSide + BarThickness + 2 * FixedDialog::RowHeight + 4 * FixedDialog::Gap;
+static_assert(DialogWidth == 330 && DialogHeight == 380);
 
 // The screen, and under it the decode strip when the window shows one, in the rectangle the
 // layout gives the screen: with strip rows the screen keeps its shape and becomes smaller
@@ -105,8 +116,7 @@ class PreviewDialog final : public FixedDialog {
     }
 
   private:
-    QScrollBar* AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y, int w,
-                             int h);
+    QScrollBar* AddScrollBar(Qt::Orientation orientation, const char* name);
     void ApplyZoom();
     void Scroll(bool horizontalBar, int action);
     void Scrolled(bool horizontalBar);
@@ -132,31 +142,54 @@ PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLa
     frame->setObjectName(u"pageFrame"_s);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setLineWidth(1);
-    frame->setGeometry(5, 5, 300, 300);
+    frame->setFixedSize(FrameSide, FrameSide);
 
+    // The picture has the page's shape and lies on the frame, centred as PreviewImageRect
+    // says.
     image = new QLabel(this);
     image->setObjectName(u"previewImage"_s);
     const PrintRect place = PreviewImageRect(layout);
-    image->setGeometry(place.x, place.y, place.width, place.height);
+    image->setFixedSize(place.width, place.height);
 
-    horizontalBar = AddScrollBar(Qt::Horizontal, "horizontalBar", 5, 305, 300, 20);
-    verticalBar = AddScrollBar(Qt::Vertical, "verticalBar", 305, 5, 20, 300);
-
-    zoomText = new QLabel(this);
-    zoomText->setObjectName(u"zoomText"_s);
-    zoomText->setGeometry(5, 355, 110, 20);
-    zoomText->setAlignment(Qt::AlignCenter);
+    horizontalBar = AddScrollBar(Qt::Horizontal, "horizontalBar");
+    verticalBar = AddScrollBar(Qt::Vertical, "verticalBar");
 
     zoomBar = new QSlider(Qt::Horizontal, this);
     zoomBar->setObjectName(u"zoomBar"_s);
-    zoomBar->setGeometry(5, 330, 320, 20);
+    FitRow(zoomBar);
     zoomBar->setRange(0, PrintZoomPositions - 1);
     zoomBar->setValue(PrintZoomStart);
 
-    QPushButton* print =
-        AddButton("print", QCoreApplication::translate("PrintPreview", "Drucken"), 120, 355, 100);
-    QPushButton* cancel = AddButton(
-        "cancel", QCoreApplication::translate("PrintPreview", "Abbrechen"), 225, 355, 100);
+    zoomText = new QLabel(this);
+    zoomText->setObjectName(u"zoomText"_s);
+    FitRow(zoomText);
+    zoomText->setAlignment(Qt::AlignCenter);
+
+    QPushButton* print = AddButton("print", QCoreApplication::translate("PrintPreview", "Drucken"));
+    QPushButton* cancel =
+        AddButton("cancel", QCoreApplication::translate("PrintPreview", "Abbrechen"));
+
+    // The bars touch the frame; the zoom text takes what the two buttons leave of its row.
+    auto* sheet = new QGridLayout;
+    sheet->setSpacing(0);
+    sheet->addWidget(frame, 0, 0);
+    sheet->addWidget(image, 0, 0, Qt::AlignCenter);
+    sheet->addWidget(verticalBar, 0, 1);
+    sheet->addWidget(horizontalBar, 1, 0);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->setSpacing(Gap);
+    bottomRow->addWidget(zoomText, 1);
+    for (QPushButton* button : {print, cancel}) {
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        button->setFixedWidth(ButtonWidth);
+        bottomRow->addWidget(button);
+    }
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(Gap, Gap, Gap, Gap);
+    column->setSpacing(Gap);
+    column->addLayout(sheet);
+    column->addWidget(zoomBar);
+    column->addLayout(bottomRow);
 
     ApplyZoom();
     UpdatePreview();
@@ -175,12 +208,18 @@ PreviewDialog::PreviewDialog(QWidget* owner, const CaptureWindow& shown, PrintLa
     connect(cancel, &QPushButton::clicked, this, [this] { done(0); });
 }
 
-QScrollBar* PreviewDialog::AddScrollBar(Qt::Orientation orientation, const char* name, int x, int y,
-                                        int w, int h)
+QScrollBar* PreviewDialog::AddScrollBar(Qt::Orientation orientation, const char* name)
 {
+    // As long as the frame's side and BarThickness thick.
     auto* bar = new QScrollBar(orientation, this);
     bar->setObjectName(QString::fromLatin1(name));
-    bar->setGeometry(x, y, w, h);
+    if (orientation == Qt::Horizontal) {
+        bar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        bar->setFixedHeight(BarThickness);
+    } else {
+        bar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+        bar->setFixedWidth(BarThickness);
+    }
     bar->setRange(0, 0);
     bar->setPageStep(0);
     bar->setSingleStep(1);

@@ -41,7 +41,7 @@ QString LoadMessage(int32_t resultCode, const QString& path)
     }
     // Bytes of the name that are not text are shown, not dropped or garbled.
     const QString visible = VisibleFileName(path);
-    return FormatText(LoadMessages::tr(templateText), KindText, &visible);
+    return FormatText(LoadMessages::tr(templateText), visible);
 }
 
 QString IncompleteMessage(const Capture& capture)
@@ -51,12 +51,12 @@ QString IncompleteMessage(const Capture& capture)
         if (capture.present[slot] != 1 || capture.missing[slot] <= 0) continue;
         const int32_t number = slot + 1;
         if (!channels.isEmpty()) channels += QStringLiteral(", ");
-        channels += FormatText(u"Kanal {0}: {1} von {2}", KindInt32, &number, KindInt32,
-                               &capture.missing[slot], KindInt32, &capture.samplesPerChannel);
+        channels += FormatText(u"Kanal {0}: {1} von {2}", number, capture.missing[slot],
+                               capture.samplesPerChannel);
     }
     if (channels.isEmpty()) return QString();
     const QString visible = VisibleFileName(capture.filePath);
     return FormatText(u"Datei \"{0}\" ist unvollständig, es fehlen Abtastwerte ({1}). "
                       u"Nur die vorhandenen werden angezeigt, gemessen und exportiert.",
-                      KindText, &visible, KindText, &channels);
+                      visible, channels);
 }

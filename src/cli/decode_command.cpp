@@ -302,9 +302,9 @@ int RunDecodeCommand(const QStringList& args)
             // Writing over the capture itself would destroy the very file just read.
             const QString shownOutput = VisibleFileName(options.output);
             if (SameFile(options.output, input) || !WriteText(options.output, std::move(table))) {
-                Print(stderr, FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", KindText,
-                                         &shownOutput) +
-                                  u'\n');
+                Print(stderr,
+                      FormatText(u"Die Datei \"{0}\" kann nicht erstellt werden!", shownOutput) +
+                          u'\n');
                 status = std::max(status, ExitCannotWrite);
             }
         } else {

@@ -580,7 +580,7 @@ int Run(const Options& options)
                                   : FormatText(QCoreApplication::translate(
                                                    "kurvex-cli",
                                                    "Die Datei \"{0}\" kann nicht erstellt werden!"),
-                                               KindText, &shownPath) +
+                                               shownPath) +
                                         u'\n');
                 status = std::max(status, ExitCannotWrite);
             }

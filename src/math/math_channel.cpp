@@ -211,8 +211,7 @@ double MathOffsetFromSlider(int32_t position, int32_t vDivisions)
 
 QString MathOffsetText(double offset)
 {
-    return FormatText(QCoreApplication::translate("MathChannel", "Offset: {0} DIV"), KindFloat64,
-                      &offset);
+    return FormatText(QCoreApplication::translate("MathChannel", "Offset: {0} DIV"), offset);
 }
 
 bool ParseMathDefinition(QStringView definition, MathSettings& settings, QString* badNumber)

@@ -72,12 +72,12 @@ QString TextOf(const CodeRow& row)
 
 QString FormatFloat(QStringView templateText, double value)
 {
-    return FormatText(templateText, KindFloat64, &value);
+    return FormatText(templateText, value);
 }
 
 QString FormatWithText(QStringView templateText, const QString& text)
 {
-    return FormatText(templateText, KindText, &text);
+    return FormatText(templateText, text);
 }
 
 // a x b - product exactly, for a product that did not overflow (Dekker's splitting: each
@@ -136,7 +136,7 @@ QString ChannelName(int32_t slot)
 {
     if (slot == SlotCh1 || slot == SlotCh2) {
         const int32_t number = slot + 1;
-        return FormatText(Readouts::tr("Kanal {0}"), KindInt32, &number);
+        return FormatText(Readouts::tr("Kanal {0}"), number);
     }
     if (slot == SlotMath) return Readouts::tr("Math");
     return QString();

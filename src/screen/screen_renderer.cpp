@@ -619,8 +619,7 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         if (capture.present[slot] != 1) continue;
         if (request.showChannelScale) {
             const double voltsPerDiv = capture.voltsPerDiv[slot];
-            label(FormatText(u"{0}: {1Sd5}V/DIV", KindText, &channelNames[slot], KindFloat64,
-                             &voltsPerDiv),
+            label(FormatText(u"{0}: {1Sd5}V/DIV", channelNames[slot], voltsPerDiv),
                   palette.trace[slot]);
         } else {
             label(channelNames[slot], palette.trace[slot]);
@@ -630,7 +629,7 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
     if (request.showTimeScale) {
         // The time per division of the zoomed view, not the capture's time base.
         const double timePerDiv = capture.timePerDiv * count / capture.samplesPerChannel;
-        label(FormatText(u"TIME: {0Sd5}s/DIV", KindFloat64, &timePerDiv), palette.timeText);
+        label(FormatText(u"TIME: {0Sd5}s/DIV", timePerDiv), palette.timeText);
     }
     if (request.showCursors) {
         label(QStringLiteral("CUR1"), palette.cursor1);

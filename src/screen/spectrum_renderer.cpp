@@ -146,14 +146,14 @@ Mapping MappingFor(const SpectrumAxes& axes, bool logFrequency)
 
 QString FrequencyText(double frequency)
 {
-    return FormatText(u"{0Sd5}Hz", KindFloat64, &frequency);
+    return FormatText(u"{0Sd5}Hz", frequency);
 }
 
 QString LevelText(double level, int32_t scale)
 {
-    if (scale == SpectrumScaleVolts) return FormatText(u"{0Sd5}V", KindFloat64, &level);
+    if (scale == SpectrumScaleVolts) return FormatText(u"{0Sd5}V", level);
     const auto whole = static_cast<int32_t>(std::lround(level));
-    return FormatText(u"{0} dBV", KindInt32, &whole);
+    return FormatText(u"{0} dBV", whole);
 }
 
 // Grid frequencies of the axis: multiples of a 1-2-5 step on a linear axis, 1..9 times
@@ -427,7 +427,7 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
     if (drawn && spectrum.periodic)
         label(u"f0: "_s + FrequencyText(spectrum.fundamental.frequency), palette.text);
     if (drawn && spectrum.hasThd)
-        label(FormatText(u"THD: {0d4} %", KindFloat64, &spectrum.thdPercent), palette.text);
+        label(FormatText(u"THD: {0d4} %", spectrum.thdPercent), palette.text);
     const auto bins = static_cast<int32_t>(spectrum.rms.size());
     if (drawn && request.markerBin >= 0 && request.markerBin < bins &&
         !(request.logFrequency && request.markerBin == 0)) {
@@ -440,8 +440,8 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
         batch.Add(x - 4, y, x + 4, y);
         batch.Flush();
         const double frequency = BinFrequency(spectrum, request.markerBin);
-        const QString levelText = volts ? FormatText(u"{0Sd5}V", KindFloat64, &level)
-                                        : FormatText(u"{0d4} dBV", KindFloat64, &level);
+        const QString levelText =
+            volts ? FormatText(u"{0Sd5}V", level) : FormatText(u"{0d4} dBV", level);
         label(FrequencyText(frequency) + u"  "_s + levelText, palette.pick);
     }
     if (!request.fileName.isEmpty()) label(request.fileName, palette.text);

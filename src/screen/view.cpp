@@ -295,5 +295,5 @@ QString ZoomLabelText(double timePerDiv, int32_t visibleCount, int32_t samplesPe
 {
     const double zoomedTimePerDiv =
         samplesPerChannel > 0 ? timePerDiv * visibleCount / samplesPerChannel : 0.0;
-    return FormatText(u"Zoom: {0Sd5}s/DIV", KindFloat64, &zoomedTimePerDiv);
+    return FormatText(u"Zoom: {0Sd5}s/DIV", zoomedTimePerDiv);
 }

@@ -87,6 +87,34 @@ class MathDialogTest : public AppTest {
     int32_t leftOpen = 0;
 };
 
+// In either language every control has the place of the compact design, pixel for pixel:
+// the layout may not let a longer text or the style's taste move anything.
+TEST_F(MathDialogTest, EveryControlKeepsItsPlaceInBothLanguages)
+{
+    Start({WriteCapture(u"one.sav"_s, 1000, 1)});
+    CaptureWindow& w = Window();
+    // In the order they are made: label and field per row, factor beside unit, the buttons.
+    const QList<QRect> places = {
+        {5, 5, 100, 20},    {110, 5, 175, 20},  {5, 30, 100, 20},    {110, 30, 175, 20},
+        {5, 55, 100, 20},   {110, 55, 175, 20}, {5, 80, 100, 20},    {110, 80, 85, 20},
+        {200, 80, 85, 20},  {5, 105, 100, 20},  {110, 105, 175, 20}, {5, 130, 90, 20},
+        {100, 130, 90, 20}, {195, 130, 90, 20},
+    };
+    for (const Command language : {Command::LanguageEnglish, Command::LanguageGerman}) {
+        frame->RunCommand(language);
+        Press(w, [&](MathFields& f) {
+            EXPECT_EQ(f.dialog->size(), QSize(290, 155));
+            QList<QRect> shown;
+            for (const QWidget* child :
+                 f.dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                shown.append(child->geometry());
+            EXPECT_EQ(shown, places);
+            f.cancel->click();
+        });
+    }
+    EXPECT_EQ(leftOpen, 0);
+}
+
 // The defaults on every opening, the present channels as operands, and the factor, unit
 // and slider wired to the scale and offset (whose arithmetic the math tests cover).
 TEST_F(MathDialogTest, OpensWithTheDefaultsAndFollowsFactorUnitAndSlider)

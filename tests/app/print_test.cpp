@@ -164,8 +164,19 @@ TEST_F(PrintTest, PageShowsTheScreenWhereThePreviewPutIt)
         {"opening at 50 %",
          [](PreviewFields& f) {
              EXPECT_EQ(f.dialog->size(), QSize(330, 380));
-             // 290 x 4800 div 6800 = 204 wide, centred in the frame.
+             // 290 x 4800 div 6800 = 204 wide, centred in the frame; the bars touch the
+             // frame, the zoom text takes what the buttons leave of its row.
              EXPECT_EQ(f.image->geometry(), QRect(53, 10, 204, 290));
+             const std::pair<const char*, QRect> places[] = {
+                 {"pageFrame", {5, 5, 300, 300}},    {"horizontalBar", {5, 305, 300, 20}},
+                 {"verticalBar", {305, 5, 20, 300}}, {"zoomBar", {5, 330, 320, 20}},
+                 {"zoomText", {5, 355, 110, 20}},    {"print", {120, 355, 100, 20}},
+                 {"cancel", {225, 355, 100, 20}},
+             };
+             for (const auto& [name, place] : places)
+                 EXPECT_EQ(f.dialog->findChild<QWidget*>(QString::fromLatin1(name))->geometry(),
+                           place)
+                     << name;
              EXPECT_EQ(f.zoomText->text(), u"Zoom: 50 %"_s);
              EXPECT_EQ(f.zoomBar->value(), 49);
              // Positions 0 .. 2400 with pages of 240 across, 0 .. 5200 with 520 down.

@@ -76,8 +76,7 @@ TEST(FormatText, FloatWorkedExamples)
     };
     for (const Row& row : rows) {
         const QString templateText = QString::fromUtf16(row.templateText);
-        EXPECT_EQ(Utf8(FormatText(templateText, KindFloat64, &row.value)),
-                  Utf8(QString::fromUtf16(row.expected)))
+        EXPECT_EQ(Utf8(FormatText(templateText, row.value)), Utf8(QString::fromUtf16(row.expected)))
             << Utf8(templateText) << " " << row.value;
     }
 }
@@ -102,8 +101,7 @@ TEST(FormatText, NonFiniteFloats)
     };
     for (const Row& row : rows) {
         const QString templateText = QString::fromUtf16(row.templateText);
-        EXPECT_EQ(Utf8(FormatText(templateText, KindFloat64, &row.value)),
-                  Utf8(QString::fromUtf16(row.expected)))
+        EXPECT_EQ(Utf8(FormatText(templateText, row.value)), Utf8(QString::fromUtf16(row.expected)))
             << Utf8(templateText);
     }
 }
@@ -142,19 +140,29 @@ TEST(FormatText, IntegerKinds)
         {u"{0xd5}", KindInt32, 7, u"7"},
     };
     for (const Row& row : rows) {
-        // Each kind reads its own width from the reference.
-        int8_t i8 = static_cast<int8_t>(row.value);
-        uint8_t u8 = static_cast<uint8_t>(row.value);
-        int16_t i16 = static_cast<int16_t>(row.value);
-        uint16_t u16 = static_cast<uint16_t>(row.value);
-        int32_t i32 = static_cast<int32_t>(row.value);
-        uint32_t u32 = static_cast<uint32_t>(row.value);
-        int64_t i64 = row.value;
-        uint64_t u64 = static_cast<uint64_t>(row.value);
-        const void* refs[] = {&i8, &u8, &i16, &u16, &i32, &u32, &i64, &u64};
+        // The value as the type of its kind: each kind reads its own width.
         const QString templateText = QString::fromUtf16(row.templateText);
-        EXPECT_EQ(Utf8(FormatText(templateText, row.kind, refs[row.kind])),
-                  Utf8(QString::fromUtf16(row.expected)))
+        const auto typed = [&]() -> QString {
+            switch (row.kind) {
+            case KindInt8:
+                return FormatText(templateText, static_cast<int8_t>(row.value));
+            case KindUInt8:
+                return FormatText(templateText, static_cast<uint8_t>(row.value));
+            case KindInt16:
+                return FormatText(templateText, static_cast<int16_t>(row.value));
+            case KindUInt16:
+                return FormatText(templateText, static_cast<uint16_t>(row.value));
+            case KindInt32:
+                return FormatText(templateText, static_cast<int32_t>(row.value));
+            case KindUInt32:
+                return FormatText(templateText, static_cast<uint32_t>(row.value));
+            case KindInt64:
+                return FormatText(templateText, row.value);
+            default:
+                return FormatText(templateText, static_cast<uint64_t>(row.value));
+            }
+        };
+        EXPECT_EQ(Utf8(typed()), Utf8(QString::fromUtf16(row.expected)))
             << Utf8(templateText) << " kind " << row.kind;
     }
 }
@@ -162,8 +170,8 @@ TEST(FormatText, IntegerKinds)
 TEST(FormatText, Float32UsesSixDigits)
 {
     const float value = 1.0f / 3.0f;
-    EXPECT_EQ(FormatText(u"{0}", KindFloat32, &value), QStringLiteral("0.333333"));
-    EXPECT_EQ(FormatText(u"{0d9}", KindFloat32, &value), QStringLiteral("0.333333343"));
+    EXPECT_EQ(FormatText(u"{0}", value), QStringLiteral("0.333333"));
+    EXPECT_EQ(FormatText(u"{0d9}", value), QStringLiteral("0.333333343"));
 }
 
 TEST(FormatText, TextKind)
@@ -188,8 +196,7 @@ TEST(FormatText, TextKind)
     for (const Row& row : rows) {
         const QString value = QString::fromUtf16(row.value);
         const QString templateText = QString::fromUtf16(row.templateText);
-        EXPECT_EQ(Utf8(FormatText(templateText, KindText, &value)),
-                  Utf8(QString::fromUtf16(row.expected)))
+        EXPECT_EQ(Utf8(FormatText(templateText, value)), Utf8(QString::fromUtf16(row.expected)))
             << Utf8(templateText);
     }
 }
@@ -223,8 +230,7 @@ TEST(FormatText, TemplateScanningAndArguments)
     };
     for (const Row& row : rows) {
         const QString templateText = QString::fromUtf16(row.templateText);
-        EXPECT_EQ(Utf8(FormatText(templateText, KindInt32, &one, KindInt32, &two, KindFloat64,
-                                  &half, KindText, &name)),
+        EXPECT_EQ(Utf8(FormatText(templateText, one, two, half, name)),
                   Utf8(QString::fromUtf16(row.expected)))
             << Utf8(templateText);
     }
@@ -243,8 +249,8 @@ TEST(FormatText, SixteenSlotsAndUnknownKinds)
     EXPECT_EQ(FormatText(u"[{9}][{3}][{15}]", args), QStringLiteral("[][][]"));
 }
 
-// The typed form gives each argument its kind from its type, the same text as the pairs.
-TEST(FormatText, TypedArgumentsMatchThePairs)
+// The typed form gives each argument the kind of its type: the width it is read with.
+TEST(FormatText, TypedArgumentsTakeTheKindOfTheirType)
 {
     const int8_t i8 = -5;
     const uint16_t u16 = 65535;
@@ -253,13 +259,9 @@ TEST(FormatText, TypedArgumentsMatchThePairs)
     const float f32 = 0.1f;
     const double f64 = 0.5;
     const QString text = QStringLiteral("a.sav");
-    EXPECT_EQ(FormatText(u"{0}|{1}|{2}|{3}", i8, u16, i32, u64),
-              FormatText(u"{0}|{1}|{2}|{3}", KindInt8, &i8, KindUInt16, &u16, KindInt32, &i32,
-                         KindUInt64, &u64));
-    EXPECT_EQ(
-        FormatText(u"{0Sd5}|{1Sd5}V|{2}", f32, f64, text),
-        FormatText(u"{0Sd5}|{1Sd5}V|{2}", KindFloat32, &f32, KindFloat64, &f64, KindText, &text));
-    // One integer alone is a value, not a kind of the untyped form.
+    EXPECT_EQ(Utf8(FormatText(u"{0}|{1}|{2}|{3}", i8, u16, i32, u64)),
+              "-5|65535|50|18446744073709551615");
+    EXPECT_EQ(Utf8(FormatText(u"{0d9}|{1Sd5}V|{2}", f32, f64, text)), "0.100000001|500 mV|a.sav");
     EXPECT_EQ(Utf8(FormatText(u"Zoom: {0} %", i32)), "Zoom: 50 %");
     EXPECT_EQ(Utf8(FormatText(u"ohne Argument {0}")), "ohne Argument ");
 }

@@ -410,8 +410,8 @@ TEST(NumberText, DecimalPointUnderGermanLocale)
     AppendNumberText(appended, 0.000012, 15, true);
     EXPECT_EQ(appended, "0.000012");
     const double value = 0.0123456;
-    EXPECT_EQ(FormatText(u"{0Sd5}V", KindFloat64, &value), QStringLiteral("12.346 mV"));
-    EXPECT_EQ(FormatText(u"{0e2d3}", KindFloat64, &value), QStringLiteral("1.23e-02"));
+    EXPECT_EQ(FormatText(u"{0Sd5}V", value), QStringLiteral("12.346 mV"));
+    EXPECT_EQ(FormatText(u"{0e2d3}", value), QStringLiteral("1.23e-02"));
     EXPECT_EQ(ParseValue(u"1.5"), 1.5);
     EXPECT_EQ(ParseValue(u"1,5"), 1.5);
     EXPECT_EQ(ParseValue(u"1.234,5"), 1.234); // no thousands separators
