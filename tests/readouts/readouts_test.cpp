@@ -268,7 +268,7 @@ TEST(Measure, MeanOfTheLargestValuesStaysFinite)
     const double mean = v / 3 + v / 3 + v / 3;
     ASSERT_TRUE(std::isfinite(mean));
     const QString name = ChannelName(SlotMath);
-    const QString line = FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &mean);
+    const QString line = FormatText(u"{0}: {1Sd5}V", name, mean);
     EXPECT_EQ(MeasureText(capture, 0, 2, MeasureMean), Q(u"Mittelwerte\r\n") + line);
 }
 
@@ -286,7 +286,7 @@ TEST(Measure, RmsOfHugeAndTinyValues)
         const long double w = SampleValue(capture, SlotMath, 3);
         const double rms = static_cast<double>(std::sqrt((3 * v * v + w * w) / 4));
         const QString name = ChannelName(SlotMath);
-        const QString line = FormatText(u"{0}: {1Sd5}V", KindText, &name, KindFloat64, &rms);
+        const QString line = FormatText(u"{0}: {1Sd5}V", name, rms);
         EXPECT_EQ(MeasureText(capture, 0, 3, MeasureRms), Q(u"Effektivwerte\r\n") + line);
     }
 }
