@@ -44,7 +44,7 @@ static QSize MinimumClientSizeOf(const CaptureWindow& w)
 bool LayOutControls(CaptureWindow& w)
 {
     const bool shown = w.view.cursorsShown != 0;
-    const QSize size = w.client->size().expandedTo(MinimumClientSizeOf(w));
+    const QSize size = w.size().expandedTo(MinimumClientSizeOf(w));
     const int32_t strip = DecodeStripHeightOf(w);
     const int32_t width = size.width();
     const int32_t top = size.height() - (shown ? CursorSectionHeight : 0);
@@ -82,34 +82,27 @@ bool LayOutControls(CaptureWindow& w)
 
 // One step of the user's sizing (or maximising, restoring, tiling): the controls move and
 // the screen is drawn once at its new size.
-void CaptureClientResized(const QWidget* sub)
+void CaptureWindow::resizeEvent(QResizeEvent*)
 {
-    AppState& app = App();
-    CaptureWindow* const previous = app.currentWindow;
-    if (FindCaptureWindow(sub)) {
-        CaptureWindow& w = *app.currentWindow;
-        // Before the first refresh there is nothing to draw; the load draws at this size.
-        if (LayOutControls(w) && w.view.visibleCount > 0) {
-            w.staleBits |= StaleImageSize;
-            if (!w.refreshing) RefreshCaptureWindow();
-        }
+    // Before the first refresh there is nothing to draw; the load draws at this size.
+    if (LayOutControls(*this) && view.visibleCount > 0) {
+        staleBits |= Stale::ImageSize;
+        if (!refreshing) Refresh();
     }
-    app.currentWindow = previous;
 }
 
 // Sizes the subwindow so that its client area is `size` (at least the minimum for the
 // cursor section's state); a maximised window goes on filling the area.
 void SetClientSize(CaptureWindow& w, QSize size)
 {
-    auto* client = static_cast<CaptureClient*>(w.client);
     const QSize minimum = MinimumClientSizeOf(w);
-    client->wanted = size.expandedTo(minimum);
-    client->setMinimumSize(minimum);
-    QMdiSubWindow* const sub = w.window;
-    const QSize decoration = sub->sizeHint() - client->wanted;
+    w.wanted = size.expandedTo(minimum);
+    w.setMinimumSize(minimum);
+    QMdiSubWindow* const sub = w.SubWindow();
+    const QSize decoration = sub->sizeHint() - w.wanted;
     sub->setMinimumSize(minimum + decoration);
     if (sub->isMaximized()) return;
-    sub->resize(client->wanted + decoration);
+    sub->resize(w.wanted + decoration);
     // A hidden window lays its client out only when shown; the refresh needs the size now.
-    client->resize(client->wanted);
+    w.resize(w.wanted);
 }
