@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiSubWindow>
@@ -60,8 +61,10 @@ void CreateDecodingParts(CaptureWindow& w)
 {
     CaptureWindow* const owner = &w;
     if (!w.decodeStrip) {
+        // Directly under the screen, its columns under the screen's.
         w.decodeStrip = new DecodeStripView(&w);
-        w.decodeStrip->show();
+        w.decodeStrip->setFixedHeight(0);
+        w.screenColumn->addWidget(w.decodeStrip);
     }
     if (!w.decodedWindow) {
         auto* table = new DecodedWindow(w.capture.filePath, &w);

@@ -27,23 +27,15 @@
 #include <memory>
 #include <utility>
 
-static QPlainTextEdit* MakeTextBox(QWidget* parent, int32_t x, int32_t y)
+static QPlainTextEdit* MakeTextBox(QWidget* parent)
 {
     auto* box = new ReadoutBox(parent);
-    box->setGeometry(x, y, 130, 75);
     box->setReadOnly(true);
     box->setAcceptDrops(false);
     box->setLineWrapMode(QPlainTextEdit::NoWrap);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return box;
-}
-
-static QGroupBox* MakeFrame(QWidget* parent, const QString& title, int32_t x, int32_t width)
-{
-    auto* frame = new QGroupBox(title, parent);
-    frame->setGeometry(x, 445, width, 95);
-    return frame;
 }
 
 CaptureWindow* CaptureWindow::Create(QMdiArea* area)
@@ -122,7 +114,6 @@ CaptureWindow::CaptureWindow(QMdiSubWindow* owner) : sub(owner)
 void CaptureWindow::CreateControls()
 {
     screenImage = new ScreenCanvas(this);
-    screenImage->setGeometry(5, 5, 600, 400);
     navigation = new ScreenNavigation(this);
     screenImage->SetNavigation(navigation);
     connect(navigation, &ScreenNavigation::viewChanged, this, &CaptureWindow::Navigate);
@@ -133,14 +124,12 @@ void CaptureWindow::CreateControls()
     };
 
     scrollBar = new QScrollBar(Qt::Horizontal, this);
-    scrollBar->setGeometry(5, 410, 600, 30);
     scrollBar->setRange(0, 0);
     scrollBar->setPageStep(0);
     scrollBar->setSingleStep(1);
     connect(scrollBar, &QScrollBar::valueChanged, this, &CaptureWindow::Scrolled);
 
     settingsTree = new QTreeWidget(this);
-    settingsTree->setGeometry(610, 5, 200, 350);
     settingsTree->setHeaderHidden(true);
     // After hiding the header: the style change lays the tree out, and a shown header
     // would measure its caption in a bold font, one more font to look up.
@@ -164,15 +153,12 @@ void CaptureWindow::CreateControls()
 
     showCursorsBox =
         new QCheckBox(QCoreApplication::translate("CaptureWindow", "Cursor anzeigen"), this);
-    showCursorsBox->setGeometry(610, 360, 200, 20);
     connect(showCursorsBox, &QCheckBox::toggled, this, &CaptureWindow::CursorsToggled);
 
     zoomLabel = new QLabel(this);
-    zoomLabel->setGeometry(610, 385, 200, 20);
     zoomLabel->setAlignment(Qt::AlignCenter);
 
     zoomSlider = new QSlider(Qt::Horizontal, this);
-    zoomSlider->setGeometry(610, 410, 200, 30);
     zoomSlider->setRange(0, ZoomPositions - 1);
     zoomSlider->setTickPosition(QSlider::TicksBelow);
     zoomSlider->setTickInterval(1);
@@ -180,37 +166,30 @@ void CaptureWindow::CreateControls()
     zoomSlider->setPageStep(2);
     connect(zoomSlider, &QSlider::valueChanged, this, &CaptureWindow::ZoomMoved);
 
-    cursor1Frame =
-        MakeFrame(this, QCoreApplication::translate("CaptureWindow", "Cursor 1"), 5, 140);
-    cursor1Box = MakeTextBox(this, 10, 460);
-    cursor2Frame =
-        MakeFrame(this, QCoreApplication::translate("CaptureWindow", "Cursor 2"), 150, 140);
-    cursor2Box = MakeTextBox(this, 155, 460);
-    deltaFrame = MakeFrame(
-        this, QCoreApplication::translate("CaptureWindow", "Cursor 1 - Cursor 2"), 295, 140);
-    deltaBox = MakeTextBox(this, 300, 460);
+    cursor1Frame = new QGroupBox(QCoreApplication::translate("CaptureWindow", "Cursor 1"), this);
+    cursor1Box = MakeTextBox(this);
+    cursor2Frame = new QGroupBox(QCoreApplication::translate("CaptureWindow", "Cursor 2"), this);
+    cursor2Box = MakeTextBox(this);
+    deltaFrame =
+        new QGroupBox(QCoreApplication::translate("CaptureWindow", "Cursor 1 - Cursor 2"), this);
+    deltaBox = MakeTextBox(this);
 
     selectAllButton =
         new QPushButton(QCoreApplication::translate("CaptureWindow", "Alles auswählen"), this);
-    selectAllButton->setGeometry(440, 445, 100, 20);
     connect(selectAllButton, &QPushButton::clicked, this, &CaptureWindow::SelectAll);
     measureButton =
         new QPushButton(QCoreApplication::translate("CaptureWindow", "Messung..."), this);
-    measureButton->setGeometry(440, 470, 100, 20);
     connect(measureButton, &QPushButton::clicked, this, &CaptureWindow::ShowMeasureMenu);
     mathButton =
         new QPushButton(QCoreApplication::translate("CaptureWindow", "Mathematik..."), this);
-    mathButton->setGeometry(440, 495, 100, 20);
     connect(mathButton, &QPushButton::clicked, this, &CaptureWindow::EditMath);
 
     mathLabel = new QLabel(this);
-    mathLabel->setGeometry(435, 520, 110, 20);
     mathLabel->setAlignment(Qt::AlignCenter);
 
-    resultsFrame =
-        MakeFrame(this, QCoreApplication::translate("CaptureWindow", "Ergebnis"), 545, 265);
-    resultsBox = MakeTextBox(this, 550, 460);
-    resultsBox->resize(255, 75);
+    resultsFrame = new QGroupBox(QCoreApplication::translate("CaptureWindow", "Ergebnis"), this);
+    resultsBox = MakeTextBox(this);
+    BuildLayout(*this);
 }
 
 void CaptureWindow::Close()

@@ -25,6 +25,7 @@
 class DecodeRunner;
 class DecodeStripView;
 class DecodedWindow;
+class QBoxLayout;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -217,6 +218,10 @@ class CaptureWindow : public QWidget {
 
     // The size asked for (sizeHint); see SetClientSize.
     QSize wanted{ClientWidth, ClientHeightPlain};
+    // The column of the screen and the decode strip under it, and the cursor section's row
+    // (capture_layout.h).
+    QBoxLayout* screenColumn = nullptr;
+    QBoxLayout* cursorSection = nullptr;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -14,6 +14,8 @@
 #include <QSlider>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -74,10 +76,14 @@ TEST_F(AppTest, ResizeGivesTheScreenTheRoomAndAnchorsTheControls)
         ASSERT_EQ(w.size(), c.client);
         const int dx = c.client.width() - ClientWidth;
         const int dy = c.client.height() - (c.cursors ? ClientHeightCursors : ClientHeightPlain);
-        for (const Control& control : controls)
+        for (const Control& control : controls) {
+            // Out of sight below a narrow window without cursors, the results box keeps its
+            // default width instead of a negative one.
+            const int growX = control.widget == w.resultsBox ? std::max(dx, 0) : dx;
             EXPECT_EQ(control.widget->geometry(),
                       control.place.translated(dx * control.moveX, dy * control.moveY)
-                          .adjusted(0, 0, dx * control.growX, dy * control.growY));
+                          .adjusted(0, 0, growX * control.growX, dy * control.growY));
+        }
         EXPECT_EQ(w.screenImage->Image().deviceIndependentSize(), QSizeF(600 + dx, 400 + dy));
         EXPECT_EQ(std::tie(w.view.firstSample, w.view.visibleCount),
                   std::tie(view.firstSample, view.visibleCount));
