@@ -24,7 +24,6 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 static QPlainTextEdit* MakeTextBox(QWidget* parent)

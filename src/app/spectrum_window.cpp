@@ -34,7 +34,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
