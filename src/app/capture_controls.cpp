@@ -131,9 +131,9 @@ CaptureSubWindow::CaptureSubWindow(QWidget* parent) : QMdiSubWindow(parent) {}
 
 void CaptureSubWindow::closeEvent(QCloseEvent* event)
 {
-    // The window goes away through CloseCaptureWindow, which also forgets its record.
+    // The window goes away through its capture window's Close, with its analysis windows.
     event->ignore();
-    if (FindCaptureWindow(this)) CloseCaptureWindow();
+    if (CaptureWindow* window = CaptureWindow::Of(this)) window->Close();
 }
 
 // Draws the settings tree's branches as dotted connecting lines with boxed expand buttons,

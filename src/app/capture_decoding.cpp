@@ -12,25 +12,16 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QScreen>
 
 #include <algorithm>
 
 namespace {
-
-// Runs `act` on the record of the capture window `sub`, if it is still open; the window the
-// event being handled acts on stays what it was.
-template <typename Act>
-void OnWindow(const QMdiSubWindow* sub, Act act)
-{
-    AppState& app = App();
-    CaptureWindow* const previous = app.currentWindow;
-    if (FindCaptureWindow(sub)) act(*app.currentWindow);
-    app.currentWindow = previous;
-}
 
 // A new strip: the window grows or shrinks by the change of the strip's height, so that the
 // screen keeps its size (a maximised window keeps filling the area and gives the change
@@ -41,9 +32,9 @@ void ApplyStrip(CaptureWindow& w, DecodeStrip strip)
     w.decodeStrip->SetStrip(std::move(strip));
     const int32_t change = DecodeStripHeight(w.decodeStrip->Strip()) - before;
     if (change != 0) {
-        if (w.window->isMaximized()) w.restoreHeightChange += change;
-        SetClientSize(w, w.client->size() + QSize(0, change));
-        if (LayOutControls(w)) w.staleBits |= StaleImageSize;
+        if (w.SubWindow()->isMaximized()) w.restoreHeightChange += change;
+        SetClientSize(w, w.size() + QSize(0, change));
+        if (LayOutControls(w)) w.staleBits |= Stale::ImageSize;
     }
     w.decodeStrip->SetView(w.view.imageWidth, w.view.firstSample, w.view.visibleCount);
 }
@@ -68,48 +59,46 @@ void Restart(CaptureWindow& w)
 
 void CreateDecodingParts(CaptureWindow& w)
 {
-    QMdiSubWindow* const sub = w.window;
+    CaptureWindow* const owner = &w;
     if (!w.decodeStrip) {
-        w.decodeStrip = new DecodeStripView(w.client);
-        w.decodeStrip->show();
+        // Directly under the screen, its columns under the screen's.
+        w.decodeStrip = new DecodeStripView(&w);
+        w.decodeStrip->setFixedHeight(0);
+        w.screenColumn->addWidget(w.decodeStrip);
     }
     if (!w.decodedWindow) {
-        auto* table = new DecodedWindow(w.capture.filePath, App().mainFrame);
+        auto* table = new DecodedWindow(w.capture.filePath, &w);
         w.decodedWindow = table;
-        QObject::connect(table, &DecodedWindow::AnnotationClicked, sub,
-                         [sub](int64_t start, int64_t end) {
-                             OnWindow(sub, [start, end](CaptureWindow& owner) {
-                                 CaptureView& v = owner.view;
-                                 v.firstSample = FirstSampleCentredOn(
-                                     start, end, v.visibleCount, owner.capture.samplesPerChannel);
-                                 owner.staleBits |= StaleOffset;
-                                 RefreshCaptureWindow();
-                             });
+        QObject::connect(table, &DecodedWindow::AnnotationClicked, owner,
+                         [owner](int64_t start, int64_t end) {
+                             if (owner->Closed()) return;
+                             CaptureView& v = owner->view;
+                             v.firstSample = FirstSampleCentredOn(start, end, v.visibleCount,
+                                                                  owner->capture.samplesPerChannel);
+                             owner->staleBits |= Stale::Offset;
+                             owner->Refresh();
                          });
         // As tall as its capture window, so that a screenful of lines shows beside it.
-        table->resize(QSize(520, std::max(300, w.window->height())));
+        table->resize(QSize(520, std::max(300, w.SubWindow()->height())));
         table->show();
         table->move(AnalysisWindowPlace(OwnerPlace(w), ClearBelow(w), table->frameGeometry().size(),
                                         table->screen()->availableGeometry()));
     }
     if (!w.decodeRunner) {
-        // A child of the subwindow: it goes with it even where the record is not closed
-        // (the frame's end), and its worker then delivers nowhere.
-        auto* runner = new DecodeRunner(sub);
+        // A child of the window: it goes with it even where the window is not closed (the
+        // frame's end), and its worker then delivers nowhere.
+        auto* runner = new DecodeRunner(owner);
         w.decodeRunner = runner;
-        QObject::connect(runner, &DecodeRunner::Progress, sub, [sub](double done) {
-            OnWindow(sub, [done](CaptureWindow& owner) {
-                if (owner.decodedWindow) owner.decodedWindow->ShowProgress(done);
-            });
+        QObject::connect(runner, &DecodeRunner::Progress, owner, [owner](double done) {
+            if (owner->decodedWindow && !owner->Closed()) owner->decodedWindow->ShowProgress(done);
         });
-        QObject::connect(runner, &DecodeRunner::Finished, sub,
-                         [sub](int32_t, const DecodeResult& result) {
-                             OnWindow(sub, [&result](CaptureWindow& owner) {
-                                 ApplyStrip(owner, StripOfDecode(result));
-                                 if (owner.decodedWindow)
-                                     owner.decodedWindow->ShowResult(owner.capture, result);
-                                 if (owner.staleBits != 0) RefreshCaptureWindow();
-                             });
+        QObject::connect(runner, &DecodeRunner::Finished, owner,
+                         [owner](int32_t, const DecodeResult& result) {
+                             if (owner->Closed()) return;
+                             ApplyStrip(*owner, StripOfDecode(result));
+                             if (owner->decodedWindow)
+                                 owner->decodedWindow->ShowResult(owner->capture, result);
+                             if (owner->staleBits) owner->Refresh();
                          });
     }
 }
@@ -126,7 +115,6 @@ std::pair<int32_t, int32_t> DecodeRange(const CaptureWindow& window)
 
 void ShowDecodeDialog(CaptureWindow& window)
 {
-    QMdiSubWindow* const sub = window.window;
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Listing the installed decoders loads each of them once per process.
@@ -137,12 +125,13 @@ void ShowDecodeDialog(CaptureWindow& window)
         return;
     }
     const auto [first, last] = DecodeRange(window);
+    const QPointer<CaptureWindow> owner(&window);
     DecodeDialog dialog(window.capture, *decoders, first, last, App().mainFrame);
     if (window.decodeRequest) dialog.SetRequest(*window.decodeRequest);
     if (dialog.exec() != QDialog::Accepted) return;
     const DecodeRequest request = dialog.Request();
-    // The dialog ran its own event loop.
-    OnWindow(sub, [&request](CaptureWindow& owner) { StartDecoding(owner, request); });
+    // The dialog ran its own event loop, in which the window may have closed.
+    if (owner && !owner->Closed()) StartDecoding(*owner, request);
 }
 
 void StartDecoding(CaptureWindow& window, DecodeRequest request)
@@ -154,7 +143,7 @@ void StartDecoding(CaptureWindow& window, DecodeRequest request)
     Restart(window);
 }
 
-void FollowDecoding(CaptureWindow& w, int32_t staleBits)
+void FollowDecoding(CaptureWindow& w, StaleBits staleBits)
 {
     if (!w.decodeStrip) return;
     if (staleBits & StaleRedrawMask)
@@ -163,7 +152,7 @@ void FollowDecoding(CaptureWindow& w, int32_t staleBits)
     const auto range = DecodeRange(w);
     const bool moved =
         range.first != w.decodeRequest->first || range.second != w.decodeRequest->last;
-    const bool math = (staleBits & StaleMath) && UsesSlot(*w.decodeRequest, SlotMath);
+    const bool math = (staleBits & Stale::Math) && UsesSlot(*w.decodeRequest, SlotMath);
     if (moved || math) Restart(w);
 }
 
@@ -179,6 +168,5 @@ void CloseDecoding(CaptureWindow& window)
     delete window.decodeRunner;
     window.decodeRunner = nullptr;
     delete window.decodedWindow;
-    window.decodedWindow = nullptr;
     window.decodeRequest.reset();
 }

@@ -18,9 +18,9 @@ void ShowDecodeDialog(CaptureWindow& window);
 // record): the table window opens, the strip follows when the decode ends. Returns at once.
 void StartDecoding(CaptureWindow& window, DecodeRequest request);
 
-// Part of RefreshCaptureWindow, with that refresh's stale bits: the strip follows the
+// Part of CaptureWindow::Refresh, with that refresh's stale bits: the strip follows the
 // screen's view, and the decode starts again when its range or the MATH trace changed.
-void FollowDecoding(CaptureWindow& window, int32_t staleBits);
+void FollowDecoding(CaptureWindow& window, StaleBits staleBits);
 
 // The samples a decode of `window` covers: the cursors while shown, else 0..N-1.
 std::pair<int32_t, int32_t> DecodeRange(const CaptureWindow& window);

@@ -10,95 +10,81 @@
 
 #include <QMdiArea>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 
 #include <algorithm>
 
-void NavigateCaptureWindow(int32_t first, int32_t count)
+void CaptureWindow::Navigate(int32_t first, int32_t count)
 {
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    CaptureView& v = w.view;
-    const int32_t n = w.capture.samplesPerChannel;
+    const int32_t n = capture.samplesPerChannel;
     if (n < 1 || !ViewSpanValid(n, first, count)) return;
-    v.firstSample = first;
-    v.visibleCount = count;
+    view.firstSample = first;
+    view.visibleCount = count;
     // The view is where the user put it: the slider's re-centring has nothing to do.
-    v.previousVisibleCount = count;
+    view.previousVisibleCount = count;
     {
         // The slider shows the nearest of its steps without applying it.
-        const QSignalBlocker blockZoom(w.zoomSlider);
-        w.zoomSlider->setValue(NearestZoomPosition(n, count, w.zoomSlider->value()));
+        const QSignalBlocker blockZoom(zoomSlider);
+        zoomSlider->setValue(NearestZoomPosition(n, count, zoomSlider->value()));
     }
-    w.staleBits |= StaleVisibleCount | StaleOffset;
-    RefreshCaptureWindow();
+    staleBits |= Stale::VisibleCount | Stale::Offset;
+    Refresh();
 }
 
-void PlaceCursor(int32_t which, int32_t sample)
+void CaptureWindow::PlaceCursor(int32_t which, int32_t sample)
 {
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    if (w.view.cursorsShown != 1) return;
-    const int32_t n = w.capture.samplesPerChannel;
+    if (view.cursorsShown != 1) return;
+    const int32_t n = capture.samplesPerChannel;
     if (n < 1) return;
     sample = std::clamp(sample, 0, n - 1);
-    (which == 1 ? w.view.cursor1 : w.view.cursor2) = sample;
-    w.staleBits |= StaleCursors;
-    RefreshCaptureWindow();
+    (which == 1 ? view.cursor1 : view.cursor2) = sample;
+    staleBits |= Stale::Cursors;
+    Refresh();
 }
 
-void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x)
+void CaptureWindow::Scrolled()
 {
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    switch (control) {
-    case ControlScreenImage: {
-        if (eventType != ControlEventLeftPress && eventType != ControlEventRightPress) return;
-        // A press on the canvas edge may report a column just outside it; the sample
-        // follows the device columns the image was drawn with.
-        PlaceCursor(eventType == ControlEventLeftPress ? 1 : 2,
-                    CursorSampleAtDeviceColumn(w.view, w.capture.samplesPerChannel, x,
-                                               ScreenPixelRatio(w)));
-        return;
-    }
-    case ControlScrollBar:
-        w.staleBits |= StaleScrolled;
-        RefreshCaptureWindow();
-        return;
-    case ControlZoomSlider:
-        w.staleBits |= StaleZoom;
-        RefreshCaptureWindow();
-        return;
-    case ControlShowCursorsBox:
-        w.staleBits |= StaleCursorToggle;
-        RefreshCaptureWindow();
-        return;
-    case ControlSelectAllButton:
-        w.view.cursor1 = 0;
-        w.view.cursor2 = w.capture.samplesPerChannel - 1;
-        w.staleBits |= StaleCursors;
-        RefreshCaptureWindow();
-        return;
-    case ControlMeasureButton:
-        if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
-            ShowPopupMenuBelow(frame->MeasurePopup(), w.window, w.measureButton);
-        return;
-    case ControlMathButton: {
-        const FocusReturn focusReturn;
-        if (ShowMathDialog(App().mainFrame, w.capture)) {
-            App().currentWindow = &w; // the modal dialog ran its own event loop
-            w.staleBits |= StaleMath;
-            RefreshCaptureWindow();
-        }
-        return;
-    }
-    default:
-        return;
+    staleBits |= Stale::Scrolled;
+    Refresh();
+}
+
+void CaptureWindow::ZoomMoved()
+{
+    staleBits |= Stale::Zoom;
+    Refresh();
+}
+
+void CaptureWindow::CursorsToggled()
+{
+    staleBits |= Stale::CursorToggle;
+    Refresh();
+}
+
+void CaptureWindow::SelectAll()
+{
+    view.cursor1 = 0;
+    view.cursor2 = capture.samplesPerChannel - 1;
+    staleBits |= Stale::Cursors;
+    Refresh();
+}
+
+void CaptureWindow::ShowMeasureMenu()
+{
+    if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
+        ShowPopupMenuBelow(frame->MeasurePopup(), sub, measureButton);
+}
+
+void CaptureWindow::EditMath()
+{
+    const FocusReturn focusReturn;
+    // The modal dialog runs its own event loop, in which the window may close.
+    const QPointer<CaptureWindow> self(this);
+    if (ShowMathDialog(App().mainFrame, capture) && self && !closed) {
+        staleBits |= Stale::Math;
+        Refresh();
     }
 }
 
@@ -110,8 +96,7 @@ void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control)
     menu->popup(control->mapToGlobal(QPoint(0, control->height())));
 }
 
-void Measure(CaptureWindow& window, int32_t mode)
+void CaptureWindow::Measure(int32_t mode)
 {
-    window.resultsBox->setPlainText(
-        BoxText(MeasureText(window.capture, window.view.cursor1, window.view.cursor2, mode)));
+    resultsBox->setPlainText(BoxText(MeasureText(capture, view.cursor1, view.cursor2, mode)));
 }

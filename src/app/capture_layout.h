@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// How a capture window places its controls for its size, and how it asks its MDI child for
-// the size it wants: shared by the window's creation and its refresh.
+// How a capture window lays out its controls (a grid for the screen and the right column,
+// a row for the cursor section), and how it asks its MDI child for the size it wants:
+// shared by the window's creation, its resizing and its refresh.
 #pragma once
 
 #include "app/capture_window.h"
@@ -9,7 +10,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 
 // Width of the column right of the screen (gap, settings tree, margin) and the rows under
 // the screen (gap, scroll bar, gap) in the default layout, and the cursor section's height.
@@ -17,31 +17,14 @@ constexpr int32_t RightColumn = ClientWidth - 600 - 5;
 constexpr int32_t BelowScreen = ClientHeightPlain - 400 - 5;
 constexpr int32_t CursorSectionHeight = ClientHeightCursors - ClientHeightPlain;
 
-// The client area of a capture window. Its size hint is the size the window asks for (the
-// default, or the cursor section added or taken away), which the subwindow wraps exactly;
-// the user's sizing and maximising go through resizeEvent.
-class CaptureClient : public QWidget {
-  public:
-    using QWidget::QWidget;
-    QSize sizeHint() const override { return wanted; }
-    QSize wanted{ClientWidth, ClientHeightPlain};
-    std::function<void()> onResize;
-
-  protected:
-    void resizeEvent(QResizeEvent*) override
-    {
-        if (onResize) onResize();
-    }
-};
-
 // The height of the decode strip under the screen: 0 while the window shows none.
 int32_t DecodeStripHeightOf(const CaptureWindow& w);
 
-// Places every control for the client's size; true when the screen image changed size.
-bool LayOutControls(CaptureWindow& w);
+// Puts the controls of a new window into their layouts.
+void BuildLayout(CaptureWindow& w);
 
-// One step of the user's sizing (or maximising, restoring, tiling) of the window `sub`.
-void CaptureClientResized(const QWidget* sub);
+// Lays the controls out for the client's size; true when the screen image changed size.
+bool LayOutControls(CaptureWindow& w);
 
 // Sizes the subwindow so that its client area is `size` (at least the minimum).
 void SetClientSize(CaptureWindow& w, QSize size);

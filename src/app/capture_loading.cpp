@@ -2,12 +2,14 @@
 #include "app/capture_loading.h"
 
 #include "app/app_state.h"
+#include "app/capture_window.h"
 #include "capture/sav_reader.h"
 #include "platform/platform.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
@@ -22,23 +24,24 @@ static void WarnIfIncomplete(const Capture& capture)
 bool OpenCapture(const QString& path)
 {
     AppState& app = App();
-    if (!CreateCaptureWindow()) return false;
-    CaptureWindow* window = app.currentWindow;
-    QMdiSubWindow* sub = window->window;
+    CaptureWindow* window = CaptureWindow::Create(app.mdiArea);
+    if (!window) return false;
+    QMdiSubWindow* sub = window->SubWindow();
 
     const int32_t result = ReadCapture(window->capture, path);
     if (result == ReadOk) {
-        window->staleBits |= StaleNew | StaleCursorMode;
-        RefreshCaptureWindow();
+        window->staleBits |= Stale::New | Stale::CursorMode;
+        window->Refresh();
         sub->show();
         app.mdiArea->setActiveSubWindow(sub);
         WarnIfIncomplete(window->capture);
         return true;
     }
 
+    // The message box runs its own event loop; the hidden window waits there unseen.
+    const QPointer<CaptureWindow> shown(window);
     ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"),
                  LoadMessage(result, path));
-    // The message box ran its own event loop; find the hidden window afresh.
-    if (FindCaptureWindow(sub)) CloseCaptureWindow();
+    if (shown) shown->Close();
     return false;
 }

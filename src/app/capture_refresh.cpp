@@ -77,10 +77,10 @@ static void ApplyCursorMode(CaptureWindow& w)
     const int32_t top = w.view.imageHeight + 5 + BelowScreen + DecodeStripHeightOf(w);
     // A maximised window keeps filling the area; its normal size grows or shrinks by the
     // section when it is restored.
-    if (w.window->isMaximized())
+    if (w.SubWindow()->isMaximized())
         w.restoreHeightChange += shown ? CursorSectionHeight : -CursorSectionHeight;
-    SetClientSize(w, QSize(w.client->width(), top + (shown ? CursorSectionHeight : 0)));
-    if (LayOutControls(w)) w.staleBits |= StaleImageSize;
+    SetClientSize(w, QSize(w.width(), top + (shown ? CursorSectionHeight : 0)));
+    if (LayOutControls(w)) w.staleBits |= Stale::ImageSize;
     w.screenImage->setCursor(shown ? Qt::CrossCursor : Qt::ArrowCursor);
     QWidget* const section[] = {w.cursor1Box,    w.cursor2Box, w.deltaBox,  w.selectAllButton,
                                 w.measureButton, w.resultsBox, w.mathButton};
@@ -88,90 +88,88 @@ static void ApplyCursorMode(CaptureWindow& w)
         control->setEnabled(shown);
 }
 
-void RefreshCaptureWindow()
+void CaptureWindow::Refresh()
 {
-    CaptureWindow* current = App().currentWindow;
-    if (!current) return;
-    CaptureWindow& w = *current;
-    CaptureView& v = w.view;
-    const Capture& c = w.capture;
+    CaptureView& v = view;
+    const Capture& c = capture;
     const int32_t n = c.samplesPerChannel;
-    int32_t& bits = w.staleBits;
+    StaleBits& bits = staleBits;
 
     // What the refresh writes into the controls must not come back as new events.
-    const QSignalBlocker blockScroll(w.scrollBar);
-    const QSignalBlocker blockZoom(w.zoomSlider);
-    const QSignalBlocker blockBox(w.showCursorsBox);
-    w.refreshing = true;
+    const QSignalBlocker blockScroll(scrollBar);
+    const QSignalBlocker blockZoom(zoomSlider);
+    const QSignalBlocker blockBox(showCursorsBox);
+    refreshing = true;
 
-    if (bits & StaleScrolled) {
-        ScrollView(v, n, w.scrollBar->value());
-        bits |= StaleOffset;
+    if (bits & Stale::Scrolled) {
+        ScrollView(v, n, scrollBar->value());
+        bits |= Stale::Offset;
     }
-    if (bits & (StaleZoom | StaleNew)) {
+    if (bits & (Stale::Zoom | Stale::New)) {
         v.previousVisibleCount = v.visibleCount;
-        v.visibleCount = VisibleCountFor(n, w.zoomSlider->value());
-        bits |= StaleVisibleCount;
+        v.visibleCount = VisibleCountFor(n, zoomSlider->value());
+        bits |= Stale::VisibleCount;
     }
-    if (bits & StaleCursorToggle) {
-        v.cursorsShown = w.showCursorsBox->isChecked() ? 1 : 0;
-        bits |= StaleCursorMode;
+    if (bits & Stale::CursorToggle) {
+        v.cursorsShown = showCursorsBox->isChecked() ? 1 : 0;
+        bits |= Stale::CursorMode;
     }
-    if (bits & StaleNew) {
+    if (bits & Stale::New) {
         v.cursor1 = 0;
         v.cursor2 = n - 1;
-        bits |= StaleCursors;
+        bits |= Stale::Cursors;
     }
-    if (bits & StaleNew) {
+    if (bits & Stale::New) {
         // The screen fills the space the window gives it: 600 x 400 in a new window.
-        LayOutControls(w);
-        bits |= StaleImageSize;
+        LayOutControls(*this);
+        bits |= Stale::ImageSize;
     }
-    if (bits & (StaleVisibleCount | StaleNew)) {
+    if (bits & (Stale::VisibleCount | Stale::New)) {
         // The toolkit's scroll bar counts positions, not the end of the page: its maximum
         // is the last first sample, N - visibleCount.
         const ScrollRange range = ScrollRangeFor(v, n);
-        w.scrollBar->setRange(0, std::max(range.maximum - range.page + 1, 0));
-        w.scrollBar->setPageStep(range.page);
+        scrollBar->setRange(0, std::max(range.maximum - range.page + 1, 0));
+        scrollBar->setPageStep(range.page);
         RecentreView(v, n);
-        bits |= StaleOffset;
+        bits |= Stale::Offset;
     }
-    if (bits & StaleCursorMode) ApplyCursorMode(w);
-    if (bits & StaleNew) {
+    if (bits & Stale::CursorMode) ApplyCursorMode(*this);
+    if (bits & Stale::New) {
         QStringList others;
-        for (const auto& entry : App().captureWindows)
-            if (entry.get() != &w) others.append(entry->window->windowTitle());
-        w.window->setWindowTitle(NumberedTitle(CaptureTitle(c), others));
+        for (const CaptureWindow* other : CaptureWindows(sub->mdiArea()))
+            if (other != this) others.append(other->sub->windowTitle());
+        sub->setWindowTitle(NumberedTitle(CaptureTitle(c), others));
     }
-    if ((bits & StaleOffset) && !(bits & StaleScrolled)) w.scrollBar->setValue(v.firstSample);
-    if (bits & StaleNew) FillSettingsList(w);
-    if (bits & (StaleVisibleCount | StaleNew)) {
+    if ((bits & Stale::Offset) && !(bits & Stale::Scrolled)) scrollBar->setValue(v.firstSample);
+    if (bits & Stale::New) FillSettingsList(*this);
+    if (bits & (Stale::VisibleCount | Stale::New)) {
         const double zoomedTimePerDiv = n > 0 ? c.timePerDiv * v.visibleCount / n : 0.0;
-        w.zoomLabel->setText(FormatText(
+        zoomLabel->setText(FormatText(
             QCoreApplication::translate("CaptureWindow", "Zoom: {0Sd5}s/DIV"), zoomedTimePerDiv));
-        ++w.counts.zoomLabels;
+        ++counts.zoomLabels;
     }
-    if (bits & (StaleCursorMode | StaleCursors | StaleMath | StaleNew)) UpdateCursorReadouts(w);
-    if (bits & (StaleMath | StaleNew)) {
+    if (bits & (Stale::CursorMode | Stale::Cursors | Stale::Math | Stale::New))
+        UpdateCursorReadouts(*this);
+    if (bits & (Stale::Math | Stale::New)) {
         if (c.present[SlotMath] == 1)
-            w.mathLabel->setText(
+            mathLabel->setText(
                 FormatText(QCoreApplication::translate("CaptureWindow", "Math: {0Sd5}V/DIV"),
                            c.voltsPerDiv[SlotMath]));
         else
-            w.mathLabel->clear();
-        ++w.counts.mathLabels;
+            mathLabel->clear();
+        ++counts.mathLabels;
     }
     if (bits & StaleRedrawMask) {
-        w.screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v), ScreenPixelRatio(w)));
-        ++w.counts.renders;
+        screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v), ScreenPixelRatio()));
+        ++counts.renders;
     }
-    RefreshMeasurementsWindow(w, bits);
-    FollowSpectrumWindow(w, bits);
-    FollowDecoding(w, bits);
-    bits = 0;
-    w.refreshing = false;
+    RefreshMeasurementsWindow(*this, bits);
+    FollowSpectrumWindow(*this, bits);
+    FollowDecoding(*this, bits);
+    bits = {};
+    refreshing = false;
     // The navigation works on the view shown now, unless the wheel or a drag has already
     // moved on from it and the change is on its way here.
-    w.navigation->SetPixelRatio(ScreenPixelRatio(w));
-    if (!w.navigation->Pending()) w.navigation->SetView(v, n);
+    navigation->SetPixelRatio(ScreenPixelRatio());
+    if (!navigation->Pending()) navigation->SetView(v, n);
 }

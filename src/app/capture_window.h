@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The document window of one loaded capture: its view state, its 18 controls, and the
 // refresh protocol through which every control event changes what the window shows.
-// Handlers only mark what became stale; RefreshCaptureWindow recomputes exactly that.
+// Handlers only mark what became stale; CaptureWindow::Refresh recomputes exactly that.
 #pragma once
 
 #include "capture/capture.h"
 #include "decode/decode.h"
 #include "screen/view.h"
 
+#include <QFlags>
 #include <QImage>
+#include <QList>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSize>
 #include <QStringList>
 #include <QWidget>
@@ -22,10 +25,13 @@
 class DecodeRunner;
 class DecodeStripView;
 class DecodedWindow;
+class QBoxLayout;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QMdiArea;
 class MeasurementsWindow;
+class SpectrumWindow;
 class QMenu;
 class QPushButton;
 class QScrollBar;
@@ -33,46 +39,25 @@ class QSlider;
 class QTreeWidget;
 class ScreenNavigation;
 
-// Bits of CaptureWindow::staleBits.
-enum : int32_t {
-    StaleScrolled = 0x001,
-    StaleOffset = 0x002,
-    StaleZoom = 0x004,
-    StaleVisibleCount = 0x008,
-    StaleCursorToggle = 0x010,
-    StaleCursorMode = 0x020,
-    StaleCursors = 0x040,
-    StaleMath = 0x080,
-    StaleNew = 0x100,
-    StaleImageSize = 0x200,
+// What a change made stale: handlers only mark these, and one refresh recomputes what they
+// name. Each bit keeps its place so that the masks below read as before.
+enum class Stale : uint32_t {
+    Scrolled = 0x001,
+    Offset = 0x002,
+    Zoom = 0x004,
+    VisibleCount = 0x008,
+    CursorToggle = 0x010,
+    CursorMode = 0x020,
+    Cursors = 0x040,
+    Math = 0x080,
+    New = 0x100,
+    ImageSize = 0x200,
 };
+Q_DECLARE_FLAGS(StaleBits, Stale)
+Q_DECLARE_OPERATORS_FOR_FLAGS(StaleBits)
 // The bits after which the screen image must be drawn again.
-constexpr int32_t StaleRedrawMask = 0x3EA;
-
-// The controls of a capture window, numbered in creation order.
-enum CaptureControl : int32_t {
-    ControlScreenImage = 1,
-    ControlScrollBar = 2,
-    ControlSettingsTree = 3,
-    ControlShowCursorsBox = 4,
-    ControlZoomLabel = 5,
-    ControlZoomSlider = 6,
-    ControlCursor1Frame = 7,
-    ControlCursor1Box = 8,
-    ControlCursor2Frame = 9,
-    ControlCursor2Box = 10,
-    ControlDeltaFrame = 11,
-    ControlDeltaBox = 12,
-    ControlSelectAllButton = 13,
-    ControlMeasureButton = 14,
-    ControlMathButton = 15,
-    ControlMathLabel = 16,
-    ControlResultsFrame = 17,
-    ControlResultsBox = 18,
-};
-
-// Event types of HandleCaptureControl.
-enum : int32_t { ControlEventOther = 0, ControlEventLeftPress = 1, ControlEventRightPress = 2 };
+constexpr StaleBits StaleRedrawMask = Stale::Offset | Stale::VisibleCount | Stale::CursorMode |
+                                      Stale::Cursors | Stale::Math | Stale::New | Stale::ImageSize;
 
 // Client sizes of the window without and with the cursor section.
 constexpr int32_t ClientWidth = 815;
@@ -126,7 +111,7 @@ class ReadoutBox : public QPlainTextEdit {
     bool event(QEvent* event) override;
 };
 
-// The MDI child: its close box goes through CloseCaptureWindow like every other close.
+// The MDI child: its close box closes its capture window like every other close.
 class CaptureSubWindow : public QMdiSubWindow {
   public:
     explicit CaptureSubWindow(QWidget* parent);
@@ -146,79 +131,115 @@ struct RefreshCounts {
     int32_t layouts; // control placements after a resize or a cursor section change
 };
 
-// Create zero-filled: every field the window does not set reads 0.
-struct CaptureWindow {
-    QMdiSubWindow* window;
-    int32_t staleBits;
-    CaptureView view; // firstSample, visibleCount, cursors, image size
-    RefreshCounts counts;
+// The document window of one capture: the content of its MDI child. It owns the capture,
+// its view, its controls and the analysis windows opened for it ("Messungen", "Spektrum",
+// "Dekodiert"), which are its children, made on demand and closed with it. The controls'
+// signals go to its slots; each slot marks what went stale and refreshes once.
+class CaptureWindow : public QWidget {
+  public:
+    // A new hidden window with an empty capture, in a new child window of `area`.
+    static CaptureWindow* Create(QMdiArea* area);
+    // The capture window shown in the MDI child `sub`, or null.
+    static CaptureWindow* Of(const QWidget* sub);
 
-    QWidget* client;
-    ScreenCanvas* screenImage;
-    QScrollBar* scrollBar;
-    QTreeWidget* settingsTree;
-    QCheckBox* showCursorsBox;
-    QLabel* zoomLabel;
-    QSlider* zoomSlider;
-    QGroupBox* cursor1Frame;
-    QPlainTextEdit* cursor1Box;
-    QGroupBox* cursor2Frame;
-    QPlainTextEdit* cursor2Box;
-    QGroupBox* deltaFrame;
-    QPlainTextEdit* deltaBox;
-    QPushButton* selectAllButton;
-    QPushButton* measureButton;
-    QPushButton* mathButton;
-    QLabel* mathLabel;
-    QGroupBox* resultsFrame;
-    QPlainTextEdit* resultsBox;
+    QMdiSubWindow* SubWindow() const { return sub; }
+    // The size the window asks its child window for: the default, or the cursor section (or
+    // decode strip) added or taken away. The user's sizing goes through resizeEvent.
+    QSize sizeHint() const override { return wanted; }
 
-    Capture capture;
-    bool refreshing; // inside RefreshCaptureWindow: a resize only marks the image stale
+    // Recomputes and redraws what staleBits name, then clears them.
+    void Refresh();
+    // Releases the samples, closes the analysis windows and the child window; the widgets
+    // go once the event that closed them has been handled.
+    void Close();
+    // Close has run; the widgets are on their way out.
+    bool Closed() const { return closed; }
+
+    // The wheel, a drag, a rubber band or a key on the screen showed samples
+    // first .. first + count - 1: the slider shows its nearest step, the scroll bar the range.
+    void Navigate(int32_t first, int32_t count);
+    // Places cursor 1 or 2 on `sample`, while the cursors are shown.
+    void PlaceCursor(int32_t which, int32_t sample);
+    // A measurement (MeasurePeak, MeasureRms, MeasureMean) between the cursors into the
+    // results box.
+    void Measure(int32_t mode);
+    // Device pixels per logical pixel of the screen image.
+    double ScreenPixelRatio() const;
+
+    // The slots of the controls.
+    void Scrolled();
+    void ZoomMoved();
+    void CursorsToggled();
+    void SelectAll();
+    void ShowMeasureMenu();
+    void EditMath();
+
+    StaleBits staleBits;
+    CaptureView view{}; // firstSample, visibleCount, cursors, image size
+    RefreshCounts counts{};
+    Capture capture{};
+
+    ScreenCanvas* screenImage = nullptr;
+    QScrollBar* scrollBar = nullptr;
+    QTreeWidget* settingsTree = nullptr;
+    QCheckBox* showCursorsBox = nullptr;
+    QLabel* zoomLabel = nullptr;
+    QSlider* zoomSlider = nullptr;
+    QGroupBox* cursor1Frame = nullptr;
+    QPlainTextEdit* cursor1Box = nullptr;
+    QGroupBox* cursor2Frame = nullptr;
+    QPlainTextEdit* cursor2Box = nullptr;
+    QGroupBox* deltaFrame = nullptr;
+    QPlainTextEdit* deltaBox = nullptr;
+    QPushButton* selectAllButton = nullptr;
+    QPushButton* measureButton = nullptr;
+    QPushButton* mathButton = nullptr;
+    QLabel* mathLabel = nullptr;
+    QGroupBox* resultsFrame = nullptr;
+    QPlainTextEdit* resultsBox = nullptr;
+
+    bool refreshing = false; // inside Refresh: a resize only marks the image stale
     // The cursor section turned on (+) or off (-) while maximised, for the normal size.
-    int32_t restoreHeightChange;
-    MeasurementsWindow* measurementsWindow; // "Messungen", once opened; closes with the window
-    // The screen's wheel, mouse and keys; a child of the window.
-    ScreenNavigation* navigation;
+    int32_t restoreHeightChange = 0;
+    // The screen's wheel, mouse and keys.
+    ScreenNavigation* navigation = nullptr;
 
+    // The analysis windows, once opened; null again when the user closed one that goes
+    // with its close ("Spektrum").
+    QPointer<MeasurementsWindow> measurementsWindow;
+    QPointer<SpectrumWindow> spectrumWindow;
+    QPointer<DecodedWindow> decodedWindow;
     // Bus decoding, once the user asked for it (capture_decoding.h): the strip under the
-    // screen (no height without rows), the worker, the "Dekodiert" table and the settings
-    // the decode follows the cursors with.
-    DecodeStripView* decodeStrip;
-    DecodeRunner* decodeRunner;
-    DecodedWindow* decodedWindow;
+    // screen (no height without rows), the worker and the settings the decode follows the
+    // cursors with.
+    DecodeStripView* decodeStrip = nullptr;
+    DecodeRunner* decodeRunner = nullptr;
     std::optional<DecodeRequest> decodeRequest;
+
+    // The size asked for (sizeHint); see SetClientSize.
+    QSize wanted{ClientWidth, ClientHeightPlain};
+    // The column of the screen and the decode strip under it, and the cursor section's row
+    // (capture_layout.h).
+    QBoxLayout* screenColumn = nullptr;
+    QBoxLayout* cursorSection = nullptr;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    explicit CaptureWindow(QMdiSubWindow* owner);
+    void CreateControls();
+
+    QMdiSubWindow* sub;
+    bool closed = false;
 };
-
-// A new hidden window with a zero-filled capture in the MDI area; it becomes currentWindow.
-bool CreateCaptureWindow();
-
-// Recomputes and redraws what currentWindow's staleBits name, then clears them.
-void RefreshCaptureWindow();
-
-// One event of a control of currentWindow; x is the pointer column for the screen image.
-void HandleCaptureControl(int32_t control, int32_t eventType, int32_t x);
-
-// Releases currentWindow's samples, closes the child window and forgets the record.
-void CloseCaptureWindow();
 
 // Shows `menu` with its top-left corner at the bottom-left corner of `control`, after
 // bringing `owner` to the front; its commands then act on `owner`.
 void ShowPopupMenuBelow(QMenu* menu, QMdiSubWindow* owner, QWidget* control);
 
-// The wheel, a drag, a rubber band or a key of currentWindow's screen showed samples
-// first .. first + count - 1: the slider shows its nearest step, the scroll bar the new range.
-void NavigateCaptureWindow(int32_t first, int32_t count);
-
-// Places cursor 1 or 2 of currentWindow on `sample`.
-void PlaceCursor(int32_t which, int32_t sample);
-
-// Runs a measurement (MeasurePeak, MeasureRms, MeasureMean) between the cursors of
-// `window` into its results box.
-void Measure(CaptureWindow& window, int32_t mode);
-
-// The window's display ratio: device pixels per logical pixel of its screen image.
-double ScreenPixelRatio(const CaptureWindow& window);
+// The capture windows of `area` in the order they were made.
+QList<CaptureWindow*> CaptureWindows(const QMdiArea* area);
 
 // The title of a window showing the file `name`: the name itself, or, as editors do, the
 // name with the lowest number from 2 on, "A001.sav (2)", that no other window's title has.

@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/capture_decoding.h"
+#include "app/capture_window.h"
 #include "app/file_requesters.h"
 #include "capture/file_name.h"
 #include "output/csv_export.h"
@@ -17,15 +18,14 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
-void CopyScreenToClipboard()
+void CopyScreenToClipboard(const CaptureWindow& window)
 {
-    CaptureWindow* window = App().currentWindow;
-    if (!window) return;
-    const QImage image = RenderScreenWithStrip(window->capture, ImageRenderRequest(window->view),
-                                               ShownStrip(*window));
+    const QImage image =
+        RenderScreenWithStrip(window.capture, ImageRenderRequest(window.view), ShownStrip(window));
     if (!image.isNull()) PutImageOnClipboard(image);
 }
 
@@ -39,17 +39,18 @@ static QString SuggestedExportName(const QString& filePath)
 
 using ExportWriter = bool (*)(const CaptureWindow& window, const QString& path);
 
-static void ExportFlow(const QString& filterPattern, const QString& extension, ExportWriter writer)
+static void ExportFlow(CaptureWindow& window, const QString& filterPattern,
+                       const QString& extension, ExportWriter writer)
 {
     AppState& app = App();
-    if (!FindCaptureWindow(app.mdiArea->currentSubWindow())) return;
-    QMdiSubWindow* const sub = app.currentWindow->window;
-    const QString suggestion = SuggestedExportName(app.currentWindow->capture.filePath);
+    const QPointer<CaptureWindow> exported(&window);
+    const QString suggestion = SuggestedExportName(window.capture.filePath);
     const QString path =
         SaveFileRequester(QString(), suggestion, filterPattern, 0, app.mainFrame, extension,
                           RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
-    if (path.isEmpty() || !FindCaptureWindow(sub)) return;
-    if (!writer(*app.currentWindow, path)) {
+    // The requester ran its own event loop.
+    if (path.isEmpty() || !exported || exported->Closed()) return;
+    if (!writer(window, path)) {
         const QString visible = VisibleFileName(path);
         ShowErrorBox(app.mainFrame, QCoreApplication::translate("MainFrame", "Fehler"),
                      FormatText(QCoreApplication::translate(
@@ -84,26 +85,30 @@ static bool WriteSigrokExport(const CaptureWindow& window, const QString& path)
     return ExportSigrokSession(window.capture, path);
 }
 
-void RunExportFlow(ExportFormat format)
+void RunExportFlow(ExportFormat format, CaptureWindow& window)
 {
     switch (format) {
     case ExportFormat::Png:
-        ExportFlow(QCoreApplication::translate("MainFrame",
+        ExportFlow(window,
+                   QCoreApplication::translate("MainFrame",
                                                "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"),
                    u"png"_s, WritePngExport);
         return;
     case ExportFormat::Csv:
-        ExportFlow(QCoreApplication::translate("MainFrame",
+        ExportFlow(window,
+                   QCoreApplication::translate("MainFrame",
                                                "CSV-Dateien (*.csv)|*.csv|Alle Dateien (*.*)|*.*"),
                    u"csv"_s, WriteCsvExport);
         return;
     case ExportFormat::Raw:
-        ExportFlow(QCoreApplication::translate(
+        ExportFlow(window,
+                   QCoreApplication::translate(
                        "MainFrame", "LTspice-RAW-Dateien (*.raw)|*.raw|Alle Dateien (*.*)|*.*"),
                    u"raw"_s, WriteRawExport);
         return;
     case ExportFormat::Sigrok:
-        ExportFlow(QCoreApplication::translate(
+        ExportFlow(window,
+                   QCoreApplication::translate(
                        "MainFrame", "sigrok-Sitzungen (*.sr)|*.sr|Alle Dateien (*.*)|*.*"),
                    u"sr"_s, WriteSigrokExport);
         return;

@@ -3,10 +3,12 @@
 // writer, and the message when the file cannot be made; and the picture on the clipboard.
 #pragma once
 
+class CaptureWindow;
+
 enum class ExportFormat { Png, Csv, Raw, Sigrok };
 
-// Exports the active capture window's picture or samples; nothing without one.
-void RunExportFlow(ExportFormat format);
+// Exports the picture or samples of `window`.
+void RunExportFlow(ExportFormat format, CaptureWindow& window);
 
-// Ctrl+C: the screen picture of the current capture window, as the PNG export draws it.
-void CopyScreenToClipboard();
+// Ctrl+C: the screen picture of `window`, as the PNG export draws it.
+void CopyScreenToClipboard(const CaptureWindow& window);

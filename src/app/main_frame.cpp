@@ -6,6 +6,7 @@
 #include "app/artwork.h"
 #include "app/capture_decoding.h"
 #include "app/capture_loading.h"
+#include "app/capture_window.h"
 #include "app/export_flows.h"
 #include "app/file_requesters.h"
 #include "app/measurements_window.h"
@@ -59,9 +60,7 @@ MainFrame::MainFrame()
 MainFrame::~MainFrame()
 {
     AppState& app = App();
-    // Shutdown: the records and their captures go together; the widgets go with the frame.
-    app.currentWindow = nullptr;
-    app.captureWindows.clear();
+    // Shutdown: the capture windows and their captures go with the frame.
     app.mdiArea = nullptr;
     app.mainFrame = nullptr;
     delete measurePopup;
@@ -75,7 +74,7 @@ void MainFrame::BuildMenuBar()
     connect(windowMenu, &QMenu::aboutToShow, this, [this] { RebuildWindowMenu(); });
     // Analyses of the active capture window; nothing to analyse while no window is open.
     const auto enableAnalyses = [this] {
-        const bool any = !App().captureWindows.empty();
+        const bool any = !CaptureWindows().isEmpty();
         actions[Command::Measurements]->setEnabled(any);
         actions[Command::Spectrum]->setEnabled(any);
         actions[Command::Decode]->setEnabled(any);
@@ -126,10 +125,9 @@ void MainFrame::RunCommand(Command id)
     case Command::PeakValues:
     case Command::RmsValues:
     case Command::MeanValues:
-        if (FindCaptureWindow(app.popupOwner))
-            Measure(*app.currentWindow, static_cast<int32_t>(id) -
-                                            static_cast<int32_t>(Command::PeakValues) +
-                                            MeasurePeak);
+        if (CaptureWindow* window = CaptureWindow::Of(app.popupOwner))
+            window->Measure(static_cast<int32_t>(id) - static_cast<int32_t>(Command::PeakValues) +
+                            MeasurePeak);
         return;
     case Command::Open: {
         OpenFileRequester(
@@ -145,32 +143,35 @@ void MainFrame::RunCommand(Command id)
         return;
     }
     case Command::Print:
-        if (FindCaptureWindow(mdiArea->currentSubWindow())) PrintScreen();
+        if (CaptureWindow* window = CurrentCaptureWindow()) PrintScreen(*window);
         return;
     case Command::ExportPng:
-        RunExportFlow(ExportFormat::Png);
+        if (CaptureWindow* window = CurrentCaptureWindow())
+            RunExportFlow(ExportFormat::Png, *window);
         return;
     case Command::CopyImage:
-        if (FindCaptureWindow(mdiArea->currentSubWindow())) CopyScreenToClipboard();
+        if (CaptureWindow* window = CurrentCaptureWindow()) CopyScreenToClipboard(*window);
         return;
     case Command::ExportCsv:
-        RunExportFlow(ExportFormat::Csv);
+        if (CaptureWindow* window = CurrentCaptureWindow())
+            RunExportFlow(ExportFormat::Csv, *window);
         return;
     case Command::ExportRaw:
-        RunExportFlow(ExportFormat::Raw);
+        if (CaptureWindow* window = CurrentCaptureWindow())
+            RunExportFlow(ExportFormat::Raw, *window);
         return;
     case Command::ExportSigrok:
-        RunExportFlow(ExportFormat::Sigrok);
+        if (CaptureWindow* window = CurrentCaptureWindow())
+            RunExportFlow(ExportFormat::Sigrok, *window);
         return;
     case Command::Measurements:
-        if (FindCaptureWindow(mdiArea->currentSubWindow()))
-            ShowMeasurementsWindow(*app.currentWindow);
+        if (CaptureWindow* window = CurrentCaptureWindow()) ShowMeasurementsWindow(*window);
         return;
     case Command::Spectrum:
-        if (FindCaptureWindow(mdiArea->currentSubWindow())) OpenSpectrumWindow(*app.currentWindow);
+        if (CaptureWindow* window = CurrentCaptureWindow()) OpenSpectrumWindow(*window);
         return;
     case Command::Decode:
-        if (FindCaptureWindow(mdiArea->currentSubWindow())) ShowDecodeDialog(*app.currentWindow);
+        if (CaptureWindow* window = CurrentCaptureWindow()) ShowDecodeDialog(*window);
         return;
     case Command::Quit:
         app.quitRequested = true;
@@ -195,17 +196,15 @@ void MainFrame::RunCommand(Command id)
         CascadeSubWindows();
         return;
     case Command::CloseWindow:
-        if (FindCaptureWindow(mdiArea->activeSubWindow())) CloseCaptureWindow();
+        if (CaptureWindow* window = CaptureWindow::Of(mdiArea->activeSubWindow())) window->Close();
         return;
     case Command::LanguageGerman:
     case Command::LanguageEnglish:
         ChooseLanguage(id == Command::LanguageEnglish ? u"en"_s : u"de"_s);
         return;
     case Command::CloseAll:
-        while (!app.captureWindows.empty()) {
-            app.currentWindow = app.captureWindows.front().get();
-            CloseCaptureWindow();
-        }
+        for (CaptureWindow* window : CaptureWindows())
+            window->Close();
         return;
     default:
         return;
@@ -270,6 +269,18 @@ void MainFrame::CascadeSubWindows()
         windows.at(i)->setGeometry(places[static_cast<size_t>(i)]);
         windows.at(i)->raise();
     }
+}
+
+QList<CaptureWindow*> MainFrame::CaptureWindows() const
+{
+    return ::CaptureWindows(mdiArea);
+}
+
+// The window the commands of the menus act on: the active one, or the one that was active
+// while the focus is in an analysis window.
+CaptureWindow* MainFrame::CurrentCaptureWindow() const
+{
+    return CaptureWindow::Of(mdiArea->currentSubWindow());
 }
 
 FocusReturn::FocusReturn() : widget(QApplication::focusWidget()) {}

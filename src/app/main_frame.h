@@ -5,6 +5,7 @@
 
 #include "app/actions.h"
 
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+class CaptureWindow;
 class QMdiArea;
 class QMenu;
 
@@ -23,6 +25,8 @@ class MainFrame : public QMainWindow {
 
     QMdiArea* MdiArea() const { return mdiArea; }
     QMenu* WindowMenu() const { return windowMenu; }
+    // The open capture windows in the order they were opened.
+    QList<CaptureWindow*> CaptureWindows() const;
 
     // The command of a menu item or shortcut of the frame.
     void RunCommand(Command id);
@@ -40,6 +44,7 @@ class MainFrame : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    CaptureWindow* CurrentCaptureWindow() const;
     void BuildMenuBar();
     // Remembers the language, loads its texts and shows the frame's menus in it; windows
     // opened from then on speak it too.

@@ -36,7 +36,7 @@ static void CopyTable(const MeasurementsWindow* window)
 
 // A dialog in the window system's eyes: it stays above the frame it belongs to, but it is
 // never modal.
-MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Dialog)
+MeasurementsWindow::MeasurementsWindow(CaptureWindow* owner) : QWidget(owner, Qt::Dialog)
 {
     table = new QTableWidget(MeasurementCount, 0, this);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -54,7 +54,7 @@ MeasurementsWindow::MeasurementsWindow(QWidget* parent) : QWidget(parent, Qt::Di
     connect(copyButton, &QPushButton::clicked, this, [this] { CopyTable(this); });
     table->installEventFilter(this);
     // The frame's keyed commands work here too, all but Ctrl+C, which copies the table.
-    if (auto* frame = dynamic_cast<MainFrame*>(parent))
+    if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
         addActions(SharedWindowActions(frame->Actions()));
 
     auto* buttons = new QHBoxLayout;
@@ -140,14 +140,13 @@ static QSize FittingSize(const MeasurementsWindow& m)
 
 QRect OwnerPlace(const CaptureWindow& window)
 {
-    const QMdiSubWindow* sub = window.window;
+    const QMdiSubWindow* sub = window.SubWindow();
     return QRect(sub->mapToGlobal(QPoint(0, 0)), sub->size());
 }
 
 int32_t ClearBelow(const CaptureWindow& window)
 {
-    const QWidget* client = window.window->widget();
-    return client ? client->mapToGlobal(QPoint(0, 0)).y() : OwnerPlace(window).top();
+    return window.mapToGlobal(QPoint(0, 0)).y();
 }
 
 void ShowMeasurementsWindow(CaptureWindow& window)
@@ -155,9 +154,9 @@ void ShowMeasurementsWindow(CaptureWindow& window)
     MeasurementsWindow* m = window.measurementsWindow;
     const bool created = !m;
     if (created) {
-        m = window.measurementsWindow = new MeasurementsWindow(App().mainFrame);
+        m = window.measurementsWindow = new MeasurementsWindow(&window);
         m->setWindowTitle(QCoreApplication::translate("MeasurementsWindow", "Messungen - ") +
-                          window.window->windowTitle());
+                          window.SubWindow()->windowTitle());
     }
     m->show();
     UpdateMeasurements(window);
@@ -170,15 +169,9 @@ void ShowMeasurementsWindow(CaptureWindow& window)
     m->activateWindow();
 }
 
-void RefreshMeasurementsWindow(CaptureWindow& window, int32_t staleBits)
+void RefreshMeasurementsWindow(CaptureWindow& window, StaleBits staleBits)
 {
     if (!window.measurementsWindow) return;
-    if (staleBits & (StaleMath | StaleNew)) window.measurementsWindow->stale = true;
+    if (staleBits & (Stale::Math | Stale::New)) window.measurementsWindow->stale = true;
     UpdateMeasurements(window);
-}
-
-void CloseMeasurementsWindow(CaptureWindow& window)
-{
-    delete window.measurementsWindow;
-    window.measurementsWindow = nullptr;
 }

@@ -4,6 +4,8 @@
 // belongs to its capture window, follows that window's refresh and closes with it.
 #pragma once
 
+#include "app/capture_window.h"
+
 #include <QRect>
 #include <QWidget>
 
@@ -11,11 +13,11 @@
 
 class QPushButton;
 class QTableWidget;
-struct CaptureWindow;
 
 class MeasurementsWindow : public QWidget {
   public:
-    explicit MeasurementsWindow(QWidget* parent);
+    // A window of its own (a dialog in the window system's eyes) that belongs to `owner`.
+    explicit MeasurementsWindow(CaptureWindow* owner);
 
     QTableWidget* table;
     QPushButton* copyButton;
@@ -33,14 +35,11 @@ class MeasurementsWindow : public QWidget {
 // "&Messungen...": opens the window of `window`, or brings it to the front.
 void ShowMeasurementsWindow(CaptureWindow& window);
 
-// Part of RefreshCaptureWindow, with the stale bits of that refresh: recomputes the table
+// Part of CaptureWindow::Refresh, with the stale bits of that refresh: recomputes the table
 // when its range or the math trace changed, and only then.
-void RefreshMeasurementsWindow(CaptureWindow& window, int32_t staleBits);
+void RefreshMeasurementsWindow(CaptureWindow& window, StaleBits staleBits);
 
 // Where an analysis window of `window` goes: the capture window's place on the screen, and
 // the first screen row below its title-bar buttons.
 QRect OwnerPlace(const CaptureWindow& window);
 int32_t ClearBelow(const CaptureWindow& window);
-
-// Closes the window with its capture window.
-void CloseMeasurementsWindow(CaptureWindow& window);

@@ -284,12 +284,9 @@ int32_t PrintPreviewDialog(QWidget* owner, const CaptureWindow& window, PrintLay
     return dialog.exec() == 1 ? 1 : 0;
 }
 
-void PrintScreen()
+void PrintScreen(const CaptureWindow& window)
 {
     AppState& app = App();
-    const CaptureWindow* current = app.currentWindow;
-    if (!current) return;
-    const CaptureWindow& window = *current;
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setCopyCount(1);

@@ -16,9 +16,9 @@ class QPrinter;
 
 class QWidget;
 
-// Ctrl+P for currentWindow: printer dialog, preview, page. Cancelling either dialog, or a
+// Ctrl+P for `window`: printer dialog, preview, page. Cancelling either dialog, or a
 // printer that cannot start the document, prints nothing and says nothing.
-void PrintScreen();
+void PrintScreen(const CaptureWindow& window);
 
 // Runs the modal preview over `owner`, drawing the page into `preview` (previewWidth x
 // previewHeight of the layout). 1 for "Drucken", 0 for "Abbrechen" or the close box; the

@@ -34,30 +34,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-std::vector<std::unique_ptr<SpectrumWindow>>& SpectrumWindows()
-{
-    static std::vector<std::unique_ptr<SpectrumWindow>> windows;
-    return windows;
-}
-
-CaptureWindow* OwnerOf(const SpectrumWindow& window)
-{
-    for (const auto& entry : App().captureWindows)
-        if (entry->window == window.owner) return entry.get();
-    return nullptr;
-}
-
 // The frame's keyed commands work in a spectrum window too; the picture commands (Ctrl+F,
 // Ctrl+C, Ctrl+P) are the window's own and act on its plot.
 void AddWindowActions(SpectrumWindow& window)
 {
-    QWidget* const widget = window.widget;
+    SpectrumWindow* const widget = &window;
     if (auto* frame = dynamic_cast<MainFrame*>(App().mainFrame))
         widget->addActions(SharedWindowActions(frame->Actions()));
     struct Own {
@@ -73,9 +59,7 @@ void AddWindowActions(SpectrumWindow& window)
         action->setShortcutContext(Qt::WindowShortcut);
         action->setAutoRepeat(false);
         const auto run = entry.run;
-        QObject::connect(action, &QAction::triggered, widget, [widget, run] {
-            if (SpectrumWindow* w = SpectrumWindowOf(widget)) run(*w);
-        });
+        QObject::connect(action, &QAction::triggered, widget, [widget, run] { run(*widget); });
         widget->addAction(action);
     }
 }
@@ -166,16 +150,13 @@ void Update(SpectrumWindow& window, CaptureWindow& owner, bool samplesChanged)
 
 // A control of the window changed: the channel or window function recomputes, the scale
 // and the axis only redraw.
-void ControlChanged(const QWidget* widget, bool recompute)
+void ControlChanged(SpectrumWindow& window, bool recompute)
 {
-    SpectrumWindow* window = SpectrumWindowOf(widget);
-    if (!window) return;
-    CaptureWindow* owner = OwnerOf(*window);
-    if (recompute && owner) {
-        window->markerBin = -1;
-        Update(*window, *owner, false);
+    if (recompute) {
+        window.markerBin = -1;
+        Update(window, *window.owner, false);
     } else {
-        Redraw(*window);
+        Redraw(window);
     }
 }
 
@@ -226,21 +207,6 @@ void SpectrumCanvas::resizeEvent(QResizeEvent*)
     if (onResize) onResize();
 }
 
-SpectrumWindow* FindSpectrumWindow(const CaptureWindow& owner)
-{
-    for (const auto& entry : SpectrumWindows())
-        if (entry->owner && entry->owner == owner.window) return entry.get();
-    return nullptr;
-}
-
-SpectrumWindow* SpectrumWindowOf(const QWidget* window)
-{
-    if (!window) return nullptr;
-    for (const auto& entry : SpectrumWindows())
-        if (entry->widget == window || entry->widget == window->window()) return entry.get();
-    return nullptr;
-}
-
 SpectrumRenderRequest SpectrumWindowRequest(const SpectrumWindow& window, int32_t width,
                                             int32_t height, bool paper)
 {
@@ -256,113 +222,102 @@ SpectrumRenderRequest SpectrumWindowRequest(const SpectrumWindow& window, int32_
     return request;
 }
 
-void OpenSpectrumWindow(CaptureWindow& owner)
+// A child of its capture window, so that it goes with it, but a window of its own: it can
+// be moved beside the frame and sized freely. As a dialog it stays above the main window,
+// which would otherwise cover it at the first click.
+SpectrumWindow::SpectrumWindow(CaptureWindow* captureWindow)
+    : QWidget(captureWindow, Qt::Dialog | Qt::WindowMinMaxButtonsHint), owner(captureWindow),
+      filePath(captureWindow->capture.filePath)
 {
-    if (SpectrumWindow* existing = FindSpectrumWindow(owner)) {
-        existing->widget->show();
-        existing->widget->raise();
-        existing->widget->activateWindow();
-        return;
-    }
-    auto record = std::make_unique<SpectrumWindow>();
-    SpectrumWindow& w = *record;
-    w.owner = owner.window;
-    w.filePath = owner.capture.filePath;
-    w.markerBin = -1;
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Spektrum - ") +
+                   owner->SubWindow()->windowTitle());
+    setWindowIcon(owner->SubWindow()->windowIcon());
 
-    // A child of the capture window's frame, so that it goes when that one is deleted, but
-    // a window of its own: it can be moved beside the frame and sized freely. As a dialog
-    // it stays above the main window, which would otherwise cover it at the first click.
-    auto* widget = new QWidget(owner.window, Qt::Dialog | Qt::WindowMinMaxButtonsHint);
-    w.widget = widget;
-    widget->setAttribute(Qt::WA_DeleteOnClose);
-    widget->setWindowTitle(QCoreApplication::translate("SpectrumWindow", "Spektrum - ") +
-                           owner.window->windowTitle());
-    widget->setWindowIcon(owner.window->windowIcon());
-
-    auto* layout = new QVBoxLayout(widget);
+    auto* layout = new QVBoxLayout(this);
     auto* controls = new QHBoxLayout;
-    w.channelBox =
-        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Kanal:"), {});
-    w.windowBox =
-        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Fenster:"),
+    channelBox =
+        AddBox(controls, this, QCoreApplication::translate("SpectrumWindow", "&Kanal:"), {});
+    windowBox =
+        AddBox(controls, this, QCoreApplication::translate("SpectrumWindow", "&Fenster:"),
                {SpectrumWindowName(WindowRect), SpectrumWindowName(WindowHann),
                 SpectrumWindowName(WindowBlackmanHarris), SpectrumWindowName(WindowFlatTop)});
-    w.windowBox->setCurrentIndex(WindowHann);
-    w.scaleBox = AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "&Skala:"),
-                        {u"dBV"_s, u"V"_s});
-    w.axisBox =
-        AddBox(controls, widget, QCoreApplication::translate("SpectrumWindow", "F&requenzachse:"),
+    windowBox->setCurrentIndex(WindowHann);
+    scaleBox = AddBox(controls, this, QCoreApplication::translate("SpectrumWindow", "&Skala:"),
+                      {u"dBV"_s, u"V"_s});
+    axisBox =
+        AddBox(controls, this, QCoreApplication::translate("SpectrumWindow", "F&requenzachse:"),
                {QCoreApplication::translate("SpectrumWindow", "Linear"),
                 QCoreApplication::translate("SpectrumWindow", "Logarithmisch")});
     controls->addStretch(1);
     layout->addLayout(controls);
 
     auto* middle = new QHBoxLayout;
-    w.plot = new SpectrumCanvas(widget);
-    middle->addWidget(w.plot, 1);
-    w.readout = new ReadoutBox(widget);
-    w.readout->setReadOnly(true);
-    w.readout->setLineWrapMode(QPlainTextEdit::NoWrap);
-    w.readout->setFixedWidth(260);
-    middle->addWidget(w.readout);
+    plot = new SpectrumCanvas(this);
+    middle->addWidget(plot, 1);
+    readout = new ReadoutBox(this);
+    readout->setReadOnly(true);
+    readout->setLineWrapMode(QPlainTextEdit::NoWrap);
+    readout->setFixedWidth(260);
+    middle->addWidget(readout);
     layout->addLayout(middle, 1);
-    w.pickLabel = new QLabel(widget);
-    layout->addWidget(w.pickLabel);
+    pickLabel = new QLabel(this);
+    layout->addWidget(pickLabel);
 
-    QObject::connect(w.channelBox, &QComboBox::currentIndexChanged, widget,
-                     [widget] { ControlChanged(widget, true); });
-    QObject::connect(w.windowBox, &QComboBox::currentIndexChanged, widget,
-                     [widget] { ControlChanged(widget, true); });
-    QObject::connect(w.scaleBox, &QComboBox::currentIndexChanged, widget, [widget] {
-        if (SpectrumWindow* window = SpectrumWindowOf(widget); window && window->computed)
-            ShowReadout(*window);
-        ControlChanged(widget, false);
+    connect(channelBox, &QComboBox::currentIndexChanged, this,
+            [this] { ControlChanged(*this, true); });
+    connect(windowBox, &QComboBox::currentIndexChanged, this,
+            [this] { ControlChanged(*this, true); });
+    connect(scaleBox, &QComboBox::currentIndexChanged, this, [this] {
+        if (computed) ShowReadout(*this);
+        ControlChanged(*this, false);
     });
-    QObject::connect(w.axisBox, &QComboBox::currentIndexChanged, widget,
-                     [widget] { ControlChanged(widget, false); });
-    w.plot->onResize = [widget] {
-        if (SpectrumWindow* window = SpectrumWindowOf(widget); window && window->computed)
-            Redraw(*window);
+    connect(axisBox, &QComboBox::currentIndexChanged, this,
+            [this] { ControlChanged(*this, false); });
+    plot->onResize = [this] {
+        if (computed) Redraw(*this);
     };
-    w.plot->onPress = [widget](int32_t x) {
-        SpectrumWindow* window = SpectrumWindowOf(widget);
-        if (!window) return;
-        const QSize size = window->plot->size();
-        window->markerBin = SpectrumBinAtColumn(
-            window->spectrum, SpectrumWindowRequest(*window, size.width(), size.height(), false),
-            x);
-        ShowPick(*window);
-        Redraw(*window);
+    plot->onPress = [this](int32_t x) {
+        const QSize size = plot->size();
+        markerBin = SpectrumBinAtColumn(
+            spectrum, SpectrumWindowRequest(*this, size.width(), size.height(), false), x);
+        ShowPick(*this);
+        Redraw(*this);
     };
-    QObject::connect(widget, &QObject::destroyed, [widget] {
-        auto& windows = SpectrumWindows();
-        std::erase_if(windows, [widget](const auto& entry) { return entry->widget == widget; });
-    });
-
-    AddWindowActions(w);
-    FillChannelBox(w, owner.capture);
-    SpectrumWindows().push_back(std::move(record));
-    Update(w, owner, true);
-    // Wide enough for a 600 x 400 plot beside the readout.
-    widget->resize(900, 480);
-    widget->move(AnalysisWindowPlace(OwnerPlace(owner), ClearBelow(owner),
-                                     widget->frameGeometry().size(),
-                                     widget->screen()->availableGeometry()));
-    widget->show();
-    widget->raise();
-    widget->activateWindow();
+    AddWindowActions(*this);
 }
 
-void FollowSpectrumWindow(CaptureWindow& owner, int32_t staleBits)
+void OpenSpectrumWindow(CaptureWindow& owner)
 {
-    SpectrumWindow* window = FindSpectrumWindow(owner);
+    if (SpectrumWindow* existing = owner.spectrumWindow) {
+        existing->show();
+        existing->raise();
+        existing->activateWindow();
+        return;
+    }
+    auto* window = new SpectrumWindow(&owner);
+    owner.spectrumWindow = window;
+    FillChannelBox(*window, owner.capture);
+    Update(*window, owner, true);
+    // Wide enough for a 600 x 400 plot beside the readout.
+    window->resize(900, 480);
+    window->move(AnalysisWindowPlace(OwnerPlace(owner), ClearBelow(owner),
+                                     window->frameGeometry().size(),
+                                     window->screen()->availableGeometry()));
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void FollowSpectrumWindow(CaptureWindow& owner, StaleBits staleBits)
+{
+    SpectrumWindow* window = owner.spectrumWindow;
     if (!window) return;
-    if (staleBits & (StaleMath | StaleNew)) FillChannelBox(*window, owner.capture);
+    if (staleBits & (Stale::Math | Stale::New)) FillChannelBox(*window, owner.capture);
     // New math samples matter only to a spectrum of the math trace.
     const bool samplesChanged =
-        (staleBits & StaleNew) ||
-        ((staleBits & StaleMath) && InputFor(*window, owner).slot == SlotMath);
+        (staleBits & Stale::New) ||
+        ((staleBits & Stale::Math) && InputFor(*window, owner).slot == SlotMath);
     Update(*window, owner, samplesChanged);
 }
 
@@ -376,7 +331,7 @@ void ExportSpectrumPng(SpectrumWindow& window)
         SaveFileRequester(QString(), suggestion,
                           QCoreApplication::translate(
                               "SpectrumWindow", "PNG-Dateien (*.png)|*.png|Alle Dateien (*.*)|*.*"),
-                          0, window.widget, u"png"_s,
+                          0, &window, u"png"_s,
                           RequesterDefaultTitle | RequesterAddToRecent | RequesterOverwritePrompt);
     if (path.isEmpty()) return;
     const QSize size = window.plot->size();
@@ -386,7 +341,7 @@ void ExportSpectrumPng(SpectrumWindow& window)
         // Name bytes that are not text read \xHH, as in every other message.
         const QString visible = VisibleFileName(path);
         ShowErrorBox(
-            window.widget, QCoreApplication::translate("SpectrumWindow", "Fehler"),
+            &window, QCoreApplication::translate("SpectrumWindow", "Fehler"),
             FormatText(QCoreApplication::translate("SpectrumWindow",
                                                    "Die Datei \"{0}\" kann nicht erstellt werden!"),
                        visible));
@@ -406,7 +361,7 @@ void PrintSpectrum(SpectrumWindow& window)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setCopyCount(1);
-    if (!RunPrinterDialog(window.widget, printer)) return;
+    if (!RunPrinterDialog(&window, printer)) return;
     const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
     PrintLayout layout{};
     if (!StartPrintLayout(layout, static_cast<int32_t>(std::lround(printable.width())),
@@ -417,7 +372,7 @@ void PrintSpectrum(SpectrumWindow& window)
     printer.setDocName(PrintDocumentName(window.filePath));
     QPainter painter;
     if (!painter.begin(&printer)) {
-        ShowPrintStartError(window.widget, printer);
+        ShowPrintStartError(&window, printer);
         return;
     }
     PainterSurface surface(&painter);

@@ -48,10 +48,14 @@ struct SpectrumInput {
     friend bool operator==(const SpectrumInput&, const SpectrumInput&) = default;
 };
 
-struct SpectrumWindow {
-    QPointer<QMdiSubWindow> owner; // the capture window's child window
-    QString filePath;              // of the owner's capture
-    QWidget* widget;               // the top-level window
+// A window of its own that belongs to its capture window `owner` (its parent) and goes
+// when closed.
+class SpectrumWindow : public QWidget {
+  public:
+    explicit SpectrumWindow(CaptureWindow* owner);
+
+    CaptureWindow* const owner;
+    QString filePath; // of the owner's capture
     QComboBox* channelBox;
     QComboBox* windowBox;
     QComboBox* scaleBox;
@@ -60,12 +64,12 @@ struct SpectrumWindow {
     QPlainTextEdit* readout;
     QLabel* pickLabel;
     std::vector<int32_t> channelSlots; // the slot of each channelBox entry
-    SpectrumInput input;
-    bool computed;
+    SpectrumInput input{};
+    bool computed = false;
     Spectrum spectrum;
-    int32_t markerBin; // picked by a click, -1 for none
-    int32_t computations;
-    int32_t renders;
+    int32_t markerBin = -1; // picked by a click, -1 for none
+    int32_t computations = 0;
+    int32_t renders = 0;
 };
 
 // "&Analyse" > "&Spektrum...": opens the window of `owner`, or brings its existing one to
@@ -74,13 +78,7 @@ void OpenSpectrumWindow(CaptureWindow& owner);
 
 // The end of every refresh of `owner`: recomputes when the samples, range, channel or
 // window function changed, and redraws then.
-void FollowSpectrumWindow(CaptureWindow& owner, int32_t staleBits);
-
-// The spectrum window of a capture window, or null.
-SpectrumWindow* FindSpectrumWindow(const CaptureWindow& owner);
-
-// The spectrum window whose widget is `window`, or null.
-SpectrumWindow* SpectrumWindowOf(const QWidget* window);
+void FollowSpectrumWindow(CaptureWindow& owner, StaleBits staleBits);
 
 // The request the window draws with, at `width` x `height`, in the screen or paper style.
 SpectrumRenderRequest SpectrumWindowRequest(const SpectrumWindow& window, int32_t width,

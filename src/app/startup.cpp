@@ -63,8 +63,6 @@ void StartLanguage(const QString& requested)
 MainFrame* StartMainFrame(const QStringList& paths)
 {
     AppState& app = App();
-    app.captureWindows.clear();
-    app.currentWindow = nullptr;
     app.openedPaths.clear();
     app.quitRequested = false;
     app.popupOwner = nullptr;

@@ -4,14 +4,17 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "app/capture_window.h"
 #include "app/main_frame.h"
 #include "platform/platform.h"
 #include "support/sav_builder.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -96,15 +99,7 @@ class AppTest : public testing::Test {
 
     void Start(const QStringList& paths = {}) { frame = StartMainFrame(paths); }
 
-    CaptureWindow& Window(qsizetype index = 0) { return *App().captureWindows.at(index); }
-
-    // Makes the window current and lets it handle a control event, as the loop would.
-    void Control(CaptureWindow& window, int32_t control, int32_t type = ControlEventOther,
-                 int32_t x = 0)
-    {
-        ASSERT_TRUE(FindCaptureWindow(window.window));
-        HandleCaptureControl(control, type, x);
-    }
+    CaptureWindow& Window(qsizetype index = 0) { return *CaptureWindows(App().mdiArea).at(index); }
 
     QTemporaryDir folder;
     MainFrame* frame = nullptr;
@@ -117,6 +112,17 @@ class AppTest : public testing::Test {
     int32_t clipboardCalls = 0;
     int32_t quitCalls = 0;
 };
+
+// A press and release of `button` at column x of `target`, as the window system sends them.
+inline void Click(QWidget* target, int x, Qt::MouseButton button)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, 10), target->mapToGlobal(QPointF(x, 10)),
+                      button, button, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(x, 10),
+                        target->mapToGlobal(QPointF(x, 10)), button, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
 
 // Readable QString values in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)

@@ -71,7 +71,7 @@ TEST_F(AppTest, StrgDDecodesTheUartExampleIntoStripAndTable)
 {
     Start({QStringLiteral(KURVEX_EXAMPLES_DIR "/uart-115200-ch1-rx-ch2-tx.sav")});
     CaptureWindow& w = Window();
-    const QSize plainWindow = w.window->size();
+    const QSize plainWindow = w.SubWindow()->size();
     w.zoomSlider->setValue(4);
     saveAnswer = folder.filePath(u"plain.png"_s);
     frame->RunCommand(Command::ExportPng);
@@ -89,7 +89,7 @@ TEST_F(AppTest, StrgDDecodesTheUartExampleIntoStripAndTable)
     // The strip takes its rows under the screen; the screen keeps its size.
     const int32_t strip = DecodeStripHeight(w.decodeStrip->Strip());
     ASSERT_GE(w.decodeStrip->Strip().rows.size(), 2u);
-    EXPECT_EQ(w.window->size(), plainWindow + QSize(0, strip));
+    EXPECT_EQ(w.SubWindow()->size(), plainWindow + QSize(0, strip));
     EXPECT_EQ(QSize(w.view.imageWidth, w.view.imageHeight), QSize(600, 400));
     EXPECT_EQ(w.decodeStrip->geometry(), QRect(5, 405, 600, strip));
 
@@ -135,7 +135,7 @@ TEST_F(AppTest, CursorsRestartTheDecodeAndClosingWhileItRunsIsSafe)
 
     // Cursors around the first half: the decode follows, with fewer lines.
     w.showCursorsBox->setChecked(true);
-    Control(w, ControlScreenImage, ControlEventRightPress, 300);
+    Click(w.screenImage, 300, Qt::RightButton);
     EXPECT_EQ(DecodeRange(w), std::make_pair(0, w.view.cursor2));
     EXPECT_TRUE(w.decodeRunner->Running());
     ASSERT_TRUE(WaitForDecode(w));
@@ -143,14 +143,13 @@ TEST_F(AppTest, CursorsRestartTheDecodeAndClosingWhileItRunsIsSafe)
     EXPECT_EQ(w.decodeRequest->last, w.view.cursor2);
 
     // Closing the window while a decode runs: its worker stops and delivers nowhere.
-    Control(w, ControlScreenImage, ControlEventRightPress, 500);
+    Click(w.screenImage, 500, Qt::RightButton);
     ASSERT_TRUE(w.decodeRunner->Running());
     const QPointer<DecodedWindow> table = w.decodedWindow;
-    ASSERT_TRUE(FindCaptureWindow(w.window));
-    CloseCaptureWindow();
+    w.Close();
     EXPECT_TRUE(table.isNull());
     DecodeRunner::FinishAllWorkers();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
 }

@@ -24,16 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void Click(QWidget* target, int x, Qt::MouseButton button)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(x, 10), target->mapToGlobal(QPointF(x, 10)),
-                      button, button, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(x, 10),
-                        target->mapToGlobal(QPointF(x, 10)), button, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-}
-
 QString ZoomText(double timePerDiv)
 {
     return FormatText(u"Zoom: {0Sd5}s/DIV", timePerDiv);
@@ -45,11 +35,11 @@ TEST_F(AppTest, NewWindowShowsTheWholeRecord)
 {
     const QString path = WriteCapture(u"A001.sav"_s);
     Start({path});
-    ASSERT_EQ(App().captureWindows.size(), 1u);
+    ASSERT_EQ(CaptureWindows(App().mdiArea).size(), 1);
     CaptureWindow& w = Window();
-    EXPECT_EQ(w.window->windowTitle(), u"A001.sav"_s);
-    EXPECT_TRUE(w.window->isVisible());
-    EXPECT_EQ(w.staleBits, 0);
+    EXPECT_EQ(w.SubWindow()->windowTitle(), u"A001.sav"_s);
+    EXPECT_TRUE(w.SubWindow()->isVisible());
+    EXPECT_EQ(w.staleBits.toInt(), 0);
     EXPECT_EQ(w.view.visibleCount, 1000);
     EXPECT_EQ(w.view.firstSample, 0);
     EXPECT_EQ(w.view.cursor1, 0);
@@ -57,7 +47,7 @@ TEST_F(AppTest, NewWindowShowsTheWholeRecord)
     EXPECT_EQ(w.view.cursorsShown, 0);
     EXPECT_EQ(w.screenImage->geometry(), QRect(5, 5, 600, 400));
     EXPECT_EQ(w.screenImage->Image().size(), QSize(600, 400));
-    EXPECT_EQ(w.client->size(), QSize(815, 445));
+    EXPECT_EQ(w.size(), QSize(815, 445));
     EXPECT_EQ(w.scrollBar->maximum(), 0);
     EXPECT_EQ(w.zoomLabel->text(), ZoomText(w.capture.timePerDiv));
     EXPECT_TRUE(w.mathLabel->text().isEmpty());
@@ -66,9 +56,9 @@ TEST_F(AppTest, NewWindowShowsTheWholeRecord)
     EXPECT_FALSE(w.resultsBox->isEnabled());
     EXPECT_TRUE(w.cursor1Box->toPlainText().isEmpty());
     // A sizing border and a maximise box, but no minimise box.
-    EXPECT_FALSE(w.window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_TRUE(w.window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_NE(w.window->minimumSize(), w.window->maximumSize());
+    EXPECT_FALSE(w.SubWindow()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(w.SubWindow()->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_NE(w.SubWindow()->minimumSize(), w.SubWindow()->maximumSize());
 }
 
 // The worked examples with N = 1000: zoom in and out, the smallest zoom step, and zooming
@@ -197,13 +187,13 @@ TEST_F(AppTest, CursorBoxTogglesTheCursorSection)
     CaptureWindow& w = Window();
     QWidget* const section[] = {w.cursor1Box,    w.cursor2Box, w.deltaBox,  w.selectAllButton,
                                 w.measureButton, w.resultsBox, w.mathButton};
-    const QPoint position = w.window->pos();
+    const QPoint position = w.SubWindow()->pos();
     for (bool shown : {true, false, true}) {
         SCOPED_TRACE(shown);
         w.showCursorsBox->setChecked(shown);
         EXPECT_EQ(w.view.cursorsShown, shown ? 1 : 0);
-        EXPECT_EQ(w.client->size(), QSize(815, shown ? 545 : 445));
-        EXPECT_EQ(w.window->pos(), position);
+        EXPECT_EQ(w.size(), QSize(815, shown ? 545 : 445));
+        EXPECT_EQ(w.SubWindow()->pos(), position);
         for (QWidget* control : section)
             EXPECT_EQ(control->isEnabled(), shown);
         EXPECT_EQ(w.screenImage->cursor().shape(), shown ? Qt::CrossCursor : Qt::ArrowCursor);
@@ -224,9 +214,8 @@ TEST_F(AppTest, OneScrollStepRendersOnceAndRecomputesNothingElse)
     c.voltsPerDiv[SlotMath] = 1.0;
     for (int32_t i = 0; i < c.samplesPerChannel; ++i)
         c.samples[SlotMath][i] = c.samples[SlotCh1][i] - c.samples[SlotCh2][i];
-    ASSERT_TRUE(FindCaptureWindow(w.window));
-    w.staleBits |= StaleMath;
-    RefreshCaptureWindow();
+    w.staleBits |= Stale::Math;
+    w.Refresh();
     EXPECT_FALSE(w.mathLabel->text().isEmpty());
 
     w.zoomSlider->setValue(3);
@@ -241,7 +230,7 @@ TEST_F(AppTest, OneScrollStepRendersOnceAndRecomputesNothingElse)
     EXPECT_EQ(w.counts.zoomLabels, before.zoomLabels);
     EXPECT_EQ(w.counts.cursorReadouts, before.cursorReadouts);
     EXPECT_EQ(w.counts.mathLabels, before.mathLabels);
-    EXPECT_EQ(w.staleBits, 0);
+    EXPECT_EQ(w.staleBits.toInt(), 0);
     std::printf("[          ] one scroll step, 3 x 65535 samples: %.2f ms\n", elapsed / 1e6);
 }
 
@@ -367,7 +356,7 @@ TEST_F(AppTest, MeasurementLandsInTheWindowThatOpenedThePopup)
     Start({a, b});
     CaptureWindow& first = Window(1); // a.sav, created last
     CaptureWindow& second = Window(0);
-    ASSERT_EQ(first.window->windowTitle(), u"a.sav"_s);
+    ASSERT_EQ(first.SubWindow()->windowTitle(), u"a.sav"_s);
     first.showCursorsBox->setChecked(true);
     second.showCursorsBox->setChecked(true);
     Click(first.screenImage, 120, Qt::LeftButton);
@@ -377,7 +366,7 @@ TEST_F(AppTest, MeasurementLandsInTheWindowThatOpenedThePopup)
     ASSERT_TRUE(popup->isVisible());
     EXPECT_EQ(popup->pos(),
               first.measureButton->mapToGlobal(QPoint(0, first.measureButton->height())));
-    frame->MdiArea()->setActiveSubWindow(second.window);
+    frame->MdiArea()->setActiveSubWindow(second.SubWindow());
     popup->actions().at(1)->trigger();
     popup->hide();
 

@@ -26,7 +26,7 @@ TEST_F(AppTest, NamesThatAreNotUtf8OpenFromTheCommandLineAndDrops)
     const QString missing = DecodeFileName(folderBytes + "/nix\xE9.sav");
 
     Start({DecodeFileName(latin1), missing});
-    EXPECT_EQ(App().captureWindows.size(), 1u);
+    EXPECT_EQ(CaptureWindows(App().mdiArea).size(), 1);
     EXPECT_EQ(messages, QStringList{u"Fehler: Die Datei \"%1/nix\\xE9.sav\" kann nicht geöffnet "
                                     u"werden!"_s.arg(folder.path())});
 
@@ -37,12 +37,12 @@ TEST_F(AppTest, NamesThatAreNotUtf8OpenFromTheCommandLineAndDrops)
     QApplication::sendEvent(frame, &enter);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(frame, &drop);
-    EXPECT_EQ(App().captureWindows.size(), 2u);
-    EXPECT_EQ(Window(0).window->windowTitle(), u"caf\\xE9.sav"_s); // the odd byte, visibly
+    EXPECT_EQ(CaptureWindows(App().mdiArea).size(), 2);
+    EXPECT_EQ(Window(0).SubWindow()->windowTitle(), u"caf\\xE9.sav"_s); // the odd byte, visibly
     EXPECT_EQ(messages.size(), 1);
 
     // The CSV export proposes the capture's own name, and the file lands under it.
-    frame->MdiArea()->setActiveSubWindow(Window(0).window);
+    frame->MdiArea()->setActiveSubWindow(Window(0).SubWindow());
     saveAnswer = DecodeFileName(folderBytes + "/caf\xE9.csv");
     frame->RunCommand(Command::ExportCsv);
     ASSERT_EQ(saveRequests.size(), 1);

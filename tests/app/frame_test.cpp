@@ -190,7 +190,7 @@ TEST_F(AppTest, OnlyLocalFileDropsAreTaken)
     QMimeData remote;
     remote.setUrls({QUrl(u"https://example.org/p1.sav"_s)});
     Drop(frame, &remote);
-    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -198,16 +198,15 @@ TEST_F(AppTest, CloseAllClosesEveryWindowAndIsHarmlessWithNone)
 {
     Start();
     frame->RunCommand(Command::CloseAll);
-    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
 
     // The same file opened five times gives five windows.
     const QString a = WriteCapture(u"a.sav"_s);
     Start({a, a, a, a, a});
-    ASSERT_EQ(App().captureWindows.size(), 5u);
+    ASSERT_EQ(CaptureWindows(App().mdiArea).size(), 5);
     frame->RunCommand(Command::CloseAll);
-    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
     EXPECT_TRUE(frame->MdiArea()->subWindowList().isEmpty());
-    EXPECT_EQ(App().currentWindow, nullptr);
 }
 
 TEST_F(AppTest, CloseBoxForgetsTheWindow)
@@ -215,10 +214,10 @@ TEST_F(AppTest, CloseBoxForgetsTheWindow)
     const QString a = WriteCapture(u"a.sav"_s);
     const QString b = WriteCapture(u"b.sav"_s);
     Start({a, b});
-    QMdiSubWindow* first = Window(0).window;
+    QMdiSubWindow* first = Window(0).SubWindow();
     first->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_EQ(App().captureWindows.size(), 1u);
+    ASSERT_EQ(CaptureWindows(App().mdiArea).size(), 1);
     EXPECT_EQ(Titles(frame->MdiArea()), QStringList{u"a.sav"_s});
 }
 
@@ -261,7 +260,7 @@ TEST_F(AppTest, OpenCommandOpensEveryChosenFileInOrder)
     openAnswer.clear();
     frame->RunCommand(Command::Open);
     EXPECT_TRUE(App().openedPaths.isEmpty());
-    EXPECT_EQ(App().captureWindows.size(), 2u);
+    EXPECT_EQ(CaptureWindows(App().mdiArea).size(), 2);
 }
 
 TEST_F(AppTest, ExportFlowsProposeTheCaptureNameAndReportFailures)
@@ -395,19 +394,19 @@ TEST_F(AppTest, CascadeKeepsTheWindowSizeAndShowsEveryWindow)
     Start({a, a, a});
     frame->showNormal();
     frame->resize(1600, 1000);
-    const QSize size = Window().window->size();
+    const QSize size = Window().SubWindow()->size();
     frame->RunCommand(Command::Cascade);
-    for (const auto& w : App().captureWindows)
-        EXPECT_EQ(w->window->size(), size);
+    for (const auto& w : CaptureWindows(App().mdiArea))
+        EXPECT_EQ(w->SubWindow()->size(), size);
     const QRect area = frame->MdiArea()->viewport()->rect();
     for (Command tile : {Command::TileVertical, Command::TileHorizontal}) {
         frame->RunCommand(tile);
         frame->RunCommand(Command::Cascade);
         QList<QPoint> corners;
-        for (const auto& w : App().captureWindows) {
-            EXPECT_TRUE(area.contains(w->window->geometry())) << static_cast<int>(tile);
-            EXPECT_FALSE(corners.contains(w->window->pos()));
-            corners.append(w->window->pos());
+        for (const auto& w : CaptureWindows(App().mdiArea)) {
+            EXPECT_TRUE(area.contains(w->SubWindow()->geometry())) << static_cast<int>(tile);
+            EXPECT_FALSE(corners.contains(w->SubWindow()->pos()));
+            corners.append(w->SubWindow()->pos());
         }
     }
 }
@@ -511,7 +510,7 @@ TEST_F(AppTest, RealOpenDialogCancelledYieldsNothing)
     App().openedPaths = {u"old"_s};
     frame->RunCommand(Command::Open);
     EXPECT_TRUE(App().openedPaths.isEmpty());
-    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
     EXPECT_EQ(allFilesPatterns, QStringList{u"*"_s});
 }
 
@@ -524,7 +523,7 @@ TEST_F(AppTest, CtrlWAndCtrlF4CloseTheActiveCaptureWindow)
     EXPECT_EQ(Titles(frame->MdiArea()), QStringList{u"b.sav"_s});
     PressKey(frame, Qt::Key_F4, Qt::ControlModifier);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(App().captureWindows.empty());
+    EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
     EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -81,7 +81,7 @@ class MathDialogTest : public AppTest {
     void Press(CaptureWindow& w, std::function<void(MathFields&)> steps)
     {
         WhenOpen(std::move(steps));
-        Control(w, ControlMathButton);
+        w.EditMath();
     }
 
     int32_t leftOpen = 0;

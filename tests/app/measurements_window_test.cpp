@@ -46,20 +46,20 @@ TEST_F(AppTest, AnalysisMenuOpensOneMeasurementsWindowPerCaptureWindow)
     QPointer<MeasurementsWindow> shown[2];
     for (int32_t pass = 0; pass < 3; ++pass) { // a, b, a again: the same window
         CaptureWindow& w = Window(pass % 2);
-        frame->MdiArea()->setActiveSubWindow(w.window);
+        frame->MdiArea()->setActiveSubWindow(w.SubWindow());
         frame->RunCommand(Command::Measurements);
         ASSERT_TRUE(w.measurementsWindow && w.measurementsWindow->isVisible());
-        EXPECT_EQ(FindSpectrumWindow(w), nullptr); // only the command's own window opens
+        EXPECT_EQ(w.spectrumWindow.data(), nullptr); // only the command's own window opens
         if (pass < 2) shown[pass] = w.measurementsWindow;
         EXPECT_EQ(w.measurementsWindow, shown[pass % 2].data());
-        EXPECT_EQ(w.measurementsWindow->windowTitle(), u"Messungen - "_s + w.window->windowTitle());
+        EXPECT_EQ(w.measurementsWindow->windowTitle(),
+                  u"Messungen - "_s + w.SubWindow()->windowTitle());
         EXPECT_EQ(w.measurementsWindow->table->columnCount(), pass % 2 ? 2 : 1);
         w.measurementsWindow->close();
     }
     EXPECT_NE(shown[0], shown[1]);
     EXPECT_FALSE(shown[0]->table->item(MeasurementRise, 0)->toolTip().isEmpty());
-    ASSERT_TRUE(FindCaptureWindow(Window(0).window));
-    CloseCaptureWindow();
+    Window(0).Close();
     EXPECT_TRUE(shown[0].isNull());
 }
 
@@ -75,9 +75,8 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
         MathSettings settings{};
         ASSERT_TRUE(ParseMathDefinition(u"x*y:ch1:ch2", settings));
         ComputeMath(w.capture, settings);
-        w.staleBits |= StaleMath;
-        ASSERT_TRUE(FindCaptureWindow(w.window));
-        RefreshCaptureWindow();
+        w.staleBits |= Stale::Math;
+        w.Refresh();
     };
     const auto wheelIn = [&] {
         QWheelEvent wheel(QPointF(0, 50), w.screenImage->mapToGlobal(QPointF(0, 50)), QPoint(),
@@ -99,10 +98,8 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
         {"slider back to 80 %", [&] { w.zoomSlider->setValue(1); }, 1, 0, 799},
         {"cursors on", [&] { w.showCursorsBox->setChecked(true); }, 1, 0, 999},
         {"scroll under the cursors", [&] { w.scrollBar->setValue(0); }, 0, 0, 999},
-        {"cursor 1", [&] { Control(w, ControlScreenImage, ControlEventLeftPress, 300); }, 1, 400,
-         999},
-        {"same cursor again", [&] { Control(w, ControlScreenImage, ControlEventLeftPress, 300); },
-         0, 400, 999},
+        {"cursor 1", [&] { Click(w.screenImage, 300, Qt::LeftButton); }, 1, 400, 999},
+        {"same cursor again", [&] { Click(w.screenImage, 300, Qt::LeftButton); }, 0, 400, 999},
         {"math", mathChange, 1, 400, 999},
         {"hidden", [&] { m.hide(), w.showCursorsBox->setChecked(false); }, 0, 400, 999},
         {"shown again", [&] { ShowMeasurementsWindow(w); }, 1, 0, 799},
@@ -129,8 +126,8 @@ TEST_F(AppTest, MeasurementsFollowTheRefreshOncePerRelevantChange)
     m.table->setFocus();
     QTest::keyClick(m.table, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(board->text(), expected);
-    EXPECT_EQ(FindSpectrumWindow(w), nullptr);
+    EXPECT_EQ(w.spectrumWindow.data(), nullptr);
     // The frame's other shortcuts work from the table as from the capture window.
     QTest::keyClick(m.table, Qt::Key_K, Qt::ControlModifier);
-    EXPECT_NE(FindSpectrumWindow(w), nullptr);
+    EXPECT_NE(w.spectrumWindow.data(), nullptr);
 }

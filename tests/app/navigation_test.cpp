@@ -65,7 +65,7 @@ void ExpectControlsShow(const CaptureWindow& w)
     EXPECT_EQ(w.scrollBar->pageStep(), v.visibleCount / 2);
     EXPECT_EQ(w.zoomLabel->text(),
               FormatText(u"Zoom: {0Sd5}s/DIV", w.capture.timePerDiv * v.visibleCount / N));
-    EXPECT_EQ(w.staleBits, 0);
+    EXPECT_EQ(w.staleBits.toInt(), 0);
 }
 
 } // namespace

@@ -120,7 +120,7 @@ class ResizeCounter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() != QEvent::Resize) return false;
-        for (const auto& w : App().captureWindows) {
+        for (const auto& w : CaptureWindows(App().mdiArea)) {
             if (w->screenImage != watched) continue;
             const QSize size = static_cast<QResizeEvent*>(event)->size();
             const auto last = sizes.find(watched);
@@ -158,11 +158,7 @@ class SoakTest : public AppTest {
     }
     bool Chance(int32_t percent) { return Pick(100) < percent; }
 
-    CaptureWindow* Active()
-    {
-        return FindCaptureWindow(frame->MdiArea()->currentSubWindow()) ? App().currentWindow
-                                                                       : nullptr;
-    }
+    CaptureWindow* Active() { return CaptureWindow::Of(frame->MdiArea()->currentSubWindow()); }
 
     void TriggerMenuItem(const QString& text)
     {
@@ -314,11 +310,11 @@ Expectation AnswerMathDialog(SoakTest& soak, CaptureWindow* w)
 const SoakTest::Action SoakTest::Actions[] = {
     {"open", 6, false,
      [](SoakTest& soak, CaptureWindow*) {
-         if (App().captureWindows.size() >= MaxWindows) return Nothing(nullptr);
+         if (CaptureWindows(App().mdiArea).size() >= MaxWindows) return Nothing(nullptr);
          QStringList paths;
          for (int32_t i = soak.Pick(3); i >= 0; --i)
              paths.append(soak.AnyCapture());
-         const qsizetype windows = App().captureWindows.size();
+         const qsizetype windows = CaptureWindows(App().mdiArea).size();
          const qsizetype before = soak.messages.size();
          if (soak.Chance(50)) {
              soak.openAnswer = paths;
@@ -339,7 +335,7 @@ const SoakTest::Action SoakTest::Actions[] = {
          const auto loads = std::count_if(paths.begin(), paths.end(), Loads);
          soak.openedGood += loads;
          soak.openedBad += paths.size() - loads;
-         EXPECT_EQ(App().captureWindows.size(), windows + loads);
+         EXPECT_EQ(CaptureWindows(App().mdiArea).size(), windows + loads);
          const auto warnings = std::count_if(paths.begin(), paths.end(), Warns);
          EXPECT_EQ(soak.messages.size(), before + paths.size() - loads + warnings)
              << paths.join(u' ').toStdString() << soak.messages.join(u' ').toStdString();
@@ -347,13 +343,13 @@ const SoakTest::Action SoakTest::Actions[] = {
      }},
     {"close box", 4, true,
      [](SoakTest&, CaptureWindow* w) {
-         w->window->close();
+         w->SubWindow()->close();
          return Nothing(nullptr);
      }},
     {"close all", 1, false,
      [](SoakTest& soak, CaptureWindow*) {
          soak.TriggerMenuItem(u"&Alle schließen"_s);
-         EXPECT_TRUE(App().captureWindows.empty());
+         EXPECT_TRUE(CaptureWindows(App().mdiArea).isEmpty());
          return Nothing(nullptr);
      }},
     {"zoom", 8, true,
@@ -499,15 +495,15 @@ const SoakTest::Action SoakTest::Actions[] = {
          QMenu* menu = soak.frame->WindowMenu();
          Q_EMIT menu->aboutToShow();
          const QList<QAction*> items = menu->actions();
-         const auto windows = static_cast<int32_t>(App().captureWindows.size());
+         const auto windows = static_cast<int32_t>(CaptureWindows(App().mdiArea).size());
          // The fixed items and a separator come first; the windows are the last ones.
          items.at(items.size() - 1 - soak.Pick(windows))->trigger();
          return Nothing(nullptr);
      }},
     {"title bar click", 2, true,
      [](SoakTest& soak, CaptureWindow*) {
-         const auto& windows = App().captureWindows;
-         QMdiSubWindow* sub = windows.at(soak.Pick(static_cast<int32_t>(windows.size())))->window;
+         const auto& windows = CaptureWindows(App().mdiArea);
+         QMdiSubWindow* sub = windows.at(soak.Pick(static_cast<int32_t>(windows.size())))->SubWindow();
          // Only where the title bar shows: a larger or maximised window may cover it.
          const QPoint title(sub->width() / 2, 4);
          if (soak.frame->MdiArea()->viewport()->childAt(sub->mapToParent(title)) != sub)
@@ -518,14 +514,14 @@ const SoakTest::Action SoakTest::Actions[] = {
      }},
     {"Öffnen im Dateidialog", 2, false,
      [](SoakTest& soak, CaptureWindow*) {
-         if (App().captureWindows.size() >= MaxWindows) return Nothing(nullptr);
+         if (CaptureWindows(App().mdiArea).size() >= MaxWindows) return Nothing(nullptr);
          const QString path = soak.AnyCapture();
-         const qsizetype windows = App().captureWindows.size();
+         const qsizetype windows = CaptureWindows(App().mdiArea).size();
          const qsizetype before = soak.messages.size();
          soak.WithRealDialogs(
              path, [&soak] { QTest::keyClick(soak.frame, Qt::Key_O, Qt::ControlModifier); });
          const bool loads = Loads(path);
-         EXPECT_EQ(App().captureWindows.size(), windows + (loads ? 1 : 0)) << path.toStdString();
+         EXPECT_EQ(CaptureWindows(App().mdiArea).size(), windows + (loads ? 1 : 0)) << path.toStdString();
          EXPECT_EQ(soak.messages.size(), before + (loads && !Warns(path) ? 0 : 1))
              << path.toStdString();
          return Nothing(nullptr);
@@ -541,17 +537,17 @@ const SoakTest::Action SoakTest::Actions[] = {
      }},
     {"resize", 6, true,
      [](SoakTest& soak, CaptureWindow* w) {
-         if (w->window->isMaximized()) return Nothing(w); // no frame to drag
+         if (w->SubWindow()->isMaximized()) return Nothing(w); // no frame to drag
          const int32_t limit = soak.Chance(5) ? 4000 : soak.Chance(30) ? 400 : 1600;
-         w->window->resize(50 + soak.Pick(limit), 50 + soak.Pick(limit * 2 / 3));
+         w->SubWindow()->resize(50 + soak.Pick(limit), 50 + soak.Pick(limit * 2 / 3));
          return Nothing(w); // the render comes from the new screen size
      }},
     {"maximise", 3, true,
      [](SoakTest&, CaptureWindow* w) {
-         if (w->window->isMaximized())
-             w->window->showNormal();
+         if (w->SubWindow()->isMaximized())
+             w->SubWindow()->showNormal();
          else
-             w->window->showMaximized();
+             w->SubWindow()->showMaximized();
          return Nothing(w);
      }},
     {"Messungen", 3, true,
@@ -578,8 +574,8 @@ const SoakTest::Action SoakTest::Actions[] = {
              QTest::keyClick(soak.frame, Qt::Key_K, Qt::ControlModifier);
          else
              soak.TriggerMenuItem(u"&Spektrum...\tStrg+K"_s);
-         SpectrumWindow* s = FindSpectrumWindow(*w);
-         if (!s || !s->widget->isVisible()) {
+         SpectrumWindow* s = w->spectrumWindow.data();
+         if (!s || !s->isVisible()) {
              ADD_FAILURE() << "no Spektrum window";
              return Nothing(w);
          }
@@ -587,7 +583,7 @@ const SoakTest::Action SoakTest::Actions[] = {
              if (soak.Chance(40)) box->setCurrentIndex(soak.Pick(box->count()));
          Click(s->plot, Qt::LeftButton, QPoint(soak.Pick(s->plot->width()), s->plot->height() / 2));
          EXPECT_EQ(s->plot->Image().deviceIndependentSize(), QSizeF(s->plot->size()));
-         if (soak.Chance(50)) s->widget->close();
+         if (soak.Chance(50)) s->close();
          return Nothing(w);
      }},
     {"close with analyses", 2, true,
@@ -600,9 +596,9 @@ const SoakTest::Action SoakTest::Actions[] = {
          }
          if (soak.Chance(70)) {
              OpenSpectrumWindow(*w);
-             spectrum = FindSpectrumWindow(*w)->widget;
+             spectrum = w->spectrumWindow.data();
          }
-         w->window->close();
+         w->SubWindow()->close();
          QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
          EXPECT_TRUE(measurements.isNull());
          EXPECT_TRUE(spectrum.isNull());
@@ -613,17 +609,17 @@ const SoakTest::Action SoakTest::Actions[] = {
 // The window records against their controls and the render counts of the event.
 bool SoakTest::CheckWindows(const char* action, int32_t event)
 {
-    const auto& windows = App().captureWindows;
+    const auto& windows = CaptureWindows(App().mdiArea);
     EXPECT_EQ(frame->MdiArea()->subWindowList().size(), static_cast<qsizetype>(windows.size()));
     std::map<const QMdiSubWindow*, int32_t> renders;
     for (const auto& record : windows) {
         const CaptureWindow& w = *record;
         const CaptureView& v = w.view;
         const int32_t n = w.capture.samplesPerChannel;
-        SCOPED_TRACE(w.window->windowTitle().toStdString());
-        EXPECT_TRUE(w.window->isVisible());
+        SCOPED_TRACE(w.SubWindow()->windowTitle().toStdString());
+        EXPECT_TRUE(w.SubWindow()->isVisible());
         EXPECT_GT(n, 0);
-        EXPECT_EQ(w.staleBits, 0);
+        EXPECT_EQ(w.staleBits.toInt(), 0);
         // The slider is on the step the view has, or on the one nearest to it.
         EXPECT_EQ(w.zoomSlider->value(),
                   NearestZoomPosition(n, v.visibleCount, w.zoomSlider->value()));
@@ -642,44 +638,44 @@ bool SoakTest::CheckWindows(const char* action, int32_t event)
         const QSize screen(v.imageWidth, v.imageHeight);
         EXPECT_EQ(w.screenImage->size(), screen);
         EXPECT_EQ(w.screenImage->Image().deviceIndependentSize(), QSizeF(screen));
-        EXPECT_EQ(w.screenImage->Image().size(), screen * ScreenPixelRatio(w));
+        EXPECT_EQ(w.screenImage->Image().size(), screen * w.ScreenPixelRatio());
         EXPECT_TRUE(screen.width() >= MinScreenWidth && screen.height() >= MinScreenHeight)
             << screen.width() << " x " << screen.height();
-        EXPECT_EQ(w.client->size().expandedTo(MinimumClientSize(v.cursorsShown != 0)),
-                  w.client->size());
-        EXPECT_EQ(w.window->size().expandedTo(w.window->minimumSize()), w.window->size());
+        EXPECT_EQ(w.size().expandedTo(MinimumClientSize(v.cursorsShown != 0)), w.size());
+        EXPECT_EQ(w.SubWindow()->size().expandedTo(w.SubWindow()->minimumSize()),
+                  w.SubWindow()->size());
         // An analysis window is its capture window's, and shows its capture.
         if (w.measurementsWindow) {
             // Its title names the capture window as that one's own title does, numbered
             // or marked.
             const QString title = w.measurementsWindow->windowTitle();
-            EXPECT_TRUE(title.endsWith(w.window->windowTitle()));
+            EXPECT_TRUE(title.endsWith(w.SubWindow()->windowTitle()));
             EXPECT_TRUE(title.contains(VisibleFileName(QFileInfo(w.capture.filePath).fileName())));
         }
-        if (const SpectrumWindow* spectrum = FindSpectrumWindow(w)) {
+        if (const SpectrumWindow* spectrum = w.spectrumWindow.data()) {
             EXPECT_EQ(spectrum->filePath, w.capture.filePath);
         }
 
         // One render for what the event changed in its window (the load of a new one), and
         // one for each size its screen took after that.
-        const auto before = rendersBefore.find(w.window);
+        const auto before = rendersBefore.find(w.SubWindow());
         const int32_t want = (before == rendersBefore.end() ? 1
                               : &w == expected.target       ? before->second + expected.renders
                                                             : before->second) +
                              resizes.counts[w.screenImage];
         EXPECT_EQ(w.counts.renders, want) << "renders";
-        renders[w.window] = w.counts.renders;
+        renders[w.SubWindow()] = w.counts.renders;
     }
     // No analysis window outlives its capture window.
     for (QWidget* top : QApplication::topLevelWidgets()) {
         const QWidget* owner = nullptr;
         if (auto* m = dynamic_cast<MeasurementsWindow*>(top)) {
             for (const auto& record : windows)
-                if (record->measurementsWindow == m) owner = record->window;
-        } else if (const SpectrumWindow* s = SpectrumWindowOf(top)) {
+                if (record->measurementsWindow == m) owner = record->SubWindow();
+        } else if (const auto* s = dynamic_cast<const SpectrumWindow*>(top)) {
             for (const auto& record : windows)
-                if (record->window == s->owner && FindSpectrumWindow(*record) == s)
-                    owner = record->window;
+                if (record == s->owner && record->spectrumWindow.data() == s)
+                    owner = record->SubWindow();
         } else {
             continue;
         }
@@ -729,7 +725,7 @@ void SoakTest::Run(int32_t events)
                     break;
                 }
             }
-            if (chosen->needsWindow && App().captureWindows.empty()) chosen = nullptr;
+            if (chosen->needsWindow && CaptureWindows(App().mdiArea).isEmpty()) chosen = nullptr;
         }
         CaptureWindow* active = Active();
         if (chosen->needsWindow && !active) {

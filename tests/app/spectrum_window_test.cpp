@@ -29,16 +29,16 @@ TEST_F(AppTest, SpectrumWindowFollowsItsCaptureWindow)
 {
     Start({WriteCapture(u"scope.sav"_s, 2000)});
     CaptureWindow& w = Window();
-    frame->MdiArea()->setActiveSubWindow(w.window);
+    frame->MdiArea()->setActiveSubWindow(w.SubWindow());
     frame->RunCommand(Command::Spectrum);
-    SpectrumWindow* spectrum = FindSpectrumWindow(w);
+    SpectrumWindow* spectrum = w.spectrumWindow.data();
     ASSERT_NE(spectrum, nullptr);
-    EXPECT_EQ(spectrum->widget->windowTitle(), u"Spektrum - scope.sav"_s);
+    EXPECT_EQ(spectrum->windowTitle(), u"Spektrum - scope.sav"_s);
     EXPECT_EQ(spectrum->channelBox->count(), 2);
     EXPECT_EQ(spectrum->spectrum.rms.size(), 1001u);
     EXPECT_TRUE(spectrum->spectrum.periodic);
     frame->RunCommand(Command::Spectrum);
-    EXPECT_EQ(FindSpectrumWindow(w), spectrum);
+    EXPECT_EQ(w.spectrumWindow.data(), spectrum);
 
     struct Step {
         const char* what;
@@ -50,8 +50,7 @@ TEST_F(AppTest, SpectrumWindowFollowsItsCaptureWindow)
     const Step steps[] = {
         {"cursors shown over the whole record: same samples",
          [&] { w.showCursorsBox->setChecked(true); }, 1, 1001, false},
-        {"cursor moved", [&] { Control(w, ControlScreenImage, ControlEventRightPress, 300); }, 2,
-         501, true},
+        {"cursor moved", [&] { Click(w.screenImage, 300, Qt::RightButton); }, 2, 501, true},
         {"cursors hidden, zoomed in",
          [&] {
              w.showCursorsBox->setChecked(false);
@@ -64,9 +63,8 @@ TEST_F(AppTest, SpectrumWindowFollowsItsCaptureWindow)
          [&] {
              MathSettings settings{MathDivide, SlotCh1, -1, 0.0, 0.0, 0.0, 0.0};
              ComputeMath(w.capture, settings);
-             w.staleBits |= StaleMath;
-             ASSERT_TRUE(FindCaptureWindow(w.window));
-             RefreshCaptureWindow();
+             w.staleBits |= Stale::Math;
+             w.Refresh();
          },
          4, 501, false},
         {"math chosen: divided by zero", [&] { spectrum->channelBox->setCurrentIndex(2); }, 5, 0,
@@ -81,12 +79,10 @@ TEST_F(AppTest, SpectrumWindowFollowsItsCaptureWindow)
     }
     EXPECT_EQ(spectrum->readout->toPlainText(), SpectrumStatusText(SpectrumNotFinite));
 
-    QPointer<QWidget> widget = spectrum->widget;
-    ASSERT_TRUE(FindCaptureWindow(w.window));
-    CloseCaptureWindow();
+    QPointer<QWidget> widget = spectrum;
+    w.Close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(widget.isNull());
-    EXPECT_EQ(SpectrumWindowOf(widget), nullptr);
 }
 
 // Ctrl+C and Ctrl+F act on the plot while the spectrum window has the keys, also from its
@@ -95,9 +91,9 @@ TEST_F(AppTest, SpectrumWindowPictureShortcuts)
 {
     Start({WriteCapture(u"scope.sav"_s, 1000)});
     CaptureWindow& w = Window();
-    frame->MdiArea()->setActiveSubWindow(w.window);
+    frame->MdiArea()->setActiveSubWindow(w.SubWindow());
     frame->RunCommand(Command::Spectrum);
-    SpectrumWindow* spectrum = FindSpectrumWindow(w);
+    SpectrumWindow* spectrum = w.spectrumWindow.data();
     ASSERT_NE(spectrum, nullptr);
     spectrum->plot->resize(500, 300);
 
