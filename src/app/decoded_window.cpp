@@ -33,7 +33,7 @@ QString OneLine(const QString& text)
 
 QString TimeText(double seconds)
 {
-    return FormatText(u"{0Sd6}s", KindFloat64, &seconds);
+    return FormatText(u"{0Sd6}s", seconds);
 }
 
 void AppendCsvField(std::string& out, const QString& text)
