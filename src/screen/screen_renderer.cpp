@@ -7,6 +7,7 @@
 #include "text/format_text.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -81,12 +82,6 @@ int32_t Clamp32(int64_t value)
                                                     std::numeric_limits<int32_t>::max()));
 }
 
-// The first relative sample index of column x: the smallest i with width x i div count >= x.
-int64_t ColumnStart(int64_t x, int32_t count, int32_t width)
-{
-    return (x * count + width - 1) / width;
-}
-
 // The extremes of samples[begin .. end - 1] and which of them occurs first: a sample
 // replaces the extreme only when strictly beyond it, so ties keep the earlier sample and a
 // NaN never enters (a NaN at `begin` stays, as nothing compares beyond it).
@@ -96,7 +91,8 @@ struct ColumnRange {
     bool minimumFirst; // the first minimum comes no later than the first maximum
 };
 
-ColumnRange ScanColumn(const double* samples, int64_t begin, int64_t end)
+[[gnu::always_inline]] inline ColumnRange ScanColumn(const double* samples, int64_t begin,
+                                                     int64_t end)
 {
     ColumnRange range{samples[begin], samples[begin], true};
 #ifdef __SSE2__
@@ -271,18 +267,29 @@ uint32_t Word(Rgb colour)
     return 0xFF000000u | (uint32_t{colour.r} << 16) | (uint32_t{colour.g} << 8) | colour.b;
 }
 
-// `count` pixels down a column from `pixel`, four stores to a loop: the columns of a dense
+// `count` pixels down a column from `pixel`, eight stores to a loop: the columns of a dense
 // trace are the renderer's most frequent write.
 [[gnu::always_inline]] inline void FillColumn(uint32_t* pixel, int64_t stride, int32_t count,
                                               uint32_t colour)
 {
-    for (; count >= 4; count -= 4, pixel += 4 * stride) {
-        pixel[0] = colour;
-        pixel[stride] = colour;
-        pixel[2 * stride] = colour;
-        pixel[3 * stride] = colour;
+    uint32_t* const end = pixel + count * stride;
+    if (count >= 8) {
+        uint32_t* const last8 = end - 7 * stride;
+        const int64_t s2 = 2 * stride;
+        const int64_t s3 = 3 * stride;
+        for (; pixel < last8; pixel += 8 * stride) {
+            uint32_t* const half = pixel + 4 * stride;
+            pixel[0] = colour;
+            pixel[stride] = colour;
+            pixel[s2] = colour;
+            pixel[s3] = colour;
+            half[0] = colour;
+            half[stride] = colour;
+            half[s2] = colour;
+            half[s3] = colour;
+        }
     }
-    for (; count > 0; --count, pixel += stride)
+    for (; pixel < end; pixel += stride)
         *pixel = colour;
 }
 
@@ -419,6 +426,14 @@ struct Box {
     int32_t bottom = -1;
 };
 
+// One label of the screen's top row.
+struct Label {
+    int32_t x;
+    QString text;
+    Rgb colour;
+    friend bool operator==(const Label&, const Label&) = default;
+};
+
 } // namespace
 
 // The frame a memory's pixels hold besides the static layer: the traces' spans, the
@@ -429,6 +444,7 @@ struct ScreenMemory::State {
     StaticLayer layer;
     DenseFrame traces;
     std::vector<int32_t> markers;
+    std::vector<Label> labelList;
     Box labels;
 };
 
@@ -438,7 +454,7 @@ namespace {
 // a trace's span changed, under the old markers and in the old labels' box. Everything
 // else already holds what a whole redraw would write there.
 void UpdateDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
-                       const DenseFrame& traces, const ScreenMemory::State& memory)
+                       const DenseFrame& traces, const ScreenMemory::State& memory, bool keepLabels)
 {
     const int32_t w = raster.width;
     const int32_t h = raster.height;
@@ -481,7 +497,7 @@ void UpdateDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
         paint(x, 0, h - 1);
     }
     const Box& box = memory.labels;
-    if (box.left > box.right || box.top > box.bottom) return;
+    if (keepLabels || box.left > box.right || box.top > box.bottom) return;
     for (int32_t y = box.top; y <= box.bottom; ++y)
         layer.WriteRow(y, raster.bits + y * stride, box.left, box.right);
     for (int32_t x = box.left; x <= box.right; ++x)
@@ -514,14 +530,29 @@ int32_t TraceRow(double value, int32_t halfY, int32_t pixelsPerDiv)
     return Row(value, halfY, pixelsPerDiv);
 }
 
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// Where the processor has AVX, the same instructions in their three-operand form spare the
+// copies that the two-operand SSE2 minimum and maximum need.
+[[gnu::target_clones("avx", "default")]]
+#endif
 void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, int32_t halfY,
                            int32_t pixelsPerDiv, ColumnExtremes* columns)
 {
     // Each column's samples are one contiguous index range, so the scan needs no division
-    // per sample.
+    // per sample. Column x starts at the smallest i with width x i div count >= x, that is
+    // ceil(x count / width), stepped here as quotient and remainder.
+    const int64_t step = count / width;
+    const int64_t stepRemainder = count % width;
     int64_t begin = 0;
+    int64_t end = 0;
+    int64_t remainder = 0; // x count - end width, in (-width, 0]
     for (int32_t x = 0; x < width; ++x) {
-        const int64_t end = ColumnStart(int64_t{x} + 1, count, width);
+        end += step;
+        remainder += stepRemainder;
+        if (remainder > 0) {
+            ++end;
+            remainder -= width;
+        }
         const ColumnRange range = ScanColumn(samples, begin, end);
         const int32_t minimumRow = Row(range.minimum, halfY, pixelsPerDiv);
         const int32_t maximumRow = Row(range.maximum, halfY, pixelsPerDiv);
@@ -617,9 +648,10 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
             composed = near(dense[slot][x].ya) && near(dense[slot][x].yb);
     }
     DenseFrame traces;
+    StaticLayer layer;
+    bool same = false;
     if (composed) {
         const uint32_t gridWord = Word(palette.grid);
-        StaticLayer layer;
         layer.plain.assign(static_cast<size_t>(w), Word(palette.background));
         for (int32_t i = 0; i < nh; ++i)
             layer.plain[static_cast<size_t>(int64_t{w} * i / nh)] = gridWord;
@@ -655,18 +687,9 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
         }
         // The previous frame of the same pixels over the same background only needs the
         // difference; anything else is written whole.
-        const bool same = remembered && memory->raster.bits == raster.bits &&
-                          memory->raster.stride == raster.stride &&
-                          memory->raster.width == raster.width &&
-                          memory->raster.height == raster.height && memory->layer == layer;
-        if (same)
-            UpdateDenseScreen(raster, layer, traces, *memory);
-        else
-            ComposeDenseScreen(raster, layer, traces);
-        if (memory != nullptr) {
-            memory->raster = raster;
-            memory->layer = std::move(layer);
-        }
+        same = remembered && memory->raster.bits == raster.bits &&
+               memory->raster.stride == raster.stride && memory->raster.width == raster.width &&
+               memory->raster.height == raster.height && memory->layer == layer;
     } else {
         // As on a new image: the general path may leave pixels beside the screen rectangle.
         if (memory != nullptr)
@@ -714,26 +737,15 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
         }
     }
 
-    // Markers may lie outside the view; they are drawn wherever they fall.
-    std::vector<int32_t> markers;
-    auto marker = [&](DrawingSurface::PenHandle pen, int32_t index) {
-        surface.SelectPen(pen);
-        const int32_t x = SampleColumn(int64_t{index} - request.firstSample, count, w);
-        plotter.Line(x, 0, x, h);
-        if (x >= 0 && x < w) markers.push_back(x);
-    };
-    if (request.showTrigger) marker(pens.trigger, capture.triggerIndex);
-    if (request.showCursors) {
-        marker(pens.cursor1, request.cursor1);
-        marker(pens.cursor2, request.cursor2);
-    }
-
+    // The labels are laid out first: where neither they nor anything under them changed,
+    // a kept frame's label row stays as it is.
     const int32_t margin = h / 80;
     const int32_t gap = 3 * surface.TextWidth(QStringLiteral(" "));
     int32_t labelX = margin;
     int32_t labelRight = margin - 1;
+    std::vector<Label> labels;
     auto label = [&](const QString& text, Rgb colour) {
-        plotter.Text(labelX, margin, text, colour);
+        labels.push_back(Label{labelX, text, colour});
         labelX += surface.TextWidth(text);
         labelRight = std::max(labelRight, labelX);
         labelX += gap;
@@ -762,6 +774,67 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
         label(QStringLiteral("CUR2"), palette.cursor2);
     }
     if (request.showFileName) label(FileLabel(capture.filePath), palette.fileText);
+    Box labelBox;
+    if (labelRight >= margin) {
+        // Glyphs may reach a little past their advance and line: half a line's height to
+        // the sides and a whole one above and below are far more than any font needs.
+        const int32_t reach = std::max(1, surface.LineHeight());
+        const int32_t side = std::max(2, reach / 2);
+        labelBox.left = std::max(0, margin - side);
+        labelBox.top = std::max(0, margin - reach);
+        labelBox.right = std::min(w - 1, labelRight + side);
+        labelBox.bottom = std::min(h - 1, margin + 2 * reach);
+    }
+
+    // Markers may lie outside the view; they are drawn wherever they fall.
+    struct Marker {
+        DrawingSurface::PenHandle pen;
+        int32_t x;
+    };
+    std::vector<Marker> markerLines;
+    auto marker = [&](DrawingSurface::PenHandle pen, int32_t index) {
+        markerLines.push_back(
+            Marker{pen, SampleColumn(int64_t{index} - request.firstSample, count, w)});
+    };
+    if (request.showTrigger) marker(pens.trigger, capture.triggerIndex);
+    if (request.showCursors) {
+        marker(pens.cursor1, request.cursor1);
+        marker(pens.cursor2, request.cursor2);
+    }
+    std::vector<int32_t> markers;
+    for (const Marker& line : markerLines)
+        if (line.x >= 0 && line.x < w) markers.push_back(line.x);
+
+    bool keepLabels = false;
+    if (composed) {
+        if (same) {
+            auto clear = [&](const DenseFrame& frame, const std::vector<int32_t>& columns) {
+                for (const int32_t x : columns)
+                    if (x >= labelBox.left && x <= labelBox.right) return false;
+                for (int32_t x = labelBox.left; x <= labelBox.right; ++x)
+                    for (int32_t slot = 0; slot < SlotCount; ++slot)
+                        if (frame.At(slot, x).top <=
+                            std::min(frame.At(slot, x).bottom, labelBox.bottom))
+                            return false;
+                return true;
+            };
+            keepLabels = labels == memory->labelList && labelBox.left == memory->labels.left &&
+                         labelBox.top == memory->labels.top &&
+                         labelBox.right == memory->labels.right &&
+                         labelBox.bottom == memory->labels.bottom && clear(traces, markers) &&
+                         clear(memory->traces, memory->markers);
+            UpdateDenseScreen(raster, layer, traces, *memory, keepLabels);
+        } else {
+            ComposeDenseScreen(raster, layer, traces);
+        }
+    }
+    for (const Marker& line : markerLines) {
+        surface.SelectPen(line.pen);
+        plotter.Line(line.x, 0, line.x, h);
+    }
+    if (!keepLabels)
+        for (const Label& text : labels)
+            plotter.Text(text.x, margin, text.text, text.colour);
 
     if (paper) {
         surface.SelectPen(pens.frame);
@@ -773,17 +846,10 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
     }
 
     if (memory != nullptr && composed) {
-        // Glyphs may reach past their advance and line; a line's height around them is
-        // far more than any font needs.
-        const int32_t reach = std::max(1, surface.LineHeight());
-        Box& box = memory->labels;
-        box = Box{};
-        if (labelRight >= margin) {
-            box.left = std::max(0, margin - reach);
-            box.top = std::max(0, margin - reach);
-            box.right = std::min(w - 1, labelRight + reach);
-            box.bottom = std::min(h - 1, margin + 2 * reach);
-        }
+        memory->raster = raster;
+        memory->layer = std::move(layer);
+        memory->labels = labelBox;
+        memory->labelList = std::move(labels);
         memory->markers = std::move(markers);
         std::swap(memory->traces, traces);
         memory->valid = true;
@@ -853,6 +919,13 @@ const QImage& ScreenImage::Render(const Capture& capture, const RenderRequest& r
         image = QImage();
         memory.Forget();
         return image;
+    }
+    // A kept label row was drawn in the font of its frame.
+    const QFont font = QGuiApplication::font();
+    if (font != labelFont || ratio != labelRatio) {
+        memory.Forget();
+        labelFont = font;
+        labelRatio = ratio;
     }
     if (image.width() != device.width || image.height() != device.height) {
         memory.Forget();

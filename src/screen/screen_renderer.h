@@ -7,6 +7,7 @@
 #include "screen/drawing_surface.h"
 #include "screen/render_request.h"
 
+#include <QFont>
 #include <QImage>
 
 #include <cstdint>
@@ -52,6 +53,8 @@ class ScreenImage {
   private:
     QImage image;
     ScreenMemory memory;
+    QFont labelFont;
+    double labelRatio = 0.0;
 };
 
 // Renders into a new off-screen image of request.width x request.height (QImage::Format_RGB32),

@@ -439,14 +439,20 @@ TEST(PainterSurface, DirectScreenEqualsTheLines)
 // NaN gaps, far values, size and ratio changes, labels and markers that come and go.
 TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
 {
-    Capture capture = NoisyCapture(20000);
+    Capture loud = NoisyCapture(20000);
     for (int32_t i = 19700; i < 19800; ++i)
-        capture.samples[SlotCh2][i] = std::nan("");
+        loud.samples[SlotCh2][i] = std::nan("");
+    // Traces that stay below the label row, which a kept frame need not draw again.
+    Capture quiet = NoisyCapture(20000);
+    for (double* samples : quiet.samples)
+        for (int32_t i = 0; i < 20000; ++i)
+            samples[i] *= 0.3;
     struct Frame {
         int32_t width, height, first, count;
         double ratio;
         bool labels, cursors, math;
         double spike; // written into sample 5000 of CH1 first
+        bool quiet = false;
     };
     const Frame frames[] = {
         {600, 400, 0, 20000, 1, false, true, true, 0},
@@ -469,12 +475,21 @@ TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
         {600, 400, 4000, 9000, 2, false, true, true, 0},
         {333, 241, 7, 9000, 1, true, true, true, 0},
         {333, 241, 4007, 9000, 1, true, true, true, 0},
+        {600, 400, 8000, 12000, 1, false, false, true, 0, true}, // trigger left of the view
+        {600, 400, 8100, 11800, 1, false, false, true, 0, true},
+        {600, 400, 8100, 11800, 1, false, false, true, 5.0, true}, // a spike into the labels
+        {600, 400, 8200, 11700, 1, false, false, true, 0, true},
+        {600, 400, 6000, 12000, 1, false, false, true, 0, true}, // trigger under the labels
+        {600, 400, 8100, 11800, 1, false, false, true, 0, true},
+        {600, 400, 8150, 11800, 1, false, false, true, 0, true},
+        {600, 400, 8000, 12000, 1, true, false, true, 0, true}, // other labels
     };
     ScreenImage screen;
     for (const Frame& f : frames) {
         SCOPED_TRACE(testing::Message() << f.width << "x" << f.height << "@" << f.ratio << " "
                                         << f.first << "+" << f.count << " " << f.spike);
-        capture.samples[SlotCh1][5000] = f.spike;
+        Capture& capture = f.quiet ? quiet : loud;
+        capture.samples[SlotCh1][f.quiet ? 9000 : 5000] = f.spike;
         capture.present[SlotMath] = f.math ? 1 : 0;
         RenderRequest request = Request(f.width, f.height, f.count);
         request.firstSample = f.first;
@@ -498,6 +513,7 @@ TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
     }
 
     // A copy the caller took of a frame keeps its pixels.
+    const Capture& capture = loud;
     const RenderRequest request = Request(600, 400, 20000);
     const QImage shown = screen.Render(capture, request, 1.0);
     const QImage shownPixels = shown.copy();
