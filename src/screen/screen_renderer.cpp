@@ -328,7 +328,7 @@ struct StaticLayer {
     std::vector<uint32_t> plain;
     std::vector<uint32_t> fill;      // per row; 0 = the plain row
     std::vector<int32_t> axisColumn; // per row; -1 = none
-    std::vector<int32_t> filled;     // the rows with a fill, in order
+    std::vector<int32_t> nextFilled; // per row and one past: the first filled row from there
 
     friend bool operator==(const StaticLayer&, const StaticLayer&) = default;
 
@@ -336,9 +336,8 @@ struct StaticLayer {
     void WriteColumn(int32_t x, int32_t first, int32_t last, uint32_t* column, int64_t stride) const
     {
         FillColumn(column + first * stride, stride, last - first + 1, plain[x]);
-        for (auto y = std::lower_bound(filled.begin(), filled.end(), first);
-             y != filled.end() && *y <= last; ++y)
-            if (axisColumn[*y] != x) column[*y * stride] = fill[*y];
+        for (int32_t y = nextFilled[first]; y <= last; y = nextFilled[y + 1])
+            if (axisColumn[y] != x) column[y * stride] = fill[y];
     }
 
     // Columns left .. right of row y.
@@ -672,8 +671,9 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
             layer.fill[zeroRows[slot]] = Word(palette.zero[slot]);
             layer.axisColumn[zeroRows[slot]] = -1;
         }
-        for (int32_t y = 0; y < h; ++y)
-            if (layer.fill[y] != 0) layer.filled.push_back(y);
+        layer.nextFilled.assign(static_cast<size_t>(h) + 1, h);
+        for (int32_t y = h - 1; y >= 0; --y)
+            layer.nextFilled[y] = layer.fill[y] != 0 ? y : layer.nextFilled[y + 1];
 
         for (int32_t slot = 0; slot < SlotCount; ++slot) {
             traces.colour[slot] = Word(palette.trace[slot]);
