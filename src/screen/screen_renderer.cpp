@@ -12,9 +12,13 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -910,6 +914,31 @@ QImage RenderScreenImage(const Capture& capture, const RenderRequest& request, d
     return image;
 }
 
+namespace {
+
+// An RGB32 image in memory that may be mapped in large pages: a redraw that writes down the
+// columns of a large image touches a new page in every row.
+QImage KeptImage(int32_t width, int32_t height)
+{
+#ifdef __linux__
+    constexpr size_t Large = size_t{2} << 20;
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    if (width <= (1 << 20) && height <= (1 << 20) && bytes >= Large) {
+        const size_t size = (bytes + Large - 1) / Large * Large;
+        void* memory = nullptr;
+        if (posix_memalign(&memory, Large, size) == 0) {
+            madvise(memory, size, MADV_HUGEPAGE);
+            return QImage(
+                static_cast<uchar*>(memory), width, height, qsizetype(width) * 4,
+                QImage::Format_RGB32, [](void* block) { std::free(block); }, memory);
+        }
+    }
+#endif
+    return QImage(width, height, QImage::Format_RGB32);
+}
+
+} // namespace
+
 const QImage& ScreenImage::Render(const Capture& capture, const RenderRequest& request,
                                   double ratio)
 {
@@ -929,8 +958,9 @@ const QImage& ScreenImage::Render(const Capture& capture, const RenderRequest& r
     }
     if (image.width() != device.width || image.height() != device.height) {
         memory.Forget();
-        image = QImage(device.width, device.height, QImage::Format_RGB32);
+        image = KeptImage(device.width, device.height);
         if (image.isNull()) return image;
+        image.fill(Qt::black); // as a new image of RenderScreenImage, should drawing fail
     }
     // Drawn in device pixels as RenderScreenImage does, the ratio set again afterwards.
     image.setDevicePixelRatio(1.0);

@@ -473,6 +473,9 @@ TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
         {600, 400, 0, 20000, 1.5, true, true, true, 0},
         {600, 400, 4000, 9000, 1.5, false, true, true, 0},
         {600, 400, 4000, 9000, 2, false, true, true, 0},
+        {1000, 600, 0, 20000, 1, false, true, true, 0}, // large enough for large pages
+        {1000, 600, 500, 18000, 1, false, true, true, 0},
+        {1000, 600, 600, 17000, 1, false, true, true, 0},
         {333, 241, 7, 9000, 1, true, true, true, 0},
         {333, 241, 4007, 9000, 1, true, true, true, 0},
         {600, 400, 8000, 12000, 1, false, false, true, 0, true}, // trigger left of the view
