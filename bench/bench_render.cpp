@@ -3,7 +3,8 @@
 // naive renderer (every sample one polyline point on the same QPainter) and against the
 // floor of one plain pass over the same samples; and the same redraw of a maximised
 // window's 1900 x 1000 screen against that floor; and one wheel step on that window (the
-// view change and the one redraw it causes). Prints the four ratios at the end.
+// view change and the one redraw it causes) as the window's kept image draws it, and for
+// comparison drawn whole into a reused image and into a new one. Prints the ratios at the end.
 #include "ratio_reporter.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
@@ -112,8 +113,28 @@ void BM_NaivePolyline(benchmark::State& state)
 }
 
 // Notches in and out at a pointer left of the centre, so that every step both moves and
-// zooms the view; the window's image is reused as a widget's back buffer would be.
+// zooms the view, drawn as the window draws it: into its kept screen image, which only
+// rewrites what changed.
 void BM_WheelStep(benchmark::State& state)
+{
+    const Capture& capture = BenchCapture();
+    CaptureView view = NewCaptureView(capture);
+    view.imageWidth = 1900;
+    view.imageHeight = 1000;
+    view.cursorsShown = 1;
+    ScreenImage screen;
+    int32_t delta = 120;
+    for (auto _ : state) {
+        ZoomViewAt(view, SampleCount, WheelZoomCount(view.visibleCount, SampleCount, delta), 700,
+                   1900);
+        delta = -delta;
+        benchmark::DoNotOptimize(
+            screen.Render(capture, WindowRenderRequest(view), 1.0).constBits());
+    }
+}
+
+// The same steps, each frame drawn whole into one reused image.
+void BM_WheelStepWhole(benchmark::State& state)
 {
     const Capture& capture = BenchCapture();
     CaptureView view = NewCaptureView(capture);
@@ -128,6 +149,24 @@ void BM_WheelStep(benchmark::State& state)
         delta = -delta;
         PainterSurface surface(&image);
         ScreenRenderer(capture, surface, WindowRenderRequest(view));
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// The same steps as the window drew them before it kept its image: a new image each time.
+void BM_WheelStepNewImage(benchmark::State& state)
+{
+    const Capture& capture = BenchCapture();
+    CaptureView view = NewCaptureView(capture);
+    view.imageWidth = 1900;
+    view.imageHeight = 1000;
+    view.cursorsShown = 1;
+    int32_t delta = 120;
+    for (auto _ : state) {
+        ZoomViewAt(view, SampleCount, WheelZoomCount(view.visibleCount, SampleCount, delta), 700,
+                   1900);
+        delta = -delta;
+        const QImage image = RenderScreenImage(capture, WindowRenderRequest(view), 1.0);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
@@ -150,6 +189,8 @@ void BM_PlainPass(benchmark::State& state)
 BENCHMARK(BM_Renderer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RendererLarge)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WheelStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WheelStepWhole)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WheelStepNewImage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NaivePolyline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPass)->Unit(benchmark::kMicrosecond);
 
@@ -169,6 +210,9 @@ int main(int argc, char** argv)
     reporter.PrintRatio("renderer at 1900 x 1000 / plain pass (goal at most 15)",
                         "BM_RendererLarge", "BM_PlainPass");
     reporter.PrintRatio("wheel step at 1900 x 1000 / plain pass (goal at most 3)", "BM_WheelStep",
+                        "BM_PlainPass");
+    reporter.PrintRatio("wheel step drawn whole / plain pass", "BM_WheelStepWhole", "BM_PlainPass");
+    reporter.PrintRatio("wheel step on a new image / plain pass", "BM_WheelStepNewImage",
                         "BM_PlainPass");
     benchmark::Shutdown();
     return 0;

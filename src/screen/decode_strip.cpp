@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screen/decode_strip.h"
 
+#include "screen/drawing_session.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
 #include "screen/view.h"
@@ -124,23 +125,12 @@ void DrawDecodeStrip(const DecodeStrip& strip, DrawingSurface& surface,
     const int32_t textPixels = TextPixels(rh);
     const int32_t points =
         std::max(1, static_cast<int32_t>(std::lround(textPixels * 72.0 / DisplayDpiY())));
-    const DrawingSurface::FontHandle font = surface.LoadFont(QStringLiteral("Sans"), points);
+    DrawingSession session(surface);
+    session.Font(QStringLiteral("Sans"), points);
     DrawingSurface::PenHandle edgePens[PaletteSize];
     for (int32_t i = 0; i < PaletteSize; ++i)
-        edgePens[i] = surface.CreatePen(PenSolid, 1, palette.rows[i].edge);
-    auto release = [&] {
-        for (DrawingSurface::PenHandle pen : edgePens)
-            surface.ReleasePen(pen);
-        if (font != 0) surface.ReleaseFont(font);
-    };
-    if (!surface.BeginDrawing()) {
-        release();
-        return;
-    }
-    if (font != 0)
-        surface.SelectFont(font);
-    else
-        surface.SelectDefaultFont();
+        edgePens[i] = session.Pen(1, palette.rows[i].edge);
+    if (!session.Begin()) return;
 
     const int64_t x0 = request.originX;
     const int64_t y0 = request.originY;
@@ -204,9 +194,6 @@ void DrawDecodeStrip(const DecodeStrip& strip, DrawingSurface& surface,
             request.paperStyle ? palette.rows[colour].edge : palette.rows[colour].fill;
         surface.DrawText(Clamp32(x0 + pad), Clamp32(rowTop(row) + textOffset), label, labelColour);
     }
-
-    surface.EndDrawing();
-    release();
 }
 
 QImage RenderDecodeStripImage(const DecodeStrip& strip, const DecodeStripRequest& request,

@@ -64,6 +64,9 @@ class DrawingSurface {
     virtual void SelectDefaultFont() = 0;
     virtual void ReleaseFont(FontHandle font) = 0;
     virtual int32_t TextWidth(const QString& text) = 0;
+    // The height of a line of the selected font: the glyphs of DrawText stay within about
+    // that much of the box it starts. The surface's height when it cannot tell.
+    virtual int32_t LineHeight() { return SurfaceHeight(); }
     // Top-left corner at (x, y), transparent background.
     virtual void DrawText(int32_t x, int32_t y, const QString& text, Rgb colour) = 0;
 };

@@ -333,6 +333,12 @@ int32_t PainterSurface::TextWidth(const QString& text)
     return QFontMetrics(currentFont, device).horizontalAdvance(text);
 }
 
+int32_t PainterSurface::LineHeight()
+{
+    if (device == nullptr) return 0;
+    return QFontMetrics(currentFont, device).height();
+}
+
 void PainterSurface::DrawText(int32_t x, int32_t y, const QString& text, Rgb colour)
 {
     if (!drawing) return;

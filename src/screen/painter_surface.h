@@ -54,6 +54,7 @@ class PainterSurface final : public DrawingSurface {
     void SelectDefaultFont() override;
     void ReleaseFont(FontHandle font) override;
     int32_t TextWidth(const QString& text) override;
+    int32_t LineHeight() override;
     void DrawText(int32_t x, int32_t y, const QString& text, Rgb colour) override;
 
   private:

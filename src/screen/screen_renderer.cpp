@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screen/screen_renderer.h"
 
+#include "screen/drawing_session.h"
 #include "screen/painter_surface.h"
 #include "screen/view.h"
 #include "text/format_text.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -80,25 +86,19 @@ int32_t Clamp32(int64_t value)
                                                     std::numeric_limits<int32_t>::max()));
 }
 
-// The first relative sample index of column x: the smallest i with width x i div count >= x.
-int64_t ColumnStart(int64_t x, int32_t count, int32_t width)
-{
-    return (x * count + width - 1) / width;
-}
-
-// The extremes of samples[begin .. end - 1] and where each first occurs: a sample replaces
-// the extreme only when strictly beyond it, so ties keep the earlier sample and a NaN never
-// enters (a NaN at `begin` stays, as nothing compares beyond it).
+// The extremes of samples[begin .. end - 1] and which of them occurs first: a sample
+// replaces the extreme only when strictly beyond it, so ties keep the earlier sample and a
+// NaN never enters (a NaN at `begin` stays, as nothing compares beyond it).
 struct ColumnRange {
     double minimum;
     double maximum;
-    int64_t minimumIndex;
-    int64_t maximumIndex;
+    bool minimumFirst; // the first minimum comes no later than the first maximum
 };
 
-ColumnRange ScanColumn(const double* samples, int64_t begin, int64_t end)
+[[gnu::always_inline]] inline ColumnRange ScanColumn(const double* samples, int64_t begin,
+                                                     int64_t end)
 {
-    ColumnRange range{samples[begin], samples[begin], begin, begin};
+    ColumnRange range{samples[begin], samples[begin], true};
 #ifdef __SSE2__
     // The values first, two lanes at a time in two chains, then the first index holding
     // each. MINPD(v, m) is exactly "v < m ? v : m" (m when either is a NaN), so the lanes
@@ -129,18 +129,11 @@ ColumnRange ScanColumn(const double* samples, int64_t begin, int64_t end)
         if (minimum == minimum) { // a NaN first sample leaves both extremes at `begin`
             range.minimum = minimum;
             range.maximum = maximum;
-            bool minimumFound = false;
-            bool maximumFound = false;
-            for (int64_t j = begin; !(minimumFound && maximumFound); ++j) {
-                if (!minimumFound && samples[j] == minimum) {
-                    range.minimumIndex = j;
-                    minimumFound = true;
-                }
-                if (!maximumFound && samples[j] == maximum) {
-                    range.maximumIndex = j;
-                    maximumFound = true;
-                }
-            }
+            // Both are values of the column; whichever comes first decides the order.
+            int64_t j = begin;
+            while (samples[j] != minimum && samples[j] != maximum)
+                ++j;
+            range.minimumFirst = samples[j] == minimum;
         }
         return range;
     }
@@ -148,16 +141,35 @@ ColumnRange ScanColumn(const double* samples, int64_t begin, int64_t end)
     // Two independent selects instead of "else if": once started, minimum <= maximum, so no
     // value can pass both tests, and the compiler can avoid branches that noisy signals
     // would mispredict. A NaN passes neither test.
+    int64_t minimumIndex = begin;
+    int64_t maximumIndex = begin;
     for (int64_t i = begin + 1; i < end; ++i) {
         const double v = samples[i];
         const bool lower = v < range.minimum;
         const bool higher = v > range.maximum;
         range.minimum = lower ? v : range.minimum;
-        range.minimumIndex = lower ? i : range.minimumIndex;
+        minimumIndex = lower ? i : minimumIndex;
         range.maximum = higher ? v : range.maximum;
-        range.maximumIndex = higher ? i : range.maximumIndex;
+        maximumIndex = higher ? i : maximumIndex;
     }
+    range.minimumFirst = minimumIndex <= maximumIndex;
     return range;
+}
+
+// TraceRow, inlined where every column needs two.
+inline int32_t Row(double value, int32_t halfY, int32_t pixelsPerDiv)
+{
+    constexpr double Limit = 1e9;
+    const double exact = halfY - value * pixelsPerDiv;
+    // Clamping before rounding gives the same result, as the limits are integers.
+    if (!(exact >= -Limit)) return static_cast<int32_t>(-Limit);
+    if (exact > Limit) return static_cast<int32_t>(Limit);
+#ifdef __SSE2__
+    // Rounds in the current mode, as nearbyint does, without a library call.
+    return _mm_cvtsd_si32(_mm_set_sd(exact));
+#else
+    return static_cast<int32_t>(std::nearbyint(exact));
+#endif
 }
 
 QString FileLabel(const QString& path)
@@ -259,12 +271,39 @@ uint32_t Word(Rgb colour)
     return 0xFF000000u | (uint32_t{colour.r} << 16) | (uint32_t{colour.g} << 8) | colour.b;
 }
 
+// `count` pixels down a column from `pixel`, eight stores to a loop: the columns of a dense
+// trace are the renderer's most frequent write.
+[[gnu::always_inline]] inline void FillColumn(uint32_t* pixel, int64_t stride, int32_t count,
+                                              uint32_t colour)
+{
+    uint32_t* const end = pixel + count * stride;
+    if (count >= 8) {
+        uint32_t* const last8 = end - 7 * stride;
+        const int64_t s2 = 2 * stride;
+        const int64_t s3 = 3 * stride;
+        for (; pixel < last8; pixel += 8 * stride) {
+            uint32_t* const half = pixel + 4 * stride;
+            pixel[0] = colour;
+            pixel[stride] = colour;
+            pixel[s2] = colour;
+            pixel[s3] = colour;
+            half[0] = colour;
+            half[stride] = colour;
+            half[s2] = colour;
+            half[s3] = colour;
+        }
+    }
+    for (; pixel < end; pixel += stride)
+        *pixel = colour;
+}
+
 // The rows one column of a dense trace covers: its span and its halves of the links to both
 // neighbours. A link between neighbouring columns is two vertical runs that meet at the middle
 // row (see DirectLine), each touching its own column's span, so the union is one interval.
 struct RowSpan {
     int32_t top;
-    int32_t bottom;
+    int32_t bottom; // below top: no rows
+    friend bool operator==(RowSpan, RowSpan) = default;
 };
 
 void CoverColumns(const ColumnExtremes* columns, int32_t count, RowSpan* spans)
@@ -293,21 +332,37 @@ struct StaticLayer {
     std::vector<uint32_t> plain;
     std::vector<uint32_t> fill;      // per row; 0 = the plain row
     std::vector<int32_t> axisColumn; // per row; -1 = none
+    std::vector<int32_t> nextFilled; // per row and one past: the first filled row from there
 
-    void WriteRow(int32_t y, uint32_t* row) const
+    friend bool operator==(const StaticLayer&, const StaticLayer&) = default;
+
+    // Rows first .. last of column x, `column` pointing at its pixel in row 0.
+    void WriteColumn(int32_t x, int32_t first, int32_t last, uint32_t* column, int64_t stride) const
+    {
+        FillColumn(column + first * stride, stride, last - first + 1, plain[x]);
+        for (int32_t y = nextFilled[first]; y <= last; y = nextFilled[y + 1])
+            if (axisColumn[y] != x) column[y * stride] = fill[y];
+    }
+
+    // Columns left .. right of row y.
+    void WriteRow(int32_t y, uint32_t* row, int32_t left, int32_t right) const
     {
         if (fill[y] == 0)
-            std::copy(plain.begin(), plain.end(), row);
+            std::copy(plain.begin() + left, plain.begin() + right + 1, row + left);
         else
-            std::fill(row, row + plain.size(), fill[y]);
-        if (axisColumn[y] >= 0) row[axisColumn[y]] = plain[axisColumn[y]];
+            std::fill(row + left, row + right + 1, fill[y]);
+        if (axisColumn[y] >= left && axisColumn[y] <= right)
+            row[axisColumn[y]] = plain[axisColumn[y]];
     }
 };
 
-// The column spans of one dense trace, in its colour.
-struct DenseLayer {
-    uint32_t colour;
-    std::vector<RowSpan> spans; // one per drawn column, clipped to the rows
+// The column spans of the dense traces, clipped to the rows, in slot order: a later slot
+// covers an earlier one. Every slot has a span, maybe empty, for every column.
+struct DenseFrame {
+    uint32_t colour[SlotCount] = {};
+    std::vector<RowSpan> spans[SlotCount];
+
+    RowSpan At(int32_t slot, int32_t x) const { return spans[slot][x]; }
 };
 
 // Writes the static rows and then the traces in order, row band by row band. Filling first
@@ -315,18 +370,17 @@ struct DenseLayer {
 // larger than the caches; a band of a few rows stays in them while both are written. The
 // pixels are those the lines would give.
 void ComposeDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
-                        const std::vector<DenseLayer>& traces)
+                        const DenseFrame& traces)
 {
     const int32_t w = raster.width;
     const int32_t h = raster.height;
     const int32_t bandRows = std::max(1, 65536 / w);
     const int32_t bands = (h + bandRows - 1) / bandRows;
-    const size_t traceCount = traces.size();
 
     // The columns of each trace that reach into each band, by (trace, band).
-    std::vector<int32_t> start(traceCount * bands + 1, 0);
-    for (size_t t = 0; t < traceCount; ++t) {
-        for (const RowSpan& span : traces[t].spans) {
+    std::vector<int32_t> start(SlotCount * bands + 1, 0);
+    for (int32_t t = 0; t < SlotCount; ++t) {
+        for (const RowSpan& span : traces.spans[t]) {
             if (span.top > span.bottom) continue;
             const int32_t last = span.bottom / bandRows;
             for (int32_t b = span.top / bandRows; b <= last; ++b)
@@ -337,8 +391,8 @@ void ComposeDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
         start[k] += start[k - 1];
     std::vector<int32_t> next(start.begin(), start.end() - 1);
     std::vector<int32_t> entries(static_cast<size_t>(start.back()));
-    for (size_t t = 0; t < traceCount; ++t) {
-        const std::vector<RowSpan>& spans = traces[t].spans;
+    for (int32_t t = 0; t < SlotCount; ++t) {
+        const std::vector<RowSpan>& spans = traces.spans[t];
         int32_t* const slots = next.data() + t * bands;
         for (int32_t x = 0; x < static_cast<int32_t>(spans.size()); ++x) {
             if (spans[x].top > spans[x].bottom) continue;
@@ -353,20 +407,104 @@ void ComposeDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
         const int32_t first = band * bandRows;
         const int32_t last = std::min(h, first + bandRows) - 1;
         for (int32_t y = first; y <= last; ++y)
-            layer.WriteRow(y, raster.bits + y * stride);
-        for (size_t t = 0; t < traceCount; ++t) {
-            const uint32_t colour = traces[t].colour;
-            const RowSpan* spans = traces[t].spans.data();
+            layer.WriteRow(y, raster.bits + y * stride, 0, w - 1);
+        for (int32_t t = 0; t < SlotCount; ++t) {
+            const uint32_t colour = traces.colour[t];
+            const RowSpan* spans = traces.spans[t].data();
             for (int32_t k = start[t * bands + band]; k < start[t * bands + band + 1]; ++k) {
                 const int32_t x = entries[k];
                 const int32_t top = std::max(spans[x].top, first);
                 const int32_t bottom = std::min(spans[x].bottom, last);
-                uint32_t* pixel = raster.bits + top * stride + x;
-                for (int32_t y = top; y <= bottom; ++y, pixel += stride)
-                    *pixel = colour;
+                FillColumn(raster.bits + top * stride + x, stride, bottom - top + 1, colour);
             }
         }
     }
+}
+
+// A rectangle of pixels, both edges inclusive; empty when right < left.
+struct Box {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = -1;
+    int32_t bottom = -1;
+};
+
+// One label of the screen's top row.
+struct Label {
+    int32_t x;
+    QString text;
+    Rgb colour;
+    friend bool operator==(const Label&, const Label&) = default;
+};
+
+} // namespace
+
+// The frame a memory's pixels hold besides the static layer: the traces' spans, the
+// columns of the markers and the box the labels may have touched.
+struct ScreenMemory::State {
+    bool valid = false;
+    RasterPixels raster;
+    StaticLayer layer;
+    DenseFrame traces;
+    std::vector<int32_t> markers;
+    std::vector<Label> labelList;
+    Box labels;
+};
+
+namespace {
+
+// Turns the pixels of the frame in `memory` into `traces` on the same static layer: where
+// a trace's span changed, under the old markers and in the old labels' box. Everything
+// else already holds what a whole redraw would write there.
+void UpdateDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
+                       const DenseFrame& traces, const ScreenMemory::State& memory, bool keepLabels)
+{
+    const int32_t w = raster.width;
+    const int32_t h = raster.height;
+    const int64_t stride = raster.stride;
+    auto restore = [&](int32_t x, int32_t top, int32_t bottom) {
+        if (top <= bottom) layer.WriteColumn(x, top, bottom, raster.bits + x, stride);
+    };
+    auto paint = [&](int32_t x, int32_t top, int32_t bottom) {
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            const RowSpan span = traces.At(slot, x);
+            const int32_t first = std::max(span.top, top);
+            const int32_t last = std::min(span.bottom, bottom);
+            if (first <= last)
+                FillColumn(raster.bits + first * stride + x, stride, last - first + 1,
+                           traces.colour[slot]);
+        }
+    };
+    // Where a column's spans changed, the rows a trace left go back to the background and
+    // then every trace is drawn again in order, as a later one covers an earlier one.
+    for (int32_t x = 0; x < w; ++x) {
+        bool changed = false;
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            const RowSpan was = memory.traces.At(slot, x);
+            const RowSpan now = traces.At(slot, x);
+            if (was == now) continue;
+            // A span that only grew needs no background, but is drawn all the same.
+            changed = true;
+            if (was.top > was.bottom) continue;
+            if (now.top > now.bottom || was.bottom < now.top || now.bottom < was.top) {
+                restore(x, was.top, was.bottom);
+            } else {
+                restore(x, was.top, now.top - 1);
+                restore(x, now.bottom + 1, was.bottom);
+            }
+        }
+        if (changed) paint(x, 0, h - 1);
+    }
+    for (const int32_t x : memory.markers) {
+        restore(x, 0, h - 1);
+        paint(x, 0, h - 1);
+    }
+    const Box& box = memory.labels;
+    if (keepLabels || box.left > box.right || box.top > box.bottom) return;
+    for (int32_t y = box.top; y <= box.bottom; ++y)
+        layer.WriteRow(y, raster.bits + y * stride, box.left, box.right);
+    for (int32_t x = box.left; x <= box.right; ++x)
+        paint(x, box.top, box.bottom);
 }
 
 bool ShowsAnything(const Capture& capture, const RenderRequest& request)
@@ -392,25 +530,36 @@ int32_t SampleColumn(int64_t offset, int32_t count, int32_t width)
 
 int32_t TraceRow(double value, int32_t halfY, int32_t pixelsPerDiv)
 {
-    constexpr double Limit = 1e9;
-    const double row = std::nearbyint(halfY - value * pixelsPerDiv);
-    if (!(row >= -Limit)) return static_cast<int32_t>(-Limit);
-    if (row > Limit) return static_cast<int32_t>(Limit);
-    return static_cast<int32_t>(row);
+    return Row(value, halfY, pixelsPerDiv);
 }
 
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// Where the processor has AVX, the same instructions in their three-operand form spare the
+// copies that the two-operand SSE2 minimum and maximum need.
+[[gnu::target_clones("avx", "default")]]
+#endif
 void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, int32_t halfY,
                            int32_t pixelsPerDiv, ColumnExtremes* columns)
 {
     // Each column's samples are one contiguous index range, so the scan needs no division
-    // per sample.
+    // per sample. Column x starts at the smallest i with width x i div count >= x, that is
+    // ceil(x count / width), stepped here as quotient and remainder.
+    const int64_t step = count / width;
+    const int64_t stepRemainder = count % width;
     int64_t begin = 0;
+    int64_t end = 0;
+    int64_t remainder = 0; // x count - end width, in (-width, 0]
     for (int32_t x = 0; x < width; ++x) {
-        const int64_t end = ColumnStart(int64_t{x} + 1, count, width);
+        end += step;
+        remainder += stepRemainder;
+        if (remainder > 0) {
+            ++end;
+            remainder -= width;
+        }
         const ColumnRange range = ScanColumn(samples, begin, end);
-        const int32_t minimumRow = TraceRow(range.minimum, halfY, pixelsPerDiv);
-        const int32_t maximumRow = TraceRow(range.maximum, halfY, pixelsPerDiv);
-        if (range.minimumIndex <= range.maximumIndex)
+        const int32_t minimumRow = Row(range.minimum, halfY, pixelsPerDiv);
+        const int32_t maximumRow = Row(range.maximum, halfY, pixelsPerDiv);
+        if (range.minimumFirst)
             columns[x] = ColumnExtremes{minimumRow, maximumRow};
         else
             columns[x] = ColumnExtremes{maximumRow, minimumRow};
@@ -418,10 +567,22 @@ void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, 
     }
 }
 
-void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request)
+namespace {
+
+// With a memory, the surface is taken as holding the memory's frame where that is still
+// valid, and as cleared to black where not.
+void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderRequest& request,
+                ScreenMemory::State* memory)
 {
+    const bool remembered = memory != nullptr && memory->valid;
+    if (memory != nullptr) memory->valid = false; // until this frame is complete
     // A view without samples or a screen without divisions has no geometry; callers avoid it.
-    if (!ShowsAnything(capture, request)) return;
+    if (!ShowsAnything(capture, request)) {
+        DrawingSession session(surface);
+        if (memory != nullptr && session.Begin())
+            surface.FillBox(0, 0, surface.SurfaceWidth(), surface.SurfaceHeight(), Rgb{0, 0, 0});
+        return;
+    }
 
     const bool paper = request.paperStyle;
     const Palette& palette = paper ? PaperPalette : ScreenPalette;
@@ -432,35 +593,21 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
     const int32_t wide = paper ? 2 * unit : 1;
     const int32_t frameWidth = paper ? 3 * unit : 1;
 
+    DrawingSession session(surface);
     Pens pens{};
-    pens.grid = surface.CreatePen(PenSolid, thin, palette.grid);
-    pens.axes = surface.CreatePen(PenSolid, thin, palette.axes);
-    pens.trigger = surface.CreatePen(PenSolid, thin, palette.trigger);
-    pens.cursor1 = surface.CreatePen(PenSolid, thin, palette.cursor1);
-    pens.cursor2 = surface.CreatePen(PenSolid, thin, palette.cursor2);
-    pens.frame = surface.CreatePen(PenSolid, frameWidth, palette.frame);
+    pens.grid = session.Pen(thin, palette.grid);
+    pens.axes = session.Pen(thin, palette.axes);
+    pens.trigger = session.Pen(thin, palette.trigger);
+    pens.cursor1 = session.Pen(thin, palette.cursor1);
+    pens.cursor2 = session.Pen(thin, palette.cursor2);
+    pens.frame = session.Pen(frameWidth, palette.frame);
     for (int32_t slot = 0; slot < SlotCount; ++slot)
-        pens.trace[slot] = surface.CreatePen(PenSolid, wide, palette.trace[slot]);
+        pens.trace[slot] = session.Pen(wide, palette.trace[slot]);
     for (int32_t slot = 0; slot < SlotCount; ++slot)
-        pens.zero[slot] = surface.CreatePen(PenSolid, thin, palette.zero[slot]);
-    const DrawingSurface::PenHandle allPens[] = {
-        pens.grid,     pens.axes,     pens.trigger,  pens.cursor1, pens.cursor2, pens.frame,
-        pens.trace[0], pens.trace[1], pens.trace[2], pens.zero[0], pens.zero[1], pens.zero[2],
-    };
-    auto releasePens = [&] {
-        for (DrawingSurface::PenHandle pen : allPens)
-            surface.ReleasePen(pen);
-    };
-
+        pens.zero[slot] = session.Pen(thin, palette.zero[slot]);
     // The paper font keeps its proportion to the screen rectangle on any page.
-    DrawingSurface::FontHandle font = 0;
-    if (paper) font = surface.LoadFont(QStringLiteral("Helvetica"), std::max(1, h / 40));
-
-    if (!surface.BeginDrawing()) {
-        releasePens();
-        if (font != 0) surface.ReleaseFont(font);
-        return;
-    }
+    if (paper) session.Font(QStringLiteral("Helvetica"), std::max(1, h / 40));
+    if (!session.Begin()) return;
 
     Plotter plotter(surface, request.originX, request.originY);
     const int32_t nh = capture.hDivisions;
@@ -503,9 +650,11 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         for (int32_t x = 0; composed && x < denseColumns[slot]; ++x)
             composed = near(dense[slot][x].ya) && near(dense[slot][x].yb);
     }
+    DenseFrame traces;
+    StaticLayer layer;
+    bool same = false;
     if (composed) {
         const uint32_t gridWord = Word(palette.grid);
-        StaticLayer layer;
         layer.plain.assign(static_cast<size_t>(w), Word(palette.background));
         for (int32_t i = 0; i < nh; ++i)
             layer.plain[static_cast<size_t>(int64_t{w} * i / nh)] = gridWord;
@@ -526,21 +675,29 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
             layer.fill[zeroRows[slot]] = Word(palette.zero[slot]);
             layer.axisColumn[zeroRows[slot]] = -1;
         }
+        layer.nextFilled.assign(static_cast<size_t>(h) + 1, h);
+        for (int32_t y = h - 1; y >= 0; --y)
+            layer.nextFilled[y] = layer.fill[y] != 0 ? y : layer.nextFilled[y + 1];
 
-        std::vector<DenseLayer> traces;
         for (int32_t slot = 0; slot < SlotCount; ++slot) {
-            if (denseColumns[slot] == 0) continue;
-            DenseLayer& trace = traces.emplace_back();
-            trace.colour = Word(palette.trace[slot]);
-            trace.spans.resize(static_cast<size_t>(denseColumns[slot]));
-            CoverColumns(dense[slot].data(), denseColumns[slot], trace.spans.data());
-            for (RowSpan& span : trace.spans) {
+            traces.colour[slot] = Word(palette.trace[slot]);
+            std::vector<RowSpan>& spans = traces.spans[slot];
+            spans.assign(static_cast<size_t>(w), RowSpan{0, -1});
+            CoverColumns(dense[slot].data(), denseColumns[slot], spans.data());
+            for (RowSpan& span : spans) {
                 span.top = std::max(span.top, 0);
                 span.bottom = std::min(span.bottom, h - 1);
             }
         }
-        ComposeDenseScreen(raster, layer, traces);
+        // The previous frame of the same pixels over the same background only needs the
+        // difference; anything else is written whole.
+        same = remembered && memory->raster.bits == raster.bits &&
+               memory->raster.stride == raster.stride && memory->raster.width == raster.width &&
+               memory->raster.height == raster.height && memory->layer == layer;
     } else {
+        // As on a new image: the general path may leave pixels beside the screen rectangle.
+        if (memory != nullptr)
+            surface.FillBox(0, 0, surface.SurfaceWidth(), surface.SurfaceHeight(), Rgb{0, 0, 0});
         if (request.fillSurface)
             surface.FillBox(0, 0, surface.SurfaceWidth(), surface.SurfaceHeight(),
                             palette.background);
@@ -584,34 +741,18 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         }
     }
 
-    // Markers may lie outside the view; they are drawn wherever they fall.
-    auto markerColumn = [&](int32_t index) {
-        return SampleColumn(int64_t{index} - request.firstSample, count, w);
-    };
-    if (request.showTrigger) {
-        surface.SelectPen(pens.trigger);
-        const int32_t x = markerColumn(capture.triggerIndex);
-        plotter.Line(x, 0, x, h);
-    }
-    if (request.showCursors) {
-        surface.SelectPen(pens.cursor1);
-        const int32_t x1 = markerColumn(request.cursor1);
-        plotter.Line(x1, 0, x1, h);
-        surface.SelectPen(pens.cursor2);
-        const int32_t x2 = markerColumn(request.cursor2);
-        plotter.Line(x2, 0, x2, h);
-    }
-
-    if (font != 0)
-        surface.SelectFont(font);
-    else
-        surface.SelectDefaultFont();
+    // The labels are laid out first: where neither they nor anything under them changed,
+    // a kept frame's label row stays as it is.
     const int32_t margin = h / 80;
     const int32_t gap = 3 * surface.TextWidth(QStringLiteral(" "));
     int32_t labelX = margin;
+    int32_t labelRight = margin - 1;
+    std::vector<Label> labels;
     auto label = [&](const QString& text, Rgb colour) {
-        plotter.Text(labelX, margin, text, colour);
-        labelX += surface.TextWidth(text) + gap;
+        labels.push_back(Label{labelX, text, colour});
+        labelX += surface.TextWidth(text);
+        labelRight = std::max(labelRight, labelX);
+        labelX += gap;
     };
     static const QString channelNames[SlotCount] = {QStringLiteral("CH1"), QStringLiteral("CH2"),
                                                     QStringLiteral("MATH")};
@@ -636,6 +777,67 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         label(QStringLiteral("CUR2"), palette.cursor2);
     }
     if (request.showFileName) label(FileLabel(capture.filePath), palette.fileText);
+    Box labelBox;
+    if (labelRight >= margin) {
+        // Glyphs may reach a little past their advance and line: half a line's height to
+        // the sides and a whole one above and below are far more than any font needs.
+        const int32_t reach = std::max(1, surface.LineHeight());
+        const int32_t side = std::max(2, reach / 2);
+        labelBox.left = std::max(0, margin - side);
+        labelBox.top = std::max(0, margin - reach);
+        labelBox.right = std::min(w - 1, labelRight + side);
+        labelBox.bottom = std::min(h - 1, margin + 2 * reach);
+    }
+
+    // Markers may lie outside the view; they are drawn wherever they fall.
+    struct Marker {
+        DrawingSurface::PenHandle pen;
+        int32_t x;
+    };
+    std::vector<Marker> markerLines;
+    auto marker = [&](DrawingSurface::PenHandle pen, int32_t index) {
+        markerLines.push_back(
+            Marker{pen, SampleColumn(int64_t{index} - request.firstSample, count, w)});
+    };
+    if (request.showTrigger) marker(pens.trigger, capture.triggerIndex);
+    if (request.showCursors) {
+        marker(pens.cursor1, request.cursor1);
+        marker(pens.cursor2, request.cursor2);
+    }
+    std::vector<int32_t> markers;
+    for (const Marker& line : markerLines)
+        if (line.x >= 0 && line.x < w) markers.push_back(line.x);
+
+    bool keepLabels = false;
+    if (composed) {
+        if (same) {
+            auto clear = [&](const DenseFrame& frame, const std::vector<int32_t>& columns) {
+                for (const int32_t x : columns)
+                    if (x >= labelBox.left && x <= labelBox.right) return false;
+                for (int32_t x = labelBox.left; x <= labelBox.right; ++x)
+                    for (int32_t slot = 0; slot < SlotCount; ++slot)
+                        if (frame.At(slot, x).top <=
+                            std::min(frame.At(slot, x).bottom, labelBox.bottom))
+                            return false;
+                return true;
+            };
+            keepLabels = labels == memory->labelList && labelBox.left == memory->labels.left &&
+                         labelBox.top == memory->labels.top &&
+                         labelBox.right == memory->labels.right &&
+                         labelBox.bottom == memory->labels.bottom && clear(traces, markers) &&
+                         clear(memory->traces, memory->markers);
+            UpdateDenseScreen(raster, layer, traces, *memory, keepLabels);
+        } else {
+            ComposeDenseScreen(raster, layer, traces);
+        }
+    }
+    for (const Marker& line : markerLines) {
+        surface.SelectPen(line.pen);
+        plotter.Line(line.x, 0, line.x, h);
+    }
+    if (!keepLabels)
+        for (const Label& text : labels)
+            plotter.Text(text.x, margin, text.text, text.colour);
 
     if (paper) {
         surface.SelectPen(pens.frame);
@@ -646,9 +848,37 @@ void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const Rende
         plotter.Flush();
     }
 
-    releasePens();
-    surface.EndDrawing();
-    if (font != 0) surface.ReleaseFont(font);
+    if (memory != nullptr && composed) {
+        memory->raster = raster;
+        memory->layer = std::move(layer);
+        memory->labels = labelBox;
+        memory->labelList = std::move(labels);
+        memory->markers = std::move(markers);
+        std::swap(memory->traces, traces);
+        memory->valid = true;
+    }
+}
+
+} // namespace
+
+ScreenMemory::ScreenMemory() : state(std::make_unique<State>()) {}
+
+ScreenMemory::~ScreenMemory() = default;
+
+void ScreenMemory::Forget()
+{
+    state->valid = false;
+}
+
+void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request)
+{
+    DrawScreen(capture, surface, request, nullptr);
+}
+
+void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request,
+                    ScreenMemory& memory)
+{
+    DrawScreen(capture, surface, request, &memory.Get());
 }
 
 QImage RenderScreenImage(const Capture& capture, const RenderRequest& request)
@@ -680,5 +910,64 @@ QImage RenderScreenImage(const Capture& capture, const RenderRequest& request, d
         ScreenRenderer(capture, surface, device);
     }
     image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+namespace {
+
+// An RGB32 image in memory that may be mapped in large pages: a redraw that writes down the
+// columns of a large image touches a new page in every row.
+QImage KeptImage(int32_t width, int32_t height)
+{
+#ifdef __linux__
+    constexpr size_t Large = size_t{2} << 20;
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    if (width <= (1 << 20) && height <= (1 << 20) && bytes >= Large) {
+        const size_t size = (bytes + Large - 1) / Large * Large;
+        void* memory = nullptr;
+        if (posix_memalign(&memory, Large, size) == 0) {
+            madvise(memory, size, MADV_HUGEPAGE);
+            return QImage(
+                static_cast<uchar*>(memory), width, height, qsizetype(width) * 4,
+                QImage::Format_RGB32, [](void* block) { std::free(block); }, memory);
+        }
+    }
+#endif
+    return QImage(width, height, QImage::Format_RGB32);
+}
+
+} // namespace
+
+const QImage& ScreenImage::Render(const Capture& capture, const RenderRequest& request,
+                                  double ratio)
+{
+    const bool scaled = ratio > 1.0;
+    const RenderRequest device = scaled ? AtPixelRatio(request, ratio) : request;
+    if (device.width < 1 || device.height < 1) {
+        image = QImage();
+        memory.Forget();
+        return image;
+    }
+    // A kept label row was drawn in the font of its frame.
+    const QFont font = QGuiApplication::font();
+    if (font != labelFont || ratio != labelRatio) {
+        memory.Forget();
+        labelFont = font;
+        labelRatio = ratio;
+    }
+    if (image.width() != device.width || image.height() != device.height) {
+        memory.Forget();
+        image = KeptImage(device.width, device.height);
+        if (image.isNull()) return image;
+        image.fill(Qt::black); // as a new image of RenderScreenImage, should drawing fail
+    }
+    // Drawn in device pixels as RenderScreenImage does, the ratio set again afterwards.
+    image.setDevicePixelRatio(1.0);
+    {
+        PainterSurface surface(&image);
+        if (scaled) surface.SetTextScale(ratio);
+        ScreenRenderer(capture, surface, device, memory);
+    }
+    image.setDevicePixelRatio(scaled ? ratio : 1.0);
     return image;
 }

@@ -7,11 +7,55 @@
 #include "screen/drawing_surface.h"
 #include "screen/render_request.h"
 
+#include <QFont>
 #include <QImage>
 
 #include <cstdint>
+#include <memory>
 
 void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request);
+
+// What ScreenRenderer left in the pixels of a surface, so that the next frame drawn on the
+// same pixels rewrites only those that change: a wheel step on a large window would
+// otherwise write every pixel of the screen again. One memory belongs to one image, which
+// nothing else draws on between frames.
+class ScreenMemory {
+  public:
+    ScreenMemory();
+    ~ScreenMemory();
+    ScreenMemory(const ScreenMemory&) = delete;
+    ScreenMemory& operator=(const ScreenMemory&) = delete;
+
+    // The pixels were replaced or drawn on by something else: the next frame is drawn whole.
+    void Forget();
+
+    struct State; // the renderer's own
+    State& Get() { return *state; }
+
+  private:
+    std::unique_ptr<State> state;
+};
+
+// Draws the frame as ScreenRenderer draws it on a surface cleared to black, on the pixels
+// of the previous frame drawn with `memory` where the surface still holds them.
+void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request,
+                    ScreenMemory& memory);
+
+// The window's screen: one image kept from frame to frame, redrawn where it changes.
+class ScreenImage {
+  public:
+    // The pixels, size and ratio of RenderScreenImage(capture, request, ratio). A copy of
+    // the result taken by the caller stays as it is, but makes the next call draw whole:
+    // show the image by reference.
+    const QImage& Render(const Capture& capture, const RenderRequest& request, double ratio);
+    const QImage& Image() const { return image; }
+
+  private:
+    QImage image;
+    ScreenMemory memory;
+    QFont labelFont;
+    double labelRatio = 0.0;
+};
 
 // Renders into a new off-screen image of request.width x request.height (QImage::Format_RGB32),
 // cleared to black first. A null image when it cannot be created.

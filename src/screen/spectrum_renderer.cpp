@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screen/spectrum_renderer.h"
 
+#include "screen/drawing_session.h"
 #include "screen/painter_surface.h"
 #include "text/format_text.h"
 
@@ -241,28 +242,15 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
     const int32_t unit = paper ? std::max(1, request.height / 400) : 1;
     const int32_t slot = std::clamp(request.slot, 0, SlotCount - 1);
 
-    const DrawingSurface::PenHandle gridPen = surface.CreatePen(PenSolid, unit, palette.grid);
-    const DrawingSurface::PenHandle framePen = surface.CreatePen(PenSolid, unit, palette.frame);
+    DrawingSession session(surface);
+    const DrawingSurface::PenHandle gridPen = session.Pen(unit, palette.grid);
+    const DrawingSurface::PenHandle framePen = session.Pen(unit, palette.frame);
     const DrawingSurface::PenHandle tracePen =
-        surface.CreatePen(PenSolid, paper ? 2 * unit : 1, palette.trace[slot]);
-    const DrawingSurface::PenHandle markerPen = surface.CreatePen(PenSolid, unit, palette.marker);
-    const DrawingSurface::PenHandle pickPen = surface.CreatePen(PenSolid, unit, palette.pick);
-    const DrawingSurface::PenHandle pens[] = {gridPen, framePen, tracePen, markerPen, pickPen};
-    DrawingSurface::FontHandle font = 0;
-    if (paper) font = surface.LoadFont(u"Helvetica"_s, std::max(1, request.height / 40));
-    auto release = [&] {
-        for (DrawingSurface::PenHandle pen : pens)
-            surface.ReleasePen(pen);
-        if (font != 0) surface.ReleaseFont(font);
-    };
-    if (!surface.BeginDrawing()) {
-        release();
-        return;
-    }
-    if (font != 0)
-        surface.SelectFont(font);
-    else
-        surface.SelectDefaultFont();
+        session.Pen(paper ? 2 * unit : 1, palette.trace[slot]);
+    const DrawingSurface::PenHandle markerPen = session.Pen(unit, palette.marker);
+    const DrawingSurface::PenHandle pickPen = session.Pen(unit, palette.pick);
+    if (paper) session.Font(u"Helvetica"_s, std::max(1, request.height / 40));
+    if (!session.Begin()) return;
 
     const int32_t ox = request.originX;
     const int32_t oy = request.originY;
@@ -445,9 +433,6 @@ void SpectrumRenderer(const Spectrum& spectrum, DrawingSurface& surface,
         label(FrequencyText(frequency) + u"  "_s + levelText, palette.pick);
     }
     if (!request.fileName.isEmpty()) label(request.fileName, palette.text);
-
-    surface.EndDrawing();
-    release();
 }
 
 QImage RenderSpectrumImage(const Spectrum& spectrum, const SpectrumRenderRequest& request)

@@ -433,3 +433,96 @@ TEST(PainterSurface, DirectScreenEqualsTheLines)
         ASSERT_EQ(direct, lines);
     }
 }
+
+// The window's kept image redraws only what changed from frame to frame; every frame must
+// equal a whole redraw on a new image, through zooms and pans, deep zoom with sample dots,
+// NaN gaps, far values, size and ratio changes, labels and markers that come and go.
+TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
+{
+    Capture loud = NoisyCapture(20000);
+    for (int32_t i = 19700; i < 19800; ++i)
+        loud.samples[SlotCh2][i] = std::nan("");
+    // Traces that stay below the label row, which a kept frame need not draw again.
+    Capture quiet = NoisyCapture(20000);
+    for (double* samples : quiet.samples)
+        for (int32_t i = 0; i < 20000; ++i)
+            samples[i] *= 0.3;
+    struct Frame {
+        int32_t width, height, first, count;
+        double ratio;
+        bool labels, cursors, math;
+        double spike; // written into sample 5000 of CH1 first
+        bool quiet = false;
+    };
+    const Frame frames[] = {
+        {600, 400, 0, 20000, 1, false, true, true, 0},
+        {600, 400, 1000, 15000, 1, false, true, true, 0},  // zoom
+        {600, 400, 1003, 15000, 1, false, true, true, 0},  // pan by less than a column
+        {600, 400, 1003, 15000, 1, false, false, true, 0}, // cursors hidden
+        {600, 400, 19690, 40, 1, false, true, true, 0},    // sample dots, NaN gap
+        {600, 400, 5950, 590, 1, false, true, true, 0},    // polyline
+        {600, 400, 0, 20000, 1, true, true, true, 0},      // dense again, long labels
+        {600, 400, 200, 19000, 1, false, true, true, 0},   // shorter labels
+        {600, 400, 200, 19000, 1, false, true, false, 0},  // MATH gone
+        {600, 400, 200, 19000, 1, false, true, true, 3.0}, // a spike
+        {600, 400, 200, 19000, 1, false, true, true, 1e8}, // a row far off the screen
+        {600, 400, 200, 19000, 1, false, true, true, 0},
+        {600, 400, 15000, 5000, 1, true, true, true, 0},  // trigger outside the view
+        {600, 400, 0, 0, 1, false, true, true, 0},        // nothing to show
+        {600, 400, 19000, 5000, 1, false, true, true, 0}, // beyond the record
+        {600, 400, 0, 20000, 1.5, true, true, true, 0},
+        {600, 400, 4000, 9000, 1.5, false, true, true, 0},
+        {600, 400, 4000, 9000, 2, false, true, true, 0},
+        {1000, 600, 0, 20000, 1, false, true, true, 0}, // large enough for large pages
+        {1000, 600, 500, 18000, 1, false, true, true, 0},
+        {1000, 600, 600, 17000, 1, false, true, true, 0},
+        {333, 241, 7, 9000, 1, true, true, true, 0},
+        {333, 241, 4007, 9000, 1, true, true, true, 0},
+        {600, 400, 8000, 12000, 1, false, false, true, 0, true}, // trigger left of the view
+        {600, 400, 8100, 11800, 1, false, false, true, 0, true},
+        {600, 400, 8100, 11800, 1, false, false, true, 5.0, true}, // a spike into the labels
+        {600, 400, 8200, 11700, 1, false, false, true, 0, true},
+        {600, 400, 6000, 12000, 1, false, false, true, 0, true}, // trigger under the labels
+        {600, 400, 8100, 11800, 1, false, false, true, 0, true},
+        {600, 400, 8150, 11800, 1, false, false, true, 0, true},
+        {600, 400, 8000, 12000, 1, true, false, true, 0, true}, // other labels
+    };
+    ScreenImage screen;
+    for (const Frame& f : frames) {
+        SCOPED_TRACE(testing::Message() << f.width << "x" << f.height << "@" << f.ratio << " "
+                                        << f.first << "+" << f.count << " " << f.spike);
+        Capture& capture = f.quiet ? quiet : loud;
+        capture.samples[SlotCh1][f.quiet ? 9000 : 5000] = f.spike;
+        capture.present[SlotMath] = f.math ? 1 : 0;
+        RenderRequest request = Request(f.width, f.height, f.count);
+        request.firstSample = f.first;
+        request.showTrigger = true;
+        request.showCursors = f.cursors;
+        request.cursor1 = f.first + f.count / 4;
+        request.cursor2 = f.first + f.count / 2 + 1;
+        request.showChannelScale = f.labels;
+        request.showTimeScale = f.labels;
+        const QImage& kept = screen.Render(capture, request, f.ratio);
+        const QImage whole = RenderScreenImage(capture, request, f.ratio);
+        ASSERT_EQ(kept, whole);
+        EXPECT_EQ(kept.devicePixelRatio(), whole.devicePixelRatio());
+        if (f.ratio == 1 && f.count > 0) {
+            QImage lines(f.width, f.height, QImage::Format_RGB32);
+            lines.fill(Qt::black);
+            LinesOnlySurface surface(&lines);
+            ScreenRenderer(capture, surface, request);
+            ASSERT_EQ(kept, lines);
+        }
+    }
+
+    // A copy the caller took of a frame keeps its pixels.
+    const Capture& capture = loud;
+    const RenderRequest request = Request(600, 400, 20000);
+    const QImage shown = screen.Render(capture, request, 1.0);
+    const QImage shownPixels = shown.copy();
+    RenderRequest next = request;
+    next.firstSample = 100;
+    next.sampleCount = 19000;
+    EXPECT_EQ(screen.Render(capture, next, 1.0), RenderScreenImage(capture, next, 1.0));
+    EXPECT_EQ(shown, shownPixels);
+}
