@@ -54,9 +54,9 @@ ScreenCanvas::ScreenCanvas(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void ScreenCanvas::SetImage(QImage newImage)
+void ScreenCanvas::Render(const Capture& capture, const RenderRequest& request, double ratio)
 {
-    image = std::move(newImage);
+    screen.Render(capture, request, ratio);
     update();
 }
 
@@ -75,13 +75,13 @@ void ScreenCanvas::paintEvent(QPaintEvent*)
 {
     // On a screen with another ratio the image would be shown scaled: draw it afresh, after
     // this paint, and show the old one until then.
-    if (!image.isNull() && image.devicePixelRatio() != PixelRatio() && onRatioChange)
+    if (!Image().isNull() && Image().devicePixelRatio() != PixelRatio() && onRatioChange)
         QMetaObject::invokeMethod(this, onRatioChange, Qt::QueuedConnection);
     QPainter painter(this);
-    if (image.isNull())
+    if (Image().isNull())
         painter.fillRect(rect(), Qt::black);
     else
-        painter.drawImage(0, 0, image);
+        painter.drawImage(0, 0, Image());
     int32_t left = 0;
     int32_t right = 0;
     if (navigation && navigation->RubberBand(left, right)) {

@@ -160,7 +160,7 @@ void CaptureWindow::Refresh()
         ++counts.mathLabels;
     }
     if (bits & StaleRedrawMask) {
-        screenImage->SetImage(RenderScreenImage(c, WindowRenderRequest(v), ScreenPixelRatio()));
+        screenImage->Render(c, WindowRenderRequest(v), ScreenPixelRatio());
         ++counts.renders;
     }
     RefreshMeasurementsWindow(*this, bits);

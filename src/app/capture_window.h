@@ -6,6 +6,7 @@
 
 #include "capture/capture.h"
 #include "decode/decode.h"
+#include "screen/screen_renderer.h"
 #include "screen/view.h"
 
 #include <QFlags>
@@ -77,8 +78,10 @@ QSize MinimumClientSize(bool cursorsShown);
 class ScreenCanvas : public QWidget {
   public:
     explicit ScreenCanvas(QWidget* parent);
-    void SetImage(QImage image);
-    const QImage& Image() const { return image; }
+    // Draws the screen into the kept image, rewriting only what changed since the last
+    // frame, and shows it.
+    void Render(const Capture& capture, const RenderRequest& request, double ratio);
+    const QImage& Image() const { return screen.Image(); }
     // Device pixels per logical pixel the image is drawn with: the display's ratio, but
     // never below 1, where the image would lose detail rather than gain it.
     double PixelRatio() const;
@@ -97,7 +100,8 @@ class ScreenCanvas : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    QImage image;
+    // Shown by reference: a copy would make the next frame draw whole.
+    ScreenImage screen;
     ScreenNavigation* navigation = nullptr;
 };
 
