@@ -470,6 +470,35 @@ MeasurementTable MeasureAll(const Capture& capture, int32_t first, int32_t last)
     return table;
 }
 
+std::optional<StateLevelPair> MeasureStateLevels(const Capture& capture, int32_t slot,
+                                                 int32_t first, int32_t last)
+{
+    const int32_t n = capture.samplesPerChannel;
+    if (n <= 0 || slot < 0 || slot >= SlotCount || capture.present[slot] != 1 ||
+        !capture.samples[slot])
+        return std::nullopt;
+    first = std::clamp(first, 0, n - 1);
+    last = std::clamp(last, 0, n - 1);
+    if (first > last) std::swap(first, last);
+    last = std::min(last, PresentSamples(capture, slot) - 1);
+    if (last < first) return std::nullopt;
+    // The same samples, extremes and histogram as AnalyseSlot, so the same levels.
+    std::vector<double> v(static_cast<size_t>(last - first + 1));
+    double maximum = -INFINITY;
+    double minimum = INFINITY;
+    for (size_t i = 0; i < v.size(); ++i) {
+        const double x = SampleValue(capture, slot, first + static_cast<int32_t>(i));
+        v[i] = x;
+        if (!std::isfinite(x)) continue;
+        maximum = std::max(maximum, x);
+        minimum = std::min(minimum, x);
+    }
+    if (!(minimum <= maximum)) return std::nullopt;
+    const StateLevels levels = FindStateLevels(v, minimum, maximum, capture.voltsPerDiv[slot]);
+    if (!std::isfinite(levels.top) || !std::isfinite(levels.base)) return std::nullopt;
+    return StateLevelPair{levels.top, levels.base};
+}
+
 QString MeasurementValueText(int32_t key, const std::optional<double>& value)
 {
     if (!value) return QStringLiteral("---");

@@ -92,6 +92,16 @@ struct MeasurementTable {
 // order, clamped to the record). Delay and phase of CH2 and MATH are against CH1.
 MeasurementTable MeasureAll(const Capture& capture, int32_t first, int32_t last);
 
+// The top and base state levels of one slot over samples first..last, exactly as MeasureAll
+// finds them, without the rest of the table (a fraction of its time). Empty when the slot
+// is absent or has no finite sample in the range.
+struct StateLevelPair {
+    double top;
+    double base;
+};
+std::optional<StateLevelPair> MeasureStateLevels(const Capture& capture, int32_t slot,
+                                                 int32_t first, int32_t last);
+
 // A value as the window shows it ("1.0005 kHz", "49.98 %"), "---" for none.
 QString MeasurementValueText(int32_t key, const std::optional<double>& value);
 

@@ -14,7 +14,9 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -38,19 +40,72 @@ bool Offered(const DecoderInfo& info, int32_t slots)
 
 } // namespace
 
+namespace {
+
+// The installed decoders, listed once per process by a worker thread. Never destroyed: a
+// listing still running when the process ends must not find it gone.
+struct Catalog {
+    enum State { NotStarted, Listing, Listed, Failed };
+    std::mutex lock;
+    State state = NotStarted;
+    std::vector<DecoderInfo> decoders; // written before `state` turns Listed, then fixed
+    QString error;                     // of the failed listing
+    // The dialogs to tell when the listing ends; each one leaves when it goes, under the
+    // lock, so the worker never posts to a dialog that is gone.
+    std::vector<DecodeDialog*> waiting;
+};
+
+Catalog& TheCatalog()
+{
+    static auto* catalog = new Catalog;
+    return *catalog;
+}
+
+// Caller holds the catalog's lock.
+void StartListing(Catalog& catalog)
+{
+    if (catalog.state == Catalog::Listing || catalog.state == Catalog::Listed) return;
+    catalog.state = Catalog::Listing;
+    std::thread([&catalog] {
+        std::vector<DecoderInfo> found;
+        QString error;
+        const bool listed = ListDecoders(found, error);
+        const std::lock_guard guard(catalog.lock);
+        if (listed) {
+            catalog.decoders = std::move(found);
+            catalog.state = Catalog::Listed;
+        } else {
+            catalog.error = error;
+            catalog.state = Catalog::Failed;
+        }
+        for (DecodeDialog* dialog : catalog.waiting)
+            QMetaObject::invokeMethod(
+                dialog, [dialog] { dialog->DecodersArrived(); }, Qt::QueuedConnection);
+        catalog.waiting.clear();
+    }).detach();
+}
+
+} // namespace
+
 const std::vector<DecoderInfo>* InstalledDecoders(QString& error)
 {
-    static std::mutex lock;
-    static std::vector<DecoderInfo> decoders;
-    static bool listed = false;
-    const std::lock_guard guard(lock);
-    if (!listed) {
-        std::vector<DecoderInfo> found;
-        if (!ListDecoders(found, error)) return nullptr;
-        decoders = std::move(found);
-        listed = true;
+    Catalog& catalog = TheCatalog();
+    const std::lock_guard guard(catalog.lock);
+    if (catalog.state == Catalog::Failed) {
+        // Told once; the next call lists again.
+        error = catalog.error;
+        catalog.state = Catalog::NotStarted;
+        return nullptr;
     }
-    return &decoders;
+    StartListing(catalog);
+    return &catalog.decoders;
+}
+
+void PrefetchDecoders()
+{
+    Catalog& catalog = TheCatalog();
+    const std::lock_guard guard(catalog.lock);
+    if (catalog.state == Catalog::NotStarted) StartListing(catalog);
 }
 
 std::vector<const DecoderInfo*> StackableOn(const std::vector<DecoderInfo>& decoders,
@@ -84,18 +139,6 @@ DecodeDialog::DecodeDialog(const Capture& source, const std::vector<DecoderInfo>
     decoderList->setWordWrap(true);
     decoderList->setAlternatingRowColors(true);
     decoderList->setSpacing(2);
-    const int32_t slots = PresentSlots(capture);
-    for (const DecoderInfo& info : decoders) {
-        if (!Offered(info, slots)) continue;
-        // Name, id and long name on the first line, what it decodes on the second.
-        QString text = info.name + QStringLiteral(" (") + info.id + QStringLiteral(")");
-        if (!info.longname.isEmpty() && info.longname != info.name)
-            text += QStringLiteral(" - ") + info.longname;
-        if (!info.desc.isEmpty()) text += u'\n' + info.desc;
-        auto* item = new QListWidgetItem(text, decoderList);
-        item->setData(DecoderIdRole, info.id);
-        item->setToolTip(info.desc);
-    }
     descriptionLabel = new QLabel(this);
     descriptionLabel->setWordWrap(true);
     auto* left = new QVBoxLayout;
@@ -134,7 +177,8 @@ DecodeDialog::DecodeDialog(const Capture& source, const std::vector<DecoderInfo>
     problemLabel->setWordWrap(true);
     problemLabel->setStyleSheet(QStringLiteral("color: #c00000"));
     buttons = new QDialogButtonBox(this);
-    buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    okButton = buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+    okButton->setDefault(true);
     buttons->addButton(tr("Abbrechen"), QDialogButtonBox::RejectRole);
 
     auto* columns = new QHBoxLayout;
@@ -160,6 +204,80 @@ DecodeDialog::DecodeDialog(const Capture& source, const std::vector<DecoderInfo>
 
     UpdateStackChoices();
     resize(900, 600);
+
+    Catalog& catalog = TheCatalog();
+    Catalog::State state = Catalog::Listed;
+    if (&decoders == &catalog.decoders) {
+        const std::lock_guard guard(catalog.lock);
+        state = catalog.state;
+        if (state == Catalog::Listing) catalog.waiting.push_back(this);
+    }
+    waiting = state != Catalog::Listed;
+    if (!waiting) {
+        FillDecoderList();
+        return;
+    }
+    // Until the list is there: "…" in it, nothing to choose, nothing to accept.
+    new QListWidgetItem(QStringLiteral("…"), decoderList);
+    decoderList->setEnabled(false);
+    searchEdit->setEnabled(false);
+    okButton->setEnabled(false);
+    if (state != Catalog::Listing) DecodersArrived(); // ended before the dialog could wait
+}
+
+DecodeDialog::~DecodeDialog()
+{
+    if (!waiting) return;
+    Catalog& catalog = TheCatalog();
+    const std::lock_guard guard(catalog.lock);
+    std::erase(catalog.waiting, this);
+}
+
+void DecodeDialog::FillDecoderList()
+{
+    decoderList->clear();
+    const int32_t slots = PresentSlots(capture);
+    for (const DecoderInfo& info : decoders) {
+        if (!Offered(info, slots)) continue;
+        // Name, id and long name on the first line, what it decodes on the second.
+        QString text = info.name + QStringLiteral(" (") + info.id + QStringLiteral(")");
+        if (!info.longname.isEmpty() && info.longname != info.name)
+            text += QStringLiteral(" - ") + info.longname;
+        if (!info.desc.isEmpty()) text += u'\n' + info.desc;
+        auto* item = new QListWidgetItem(text, decoderList);
+        item->setData(DecoderIdRole, info.id);
+        item->setToolTip(info.desc);
+    }
+}
+
+void DecodeDialog::DecodersArrived()
+{
+    if (!waiting) return;
+    Catalog& catalog = TheCatalog();
+    QString error;
+    {
+        const std::lock_guard guard(catalog.lock);
+        if (catalog.state == Catalog::Listing) return; // a later listing: it tells again
+        std::erase(catalog.waiting, this);
+        if (catalog.state == Catalog::Failed) {
+            error = catalog.error;
+            catalog.state = Catalog::NotStarted; // the next dialog lists again
+        }
+    }
+    waiting = false;
+    if (!error.isEmpty()) {
+        decoderList->clear();
+        problemLabel->setText(error);
+        return;
+    }
+    FillDecoderList();
+    decoderList->setEnabled(true);
+    searchEdit->setEnabled(true);
+    okButton->setEnabled(true);
+    Filter(searchEdit->text());
+    if (waitingStack) SetStack(*waitingStack);
+    waitingStack.reset();
+    if (acceptWaiting) accept();
 }
 
 const DecoderInfo* DecodeDialog::Find(const QString& id) const

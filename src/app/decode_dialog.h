@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -22,9 +23,16 @@ class QListWidget;
 class QPushButton;
 class QVBoxLayout;
 
-// The installed decoders, listed once per process (loading them all takes a while); null
-// with `error` when the library cannot start.
+// The installed decoders, listed once per process on a worker thread (loading them all
+// takes seconds): the first call starts the listing and returns at once. The list stays
+// empty until the listing has ended; a DecodeDialog given it shows "…" until then and fills
+// itself when it arrives. Null with `error` when the last listing failed (the next call
+// tries again).
 const std::vector<DecoderInfo>* InstalledDecoders(QString& error);
+
+// Starts listing the installed decoders in the background unless that has begun: for a
+// window with nothing to do, so that the first "Dekodieren" finds the list ready.
+void PrefetchDecoders();
 
 // The decoders that can sit on `below`: those taking one of its outputs as input.
 std::vector<const DecoderInfo*> StackableOn(const std::vector<DecoderInfo>& decoders,
@@ -35,9 +43,13 @@ class DecodeDialog : public QDialog {
 
   public:
     // Decodes of `capture` between samples first and last (for the automatic thresholds
-    // shown). The capture and the list must outlive the dialog.
+    // shown). The capture and the list must outlive the dialog. Given InstalledDecoders'
+    // list while it is still being loaded, the dialog waits for it without blocking: the
+    // list shows "…", OK is disabled, and a request set or an accept asked for meanwhile
+    // takes effect when the list arrives.
     DecodeDialog(const Capture& capture, const std::vector<DecoderInfo>& decoders, int32_t first,
                  int32_t last, QWidget* parent);
+    ~DecodeDialog() override;
 
     // Shows the request's first stack and its thresholds (a previous decode's settings).
     void SetRequest(const DecodeRequest& request);
@@ -60,6 +72,11 @@ class DecodeDialog : public QDialog {
     QWidget* OptionEditor(int32_t layer, const QString& id) const;
 
     void accept() override;
+
+    // Whether the list of decoders is still to come.
+    bool Waiting() const { return waiting; }
+    // On the event-loop thread, once the listing the dialog waits for has ended.
+    void DecodersArrived();
 
     QLineEdit* searchEdit;
     QListWidget* decoderList;
@@ -86,6 +103,8 @@ class DecodeDialog : public QDialog {
         std::vector<OptionField> options;
     };
 
+    void FillDecoderList();
+    void SetStack(const DecoderStack& stack);
     void Filter(const QString& text);
     void AddLayer(const DecoderInfo& info);
     void ClearLayers();
@@ -101,4 +120,8 @@ class DecodeDialog : public QDialog {
     int32_t last;
     std::vector<Layer> layers; // bottom first
     QVBoxLayout* layerLayout;
+    QPushButton* okButton;
+    bool waiting = false;                     // for InstalledDecoders' list
+    std::optional<DecoderStack> waitingStack; // set by SetRequest meanwhile
+    bool acceptWaiting = false;
 };

@@ -207,7 +207,16 @@ void DecodeDialog::SetRequest(const DecodeRequest& request)
                                                          : QString());
     }
     if (request.stacks.empty() || request.stacks.front().empty()) return;
-    const DecoderStack& stack = request.stacks.front();
+    // Without the list there is nothing to choose from yet: the stack waits for it.
+    if (waiting) {
+        waitingStack = request.stacks.front();
+        return;
+    }
+    SetStack(request.stacks.front());
+}
+
+void DecodeDialog::SetStack(const DecoderStack& stack)
+{
     if (!SelectDecoder(stack.front().id)) return;
     for (size_t i = 1; i < stack.size(); ++i)
         if (!PushStacked(stack[i].id)) break;
@@ -286,6 +295,11 @@ QString DecodeDialog::Problem() const
 
 void DecodeDialog::accept()
 {
+    // Checking needs the decoders, which are still being listed.
+    if (waiting) {
+        acceptWaiting = true;
+        return;
+    }
     const QString problem = Problem();
     problemLabel->setText(problem);
     if (problem.isEmpty()) QDialog::accept();

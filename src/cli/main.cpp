@@ -5,7 +5,6 @@
 #include "capture/file_name.h"
 #include "capture/sav_reader.h"
 #include "cli/cli_output.h"
-#include "cli/decode_command.h"
 #include "cli/measure_all.h"
 #include "cli/spectrum_command.h"
 #include "cli/sr_command.h"
@@ -606,7 +605,9 @@ int Run(const Options& options)
 
 } // namespace
 
-int main(int argc, char** argv)
+// Every command but decode, which the program runs itself (launcher.cpp): the entry of the
+// module it loads for them.
+extern "C" __attribute__((visibility("default"))) int KurvexCliMain(int argc, char** argv)
 {
     // Rendering text needs a GUI application, but never a display: the tool draws into
     // images only, so it takes the offscreen platform whatever the environment names (a
@@ -624,13 +625,6 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     RemoveUnfinishedSavesOnSignals();
-    // Decoding draws nothing: it starts without the GUI application, which costs time.
-    if (argc > 1 && std::strcmp(argv[1], "decode") == 0) {
-        QStringList args;
-        for (int i = 2; i < argc; ++i)
-            args.append(DecodeFileName(QByteArray(argv[i])));
-        return RunDecodeCommand(args);
-    }
     // Qt sees none of the words: its own options (-platform, -style, -reverse) are not
     // options of this tool, and are refused as unknown like any other.
     int qtArgc = 1;

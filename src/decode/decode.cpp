@@ -395,11 +395,62 @@ double CaptureSeconds(const Capture& capture)
     return static_cast<double>(capture.hDivisions) * capture.timePerDiv;
 }
 
-// The comparator of `slot`; `table` holds the measurements once one slot needed them, so
-// that several channels cost one pass of the measurement module.
+// The converter's step: 25 per division, as the measurement module's histogram counts.
+constexpr double StepsPerDivision = 25;
+
+// Whether the samples of `slot` on either side of `middle` form two states of their own,
+// not one noisy level cut in two: the gap between the two sides' means must reach
+// MinimumSeparation times the sum of their standard deviations, and MinimumSteps converter
+// steps. Gaussian noise cut at its middle gives a ratio near 1.32 (at most 1.45 with its
+// quantisation, hum or an off-centre cut, once the gap spans the steps); a triangle or ramp
+// gives 1.73, a sine 2.07, a logic line with noise of a fifth of its swing 2.5. Noise of a
+// step or two, which the quantisation turns into a few values, is caught by the steps.
+bool TwoLevels(const Capture& capture, int32_t slot, double middle)
+{
+    constexpr double MinimumSeparation = 1.6;
+    constexpr double MinimumSteps = 3.5;
+    const int32_t n = std::min(capture.samplesPerChannel, PresentSamples(capture, slot));
+    // Relative to the middle: a small signal on a large offset keeps its digits.
+    double sum[2] = {0, 0};
+    int64_t count[2] = {0, 0};
+    for (int32_t i = 0; i < n; ++i) {
+        const double x = SampleValue(capture, slot, i) - middle;
+        if (!std::isfinite(x)) continue;
+        const int side = x >= 0 ? 1 : 0;
+        sum[side] += x;
+        ++count[side];
+    }
+    if (count[0] == 0 || count[1] == 0) return false;
+    const double mean[2] = {sum[0] / static_cast<double>(count[0]),
+                            sum[1] / static_cast<double>(count[1])};
+    double squares[2] = {0, 0};
+    for (int32_t i = 0; i < n; ++i) {
+        const double x = SampleValue(capture, slot, i) - middle;
+        if (!std::isfinite(x)) continue;
+        const int side = x >= 0 ? 1 : 0;
+        squares[side] += (x - mean[side]) * (x - mean[side]);
+    }
+    const double spread = std::sqrt(squares[0] / static_cast<double>(count[0])) +
+                          std::sqrt(squares[1] / static_cast<double>(count[1]));
+    const double gap = mean[1] - mean[0];
+    const double step = std::fabs(capture.voltsPerDiv[slot]) / StepsPerDivision;
+    if (std::isfinite(step) && step > 0 && !(gap >= MinimumSteps * step)) return false;
+    return gap >= MinimumSeparation * spread;
+}
+
+// The automatic comparator (see AutomaticThreshold).
+std::optional<LogicThreshold> Automatic(const Capture& capture, int32_t slot)
+{
+    const auto levels = MeasureStateLevels(capture, slot, 0, capture.samplesPerChannel - 1);
+    if (!levels || !(levels->top > levels->base)) return std::nullopt;
+    const double middle = (levels->top + levels->base) / 2;
+    if (!std::isfinite(middle) || !TwoLevels(capture, slot, middle)) return std::nullopt;
+    return LogicThreshold{middle, (levels->top - levels->base) / 10};
+}
+
+// The comparator of `slot`: the setting's fields over the automatic ones.
 std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot,
-                                      const ThresholdSetting& setting,
-                                      std::optional<MeasurementTable>& table)
+                                      const ThresholdSetting& setting)
 {
     if (slot < 0 || slot >= SlotCount || capture.present[slot] != 1 ||
         capture.samplesPerChannel <= 0)
@@ -408,18 +459,7 @@ std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot,
     if (setting.hysteresis && !(std::isfinite(*setting.hysteresis) && *setting.hysteresis >= 0))
         return std::nullopt;
     std::optional<LogicThreshold> automatic;
-    if (!setting.threshold || !setting.hysteresis) {
-        if (!table) table = MeasureAll(capture, 0, capture.samplesPerChannel - 1);
-        const auto& values = table->channels[slot].value;
-        const auto& top = values[MeasurementTop];
-        const auto& base = values[MeasurementBase];
-        const auto& max = values[MeasurementMax];
-        const auto& min = values[MeasurementMin];
-        if (top && base && *top > *base)
-            automatic = LogicThreshold{(*top + *base) / 2, (*top - *base) / 10};
-        else if (max && min)
-            automatic = LogicThreshold{(*max + *min) / 2, 0};
-    }
+    if (!setting.threshold || !setting.hysteresis) automatic = Automatic(capture, slot);
     LogicThreshold result{0, 0};
     if (setting.threshold)
         result.threshold = *setting.threshold;
@@ -438,15 +478,13 @@ std::optional<LogicThreshold> Resolve(const Capture& capture, int32_t slot,
 
 std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot)
 {
-    std::optional<MeasurementTable> table;
-    return Resolve(capture, slot, ThresholdSetting{}, table);
+    return Resolve(capture, slot, ThresholdSetting{});
 }
 
 std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot,
                                                const ThresholdSetting& setting)
 {
-    std::optional<MeasurementTable> table;
-    return Resolve(capture, slot, setting, table);
+    return Resolve(capture, slot, setting);
 }
 
 bool ListDecoders(std::vector<DecoderInfo>& decoders, QString& error)
@@ -562,11 +600,11 @@ DecodeResult DecodeCapture(const Capture& capture, const DecodeRequest& request,
     }
     std::vector<uint8_t> logic(static_cast<size_t>(count), 0);
     std::vector<double> volts(static_cast<size_t>(count));
-    std::optional<MeasurementTable> measurements;
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (!mapped[slot]) continue;
-        result.used[slot] = Resolve(capture, slot, request.thresholds[slot], measurements);
-        if (!result.used[slot]) continue; // no finite sample: the line stays low
+        result.used[slot] = Resolve(capture, slot, request.thresholds[slot]);
+        // No comparator (no finite sample, or noise with no two levels): the line stays low.
+        if (!result.used[slot]) continue;
         for (int64_t i = 0; i < count; ++i)
             volts[static_cast<size_t>(i)] =
                 SampleValue(capture, slot, static_cast<int32_t>(first + i));

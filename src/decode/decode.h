@@ -43,13 +43,18 @@ struct ThresholdSetting {
 // The automatic comparator of `slot`: the middle between the channel's top and base state
 // levels, hysteresis 10 % of the amplitude. The levels are the whole record's, whatever
 // range is decoded: a line that stays idle between the cursors has edges elsewhere, and the
-// levels of its idle noise alone would turn that noise into edges. Without top and base (a
-// flat line) the middle of minimum and maximum and no hysteresis. Empty when the slot is
-// absent or has no finite sample.
+// levels of its idle noise alone would turn that noise into edges. A channel gets a
+// comparator only when its samples form two separate levels: the samples above and below
+// that middle must lie apart by at least 1.6 times the sum of their standard deviations and
+// by at least 3.5 converter steps (0.14 division). Noise, a flat line with noise, a constant
+// line form no two levels and get none, so they stay at one logic level (low) and give no
+// edges. Empty as well when the slot is absent or has no finite sample.
 std::optional<LogicThreshold> AutomaticThreshold(const Capture& capture, int32_t slot);
 
 // The comparator used for `slot`: the setting's fields over the automatic ones. Empty when
-// the slot is absent, a given value is not finite, or the hysteresis is negative.
+// the slot is absent, a given value is not finite, the hysteresis is negative, or the
+// threshold is left automatic and there is no automatic comparator. A given threshold is
+// always used (without a given hysteresis and automatic one: no band).
 std::optional<LogicThreshold> ResolveThreshold(const Capture& capture, int32_t slot,
                                                const ThresholdSetting& setting);
 
@@ -174,7 +179,7 @@ struct DecodeResult {
     int32_t status; // DecodeStatus
     QString error;
     double sampleRate;                             // Hz, as given to the decoders
-    std::optional<LogicThreshold> used[SlotCount]; // the comparators the decode used
+    std::optional<LogicThreshold> used[SlotCount]; // the comparators used; none: held low
     std::vector<DecodeInstance> instances;
     std::vector<DecoderInfo> decoders;         // per instance, its decoder's description
     std::vector<DecodeAnnotation> annotations; // by start, then end, then instance

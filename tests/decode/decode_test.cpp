@@ -283,6 +283,62 @@ TEST(Decode, ThresholdsAutomaticAndManual)
     EXPECT_NEAR(static_cast<double>(part.annotations.front().startSample), from, 3);
 }
 
+// The automatic comparator only where the samples form two levels: noise and flat lines
+// get none, stay low and decode to nothing without an error; real lines, small or noisy,
+// decode. A threshold the user gives is used whatever the line.
+TEST(Decode, AutomaticComparatorOnlyForTwoLevels)
+{
+    const std::vector<uint8_t> bytes = SomeBytes(8, 21);
+    const double bit = 1 / 115200.0;
+    const LogicLine uart = UartLine(bytes, 115200, 5 * bit, 1);
+    struct Case {
+        const char* name;
+        bool busy; // the UART line, else a flat one at `high`
+        double low, high;
+        int64_t scaleMicroVolts;
+        uint8_t offsetByte;
+        double noise; // converter steps, standard deviation
+        bool levels;
+    };
+    const Case cases[] = {
+        {"flat, converter noise", false, 1.5, 1.5, 1000000, 88, 1.0, false},
+        {"flat, under a step of noise", false, 1.52, 1.52, 1000000, 88, 0.4, false},
+        {"flat, two steps of noise", false, 0.5, 0.5, 200000, 128, 2.0, false},
+        {"flat, heavy noise", false, 0.0, 0.0, 1000000, 128, 14, false},
+        {"flat, noise on an offset", false, 4.1, 4.1, 500000, 8, 1.2, false},
+        {"uart, noise of a tenth of the swing", true, 0.0, 3.3, 1000000, 88, 8, true},
+        {"uart, 0.3 V swing", true, 0.1, 0.4, 1000000, 88, 0.5, true},
+        {"uart, small swing on an offset", true, 4.6, 4.9, 500000, 8, 0.7, true},
+        {"uart, quiet", true, 0.0, 3.3, 1000000, 88, 0.0, true},
+    };
+    DecoderStack stack;
+    QString error;
+    ASSERT_TRUE(ParseDecoderStack(u"uart:rx=ch1:baudrate=115200", stack, error));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RcLine line(c.busy ? uart : LogicLine{}, c.low, c.high, 1e-7, 1e-7);
+        const auto capture =
+            BusCapture(20000, 100000, {{line, c.scaleMicroVolts, c.offsetByte}}, c.noise);
+        EXPECT_EQ(AutomaticThreshold(*capture, SlotCh1).has_value(), c.levels);
+        DecodeResult result = DecodeCapture(*capture, Request({stack}));
+        ASSERT_EQ(result.status, DecodeOk) << result.error.toStdString();
+        EXPECT_EQ(result.used[SlotCh1].has_value(), c.levels);
+        if (c.levels) {
+            EXPECT_EQ(Joined(Texts(result, u"uart"_s, u"rx-data"_s)), Joined(Hex(bytes)));
+        } else {
+            EXPECT_TRUE(result.annotations.empty()) << result.annotations.size();
+        }
+        // A given threshold is honoured, with or without a band.
+        DecodeRequest manual = Request({stack});
+        manual.thresholds[SlotCh1] = {c.high, std::nullopt};
+        result = DecodeCapture(*capture, manual);
+        ASSERT_TRUE(result.used[SlotCh1]);
+        EXPECT_EQ(result.used[SlotCh1]->threshold, c.high);
+        EXPECT_EQ(result.used[SlotCh1]->hysteresis,
+                  c.levels ? AutomaticThreshold(*capture, SlotCh1)->hysteresis : 0.0);
+    }
+}
+
 TEST(Decode, ComparatorHysteresisAndPieces)
 {
     const double volts[] = {0, 0.4, 0.6, 0.45, 0.55, 0.7, 0.35, NAN, 0.2, 0.5, 1, HUGE_VAL};
