@@ -11,7 +11,6 @@
 #include "app/window_arrangement.h"
 #include "platform/platform.h"
 
-#include <QApplication>
 #include <QBoxLayout>
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -116,10 +115,8 @@ std::pair<int32_t, int32_t> DecodeRange(const CaptureWindow& window)
 void ShowDecodeDialog(CaptureWindow& window)
 {
     QString error;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Listing the installed decoders loads each of them once per process.
+    // The list is made on a worker the first time; the dialog waits for it, not the window.
     const std::vector<DecoderInfo>* decoders = InstalledDecoders(error);
-    QApplication::restoreOverrideCursor();
     if (!decoders) {
         ShowErrorBox(App().mainFrame, QCoreApplication::translate("MainFrame", "Fehler"), error);
         return;

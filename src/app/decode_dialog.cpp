@@ -101,13 +101,6 @@ const std::vector<DecoderInfo>* InstalledDecoders(QString& error)
     return &catalog.decoders;
 }
 
-void PrefetchDecoders()
-{
-    Catalog& catalog = TheCatalog();
-    const std::lock_guard guard(catalog.lock);
-    if (catalog.state == Catalog::NotStarted) StartListing(catalog);
-}
-
 std::vector<const DecoderInfo*> StackableOn(const std::vector<DecoderInfo>& decoders,
                                             const DecoderInfo& below)
 {

@@ -30,10 +30,6 @@ class QVBoxLayout;
 // tries again).
 const std::vector<DecoderInfo>* InstalledDecoders(QString& error);
 
-// Starts listing the installed decoders in the background unless that has begun: for a
-// window with nothing to do, so that the first "Dekodieren" finds the list ready.
-void PrefetchDecoders();
-
 // The decoders that can sit on `below`: those taking one of its outputs as input.
 std::vector<const DecoderInfo*> StackableOn(const std::vector<DecoderInfo>& decoders,
                                             const DecoderInfo& below);

@@ -35,7 +35,7 @@ const QRegularExpression& VoltsPattern()
 
 QString VoltsText(double volts)
 {
-    return FormatText(u"{0Sd4}V", KindFloat64, &volts);
+    return FormatText(u"{0Sd4}V", volts);
 }
 
 } // namespace

@@ -27,6 +27,9 @@ std::mutex& LibraryLock()
 }
 
 bool libraryStarted = false;
+// Set for good by ShutDownDecoding: a worker that asks for the library after that (the
+// process is ending) gets an error instead of a new interpreter amid the exit.
+bool libraryShutDown = false;
 
 // The library's error messages of the current call (the only place a decoder's Python
 // exception surfaces), gathered instead of printed. Its decoders log from their own
@@ -80,6 +83,10 @@ QString ErrorText(const QString& fallback)
 bool StartLibrary(QString& error)
 {
     if (libraryStarted) return true;
+    if (libraryShutDown) {
+        error = u"libsigrokdecode has been stopped"_s;
+        return false;
+    }
     srd_log_callback_set(CollectLog, nullptr);
     srd_log_loglevel_set(SRD_LOG_ERR);
     ClearErrors();
@@ -726,6 +733,7 @@ DecodeResult DecodeCapture(const Capture& capture, const DecodeRequest& request,
 void ShutDownDecoding()
 {
     const std::lock_guard guard(LibraryLock());
+    libraryShutDown = true;
     if (!libraryStarted) return;
     srd_exit();
     libraryStarted = false;

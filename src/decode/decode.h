@@ -195,7 +195,8 @@ DecodeResult DecodeCapture(const Capture& capture, const DecodeRequest& request,
 // The seconds of an annotation's start or end sample from the record's first sample.
 double DecodeSampleTime(const Capture& capture, int64_t sample);
 
-// Stops the library's interpreter, when no decode runs any more; decoding after it starts
-// the library again. A process about to end may leave it out (kurvex-cli does: stopping
+// Stops the library's interpreter for good, at the end of the process, once no decode runs
+// any more; a decode or listing asked for after it fails with a message (a worker still on
+// its way must not start a new interpreter amid the exit). A process may leave it out (kurvex-cli does: stopping
 // collects every Python object, which only costs time at that point).
 void ShutDownDecoding();
