@@ -60,7 +60,10 @@ MainFrame::MainFrame()
 MainFrame::~MainFrame()
 {
     AppState& app = App();
-    // Shutdown: the capture windows and their captures go with the frame.
+    // Shutdown: the capture windows and their captures go with the frame. The area hides
+    // them after this body, when the frame is a plain widget: its window changes must no
+    // longer reach the frame's slots.
+    mdiArea->disconnect(this);
     app.mdiArea = nullptr;
     app.mainFrame = nullptr;
     delete measurePopup;
