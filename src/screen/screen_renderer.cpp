@@ -437,11 +437,156 @@ struct Label {
     friend bool operator==(const Label&, const Label&) = default;
 };
 
+// The first minimum and first maximum of every window of 2^k samples of one trace, as
+// offsets from the window's start, for k = 1 .. Levels: a column's extremes then come from
+// two look-ups (windows of 2^k may overlap, as they cover the column from both ends) instead
+// of a scan of its samples. Windows that hold a NaN are never looked up: such a column is
+// scanned, as the scan has its own rule for a NaN at the column's start.
+class ExtremeTable {
+  public:
+    static constexpr int32_t MostLevels = 6; // offsets below 64 fit a byte each
+
+    void Forget()
+    {
+        data = nullptr;
+        size = 0;
+        levels.clear();
+        nanBefore.clear();
+    }
+
+    // Describes samples[0 .. n - 1] with windows up to 2^level samples long (at most
+    // MostLevels); a different array or length starts again.
+    void Prepare(const double* samples, int32_t n, int32_t level)
+    {
+        if (samples != data || n != size) {
+            Forget();
+            data = samples;
+            size = n;
+            bool nan = false;
+            for (int32_t i = 0; i < n; ++i)
+                nan |= samples[i] != samples[i];
+            if (nan) {
+                nanBefore.resize(static_cast<size_t>(n) + 1);
+                nanBefore[0] = 0;
+                for (int32_t i = 0; i < n; ++i)
+                    nanBefore[i + 1] = nanBefore[i] + (samples[i] != samples[i] ? 1 : 0);
+            }
+        }
+        level = std::min(level, MostLevels);
+        for (auto k = static_cast<int32_t>(levels.size()) + 1; k <= level; ++k) {
+            const int32_t span = int32_t{1} << k;
+            const int32_t half = span / 2;
+            std::vector<Offsets> next(static_cast<size_t>(std::max(0, n - span + 1)));
+            for (size_t i = 0; i < next.size(); ++i) {
+                // The earlier half keeps ties.
+                const Offsets a = k == 1 ? Offsets{0, 0} : levels.back()[i];
+                const Offsets b = k == 1 ? Offsets{0, 0} : levels.back()[i + half];
+                const double* s = data + i;
+                const int32_t low = s[half + b.low] < s[a.low] ? half + b.low : a.low;
+                const int32_t high = s[half + b.high] > s[a.high] ? half + b.high : a.high;
+                next[i] = Offsets{static_cast<uint8_t>(low), static_cast<uint8_t>(high)};
+            }
+            levels.push_back(std::move(next));
+        }
+    }
+
+    int32_t Levels() const { return static_cast<int32_t>(levels.size()); }
+    bool HasNaN(int64_t begin, int64_t end) const
+    {
+        return !nanBefore.empty() && nanBefore[end] != nanBefore[begin];
+    }
+
+    // Indices of the first minimum and first maximum of the window of 2^k at `begin`, k >= 1.
+    struct Extremes {
+        int64_t low;
+        int64_t high;
+    };
+    Extremes Window(int64_t begin, int32_t k) const
+    {
+        const Offsets o = levels[k - 1][begin];
+        return Extremes{begin + o.low, begin + o.high};
+    }
+
+    // The same for a later stretch: strictly beyond only, so ties keep the earlier index.
+    void Join(Extremes& earlier, Extremes later) const
+    {
+        earlier.low = data[later.low] < data[earlier.low] ? later.low : earlier.low;
+        earlier.high = data[later.high] > data[earlier.high] ? later.high : earlier.high;
+    }
+
+    const double* data = nullptr;
+    int32_t size = 0;
+
+  private:
+    struct Offsets {
+        uint8_t low;
+        uint8_t high;
+    };
+    std::vector<std::vector<Offsets>> levels;
+    std::vector<int32_t> nanBefore; // NaNs before each index; empty when there are none
+};
+
+int32_t FloorLog2(int64_t value)
+{
+    return 63 - __builtin_clzll(static_cast<unsigned long long>(value));
+}
+
+// CollectColumnExtremes for samples[first .. first + count - 1] of the table's trace, with
+// the same columns, values and order: the first minimum and first maximum of a column are
+// the scan's own extremes, and a column with a NaN is scanned.
+void CollectColumnExtremes(const ExtremeTable& table, int64_t first, int32_t count, int32_t width,
+                           int32_t halfY, int32_t pixelsPerDiv, ColumnExtremes* columns)
+{
+    const double* samples = table.data;
+    const int32_t top = table.Levels();
+    const int64_t step = count / width;
+    const int64_t stepRemainder = count % width;
+    int64_t begin = first;
+    int64_t end = first;
+    int64_t remainder = 0;
+    for (int32_t x = 0; x < width; ++x) {
+        end += step;
+        remainder += stepRemainder;
+        if (remainder > 0) {
+            ++end;
+            remainder -= width;
+        }
+        const int64_t length = end - begin;
+        int32_t minimumRow;
+        int32_t maximumRow;
+        bool minimumFirst;
+        if (length < 2 || top == 0 || table.HasNaN(begin, end)) {
+            const ColumnRange range = ScanColumn(samples, begin, end);
+            minimumRow = Row(range.minimum, halfY, pixelsPerDiv);
+            maximumRow = Row(range.maximum, halfY, pixelsPerDiv);
+            minimumFirst = range.minimumFirst;
+        } else {
+            const int32_t k = std::min(FloorLog2(length), top);
+            const int64_t window = int64_t{1} << k;
+            // Whole windows in time order (only a column longer than two of the longest has
+            // more than one), then the rest with the window that ends at the column's end.
+            ExtremeTable::Extremes found = table.Window(begin, k);
+            int64_t at = begin + window;
+            for (; end - at >= window; at += window)
+                table.Join(found, table.Window(at, k));
+            if (at < end) table.Join(found, table.Window(end - window, k));
+            minimumRow = Row(samples[found.low], halfY, pixelsPerDiv);
+            maximumRow = Row(samples[found.high], halfY, pixelsPerDiv);
+            minimumFirst = found.low <= found.high;
+        }
+        columns[x] = minimumFirst ? ColumnExtremes{minimumRow, maximumRow}
+                                  : ColumnExtremes{maximumRow, minimumRow};
+        begin = end;
+    }
+}
+
 } // namespace
 
 // The frame a memory's pixels hold besides the static layer: the traces' spans, the
-// columns of the markers and the box the labels may have touched.
+// columns of the markers and the box the labels may have touched; and the extreme tables
+// of the traces it drew, which outlive frames until the samples change.
 struct ScreenMemory::State {
+    ExtremeTable tables[SlotCount];
     bool valid = false;
     RasterPixels raster;
     StaticLayer layer;
@@ -629,8 +774,17 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
             std::clamp(PresentSamples(capture, slot) - request.firstSample, 0, count);
         if (count <= w || drawnSamples[slot] == 0) continue;
         dense[slot].resize(static_cast<size_t>(w));
-        CollectColumnExtremes(capture.samples[slot] + request.firstSample, count, w, halfY,
-                              pixelsPerDiv, dense[slot].data());
+        if (memory != nullptr) {
+            // Built on the first frame that needs it, kept for the frames after it.
+            ExtremeTable& table = memory->tables[slot];
+            table.Prepare(capture.samples[slot], capture.samplesPerChannel,
+                          FloorLog2((int64_t{count} + w - 1) / w));
+            CollectColumnExtremes(table, request.firstSample, count, w, halfY, pixelsPerDiv,
+                                  dense[slot].data());
+        } else {
+            CollectColumnExtremes(capture.samples[slot] + request.firstSample, count, w, halfY,
+                                  pixelsPerDiv, dense[slot].data());
+        }
         denseColumns[slot] = SampleColumn(drawnSamples[slot] - 1, count, w) + 1;
     }
     int32_t zeroRows[SlotCount] = {};
@@ -868,6 +1022,12 @@ ScreenMemory::~ScreenMemory() = default;
 void ScreenMemory::Forget()
 {
     state->valid = false;
+}
+
+void ScreenMemory::ForgetSamples()
+{
+    for (ExtremeTable& table : state->tables)
+        table.Forget();
 }
 
 void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request)
