@@ -496,32 +496,17 @@ class ExtremeTable {
         return !nanBefore.empty() && nanBefore[end] != nanBefore[begin];
     }
 
-    // Indices of the first minimum and first maximum of the window of 2^k at `begin`, k >= 1.
-    struct Extremes {
-        int64_t low;
-        int64_t high;
+    struct Offsets {
+        uint8_t low;
+        uint8_t high;
     };
-    Extremes Window(int64_t begin, int32_t k) const
-    {
-        const Offsets o = levels[k - 1][begin];
-        return Extremes{begin + o.low, begin + o.high};
-    }
-
-    // The same for a later stretch: strictly beyond only, so ties keep the earlier index.
-    void Join(Extremes& earlier, Extremes later) const
-    {
-        earlier.low = data[later.low] < data[earlier.low] ? later.low : earlier.low;
-        earlier.high = data[later.high] > data[earlier.high] ? later.high : earlier.high;
-    }
+    // The offsets of the windows of 2^k samples, k = 1 .. Levels(), by where they start.
+    const Offsets* Level(int32_t k) const { return levels[k - 1].data(); }
 
     const double* data = nullptr;
     int32_t size = 0;
 
   private:
-    struct Offsets {
-        uint8_t low;
-        uint8_t high;
-    };
     std::vector<std::vector<Offsets>> levels;
     std::vector<int32_t> nanBefore; // NaNs before each index; empty when there are none
 };
@@ -539,6 +524,9 @@ void CollectColumnExtremes(const ExtremeTable& table, int64_t first, int32_t cou
 {
     const double* samples = table.data;
     const int32_t top = table.Levels();
+    const ExtremeTable::Offsets* level[ExtremeTable::MostLevels + 1] = {};
+    for (int32_t k = 1; k <= top; ++k)
+        level[k] = table.Level(k);
     const int64_t step = count / width;
     const int64_t stepRemainder = count % width;
     int64_t begin = first;
@@ -563,16 +551,30 @@ void CollectColumnExtremes(const ExtremeTable& table, int64_t first, int32_t cou
         } else {
             const int32_t k = std::min(FloorLog2(length), top);
             const int64_t window = int64_t{1} << k;
+            const ExtremeTable::Offsets* const offsets = level[k];
+            int64_t low = begin + offsets[begin].low;
+            int64_t high = begin + offsets[begin].high;
+            double minimum = samples[low];
+            double maximum = samples[high];
+            // A later window: strictly beyond only, so ties keep the earlier index.
+            auto join = [&](int64_t at) {
+                const ExtremeTable::Offsets o = offsets[at];
+                const double a = samples[at + o.low];
+                const double b = samples[at + o.high];
+                low = a < minimum ? at + o.low : low;
+                minimum = a < minimum ? a : minimum;
+                high = b > maximum ? at + o.high : high;
+                maximum = b > maximum ? b : maximum;
+            };
             // Whole windows in time order (only a column longer than two of the longest has
             // more than one), then the rest with the window that ends at the column's end.
-            ExtremeTable::Extremes found = table.Window(begin, k);
             int64_t at = begin + window;
             for (; end - at >= window; at += window)
-                table.Join(found, table.Window(at, k));
-            if (at < end) table.Join(found, table.Window(end - window, k));
-            minimumRow = Row(samples[found.low], halfY, pixelsPerDiv);
-            maximumRow = Row(samples[found.high], halfY, pixelsPerDiv);
-            minimumFirst = found.low <= found.high;
+                join(at);
+            if (at < end) join(end - window);
+            minimumRow = Row(minimum, halfY, pixelsPerDiv);
+            maximumRow = Row(maximum, halfY, pixelsPerDiv);
+            minimumFirst = low <= high;
         }
         columns[x] = minimumFirst ? ColumnExtremes{minimumRow, maximumRow}
                                   : ColumnExtremes{maximumRow, minimumRow};
