@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -596,6 +597,12 @@ struct ScreenMemory::State {
     std::vector<int32_t> markers;
     std::vector<Label> labelList;
     Box labels;
+    // Widths of label texts in the font they were measured in (the style, the screen's
+    // height and the line height stand for it): measuring shapes the text every time.
+    std::vector<std::pair<QString, int32_t>> widths;
+    bool widthsPaper = false;
+    int32_t widthsHeight = -1;
+    int32_t widthsLine = -1;
 };
 
 namespace {
@@ -900,13 +907,29 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
     // The labels are laid out first: where neither they nor anything under them changed,
     // a kept frame's label row stays as it is.
     const int32_t margin = h / 80;
-    const int32_t gap = 3 * surface.TextWidth(QStringLiteral(" "));
+    const int32_t lineHeight = surface.LineHeight();
+    if (memory != nullptr && (memory->widthsPaper != paper || memory->widthsHeight != h ||
+                              memory->widthsLine != lineHeight || memory->widths.size() > 64)) {
+        memory->widths.clear();
+        memory->widthsPaper = paper;
+        memory->widthsHeight = h;
+        memory->widthsLine = lineHeight;
+    }
+    auto textWidth = [&](const QString& text) {
+        if (memory == nullptr) return surface.TextWidth(text);
+        for (const auto& [known, width] : memory->widths)
+            if (known == text) return width;
+        const int32_t width = surface.TextWidth(text);
+        memory->widths.emplace_back(text, width);
+        return width;
+    };
+    const int32_t gap = 3 * textWidth(QStringLiteral(" "));
     int32_t labelX = margin;
     int32_t labelRight = margin - 1;
     std::vector<Label> labels;
     auto label = [&](const QString& text, Rgb colour) {
         labels.push_back(Label{labelX, text, colour});
-        labelX += surface.TextWidth(text);
+        labelX += textWidth(text);
         labelRight = std::max(labelRight, labelX);
         labelX += gap;
     };
@@ -937,7 +960,7 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
     if (labelRight >= margin) {
         // Glyphs may reach a little past their advance and line: half a line's height to
         // the sides and a whole one above and below are far more than any font needs.
-        const int32_t reach = std::max(1, surface.LineHeight());
+        const int32_t reach = std::max(1, lineHeight);
         const int32_t side = std::max(2, reach / 2);
         labelBox.left = std::max(0, margin - side);
         labelBox.top = std::max(0, margin - reach);
@@ -1024,6 +1047,7 @@ ScreenMemory::~ScreenMemory() = default;
 void ScreenMemory::Forget()
 {
     state->valid = false;
+    state->widths.clear();
 }
 
 void ScreenMemory::ForgetSamples()
