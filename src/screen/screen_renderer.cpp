@@ -477,15 +477,26 @@ class ExtremeTable {
         for (auto k = static_cast<int32_t>(levels.size()) + 1; k <= level; ++k) {
             const int32_t span = int32_t{1} << k;
             const int32_t half = span / 2;
-            std::vector<Offsets> next(static_cast<size_t>(std::max(0, n - span + 1)));
-            for (size_t i = 0; i < next.size(); ++i) {
-                // The earlier half keeps ties.
-                const Offsets a = k == 1 ? Offsets{0, 0} : levels.back()[i];
-                const Offsets b = k == 1 ? Offsets{0, 0} : levels.back()[i + half];
-                const double* s = data + i;
-                const int32_t low = s[half + b.low] < s[a.low] ? half + b.low : a.low;
-                const int32_t high = s[half + b.high] > s[a.high] ? half + b.high : a.high;
-                next[i] = Offsets{static_cast<uint8_t>(low), static_cast<uint8_t>(high)};
+            // Left uninitialised: every entry is written below.
+            const int64_t m = std::max(0, n - span + 1);
+            std::unique_ptr<Offsets[]> next(new Offsets[static_cast<size_t>(m)]);
+            Offsets* const out = next.get();
+            const double* const s = data;
+            if (k == 1) {
+                for (int64_t i = 0; i < m; ++i)
+                    out[i] = Offsets{static_cast<uint8_t>(s[i + 1] < s[i] ? 1 : 0),
+                                     static_cast<uint8_t>(s[i + 1] > s[i] ? 1 : 0)};
+            } else {
+                // Two windows of half the length; the earlier keeps ties.
+                const Offsets* const previous = levels.back().get();
+                for (int64_t i = 0; i < m; ++i) {
+                    const Offsets a = previous[i];
+                    const Offsets b = previous[i + half];
+                    const int32_t low = s[i + half + b.low] < s[i + a.low] ? half + b.low : a.low;
+                    const int32_t high =
+                        s[i + half + b.high] > s[i + a.high] ? half + b.high : a.high;
+                    out[i] = Offsets{static_cast<uint8_t>(low), static_cast<uint8_t>(high)};
+                }
             }
             levels.push_back(std::move(next));
         }
@@ -502,13 +513,13 @@ class ExtremeTable {
         uint8_t high;
     };
     // The offsets of the windows of 2^k samples, k = 1 .. Levels(), by where they start.
-    const Offsets* Level(int32_t k) const { return levels[k - 1].data(); }
+    const Offsets* Level(int32_t k) const { return levels[k - 1].get(); }
 
     const double* data = nullptr;
     int32_t size = 0;
 
   private:
-    std::vector<std::vector<Offsets>> levels;
+    std::vector<std::unique_ptr<Offsets[]>> levels;
     std::vector<int32_t> nanBefore; // NaNs before each index; empty when there are none
 };
 
