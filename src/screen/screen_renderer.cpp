@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -437,11 +438,169 @@ struct Label {
     friend bool operator==(const Label&, const Label&) = default;
 };
 
+// The first minimum and first maximum of every window of 2^k samples of one trace, as
+// offsets from the window's start, for k = 1 .. Levels: a column's extremes then come from
+// two look-ups (windows of 2^k may overlap, as they cover the column from both ends) instead
+// of a scan of its samples. Windows that hold a NaN are never looked up: such a column is
+// scanned, as the scan has its own rule for a NaN at the column's start.
+class ExtremeTable {
+  public:
+    static constexpr int32_t MostLevels = 6; // offsets below 64 fit a byte each
+
+    void Forget()
+    {
+        data = nullptr;
+        size = 0;
+        levels.clear();
+        nanBefore.clear();
+    }
+
+    // Describes samples[0 .. n - 1] with windows up to 2^level samples long (at most
+    // MostLevels); a different array or length starts again.
+    void Prepare(const double* samples, int32_t n, int32_t level)
+    {
+        if (samples != data || n != size) {
+            Forget();
+            data = samples;
+            size = n;
+            bool nan = false;
+            for (int32_t i = 0; i < n; ++i)
+                nan |= samples[i] != samples[i];
+            if (nan) {
+                nanBefore.resize(static_cast<size_t>(n) + 1);
+                nanBefore[0] = 0;
+                for (int32_t i = 0; i < n; ++i)
+                    nanBefore[i + 1] = nanBefore[i] + (samples[i] != samples[i] ? 1 : 0);
+            }
+        }
+        level = std::min(level, MostLevels);
+        for (auto k = static_cast<int32_t>(levels.size()) + 1; k <= level; ++k) {
+            const int32_t span = int32_t{1} << k;
+            const int32_t half = span / 2;
+            // Left uninitialised: every entry is written below.
+            const int64_t m = std::max(0, n - span + 1);
+            std::unique_ptr<Offsets[]> next(new Offsets[static_cast<size_t>(m)]);
+            Offsets* const out = next.get();
+            const double* const s = data;
+            if (k == 1) {
+                for (int64_t i = 0; i < m; ++i)
+                    out[i] = Offsets{static_cast<uint8_t>(s[i + 1] < s[i] ? 1 : 0),
+                                     static_cast<uint8_t>(s[i + 1] > s[i] ? 1 : 0)};
+            } else {
+                // Two windows of half the length; the earlier keeps ties.
+                const Offsets* const previous = levels.back().get();
+                for (int64_t i = 0; i < m; ++i) {
+                    const Offsets a = previous[i];
+                    const Offsets b = previous[i + half];
+                    const int32_t low = s[i + half + b.low] < s[i + a.low] ? half + b.low : a.low;
+                    const int32_t high =
+                        s[i + half + b.high] > s[i + a.high] ? half + b.high : a.high;
+                    out[i] = Offsets{static_cast<uint8_t>(low), static_cast<uint8_t>(high)};
+                }
+            }
+            levels.push_back(std::move(next));
+        }
+    }
+
+    int32_t Levels() const { return static_cast<int32_t>(levels.size()); }
+    bool HasNaN(int64_t begin, int64_t end) const
+    {
+        return !nanBefore.empty() && nanBefore[end] != nanBefore[begin];
+    }
+
+    struct Offsets {
+        uint8_t low;
+        uint8_t high;
+    };
+    // The offsets of the windows of 2^k samples, k = 1 .. Levels(), by where they start.
+    const Offsets* Level(int32_t k) const { return levels[k - 1].get(); }
+
+    const double* data = nullptr;
+    int32_t size = 0;
+
+  private:
+    std::vector<std::unique_ptr<Offsets[]>> levels;
+    std::vector<int32_t> nanBefore; // NaNs before each index; empty when there are none
+};
+
+int32_t FloorLog2(int64_t value)
+{
+    return 63 - __builtin_clzll(static_cast<unsigned long long>(value));
+}
+
+// CollectColumnExtremes for samples[first .. first + count - 1] of the table's trace, with
+// the same columns, values and order: the first minimum and first maximum of a column are
+// the scan's own extremes, and a column with a NaN is scanned.
+void CollectColumnExtremes(const ExtremeTable& table, int64_t first, int32_t count, int32_t width,
+                           int32_t halfY, int32_t pixelsPerDiv, ColumnExtremes* columns)
+{
+    const double* samples = table.data;
+    const int32_t top = table.Levels();
+    const ExtremeTable::Offsets* level[ExtremeTable::MostLevels + 1] = {};
+    for (int32_t k = 1; k <= top; ++k)
+        level[k] = table.Level(k);
+    const int64_t step = count / width;
+    const int64_t stepRemainder = count % width;
+    int64_t begin = first;
+    int64_t end = first;
+    int64_t remainder = 0;
+    for (int32_t x = 0; x < width; ++x) {
+        end += step;
+        remainder += stepRemainder;
+        if (remainder > 0) {
+            ++end;
+            remainder -= width;
+        }
+        const int64_t length = end - begin;
+        int32_t minimumRow;
+        int32_t maximumRow;
+        bool minimumFirst;
+        if (length < 2 || top == 0 || table.HasNaN(begin, end)) {
+            const ColumnRange range = ScanColumn(samples, begin, end);
+            minimumRow = Row(range.minimum, halfY, pixelsPerDiv);
+            maximumRow = Row(range.maximum, halfY, pixelsPerDiv);
+            minimumFirst = range.minimumFirst;
+        } else {
+            const int32_t k = std::min(FloorLog2(length), top);
+            const int64_t window = int64_t{1} << k;
+            const ExtremeTable::Offsets* const offsets = level[k];
+            int64_t low = begin + offsets[begin].low;
+            int64_t high = begin + offsets[begin].high;
+            double minimum = samples[low];
+            double maximum = samples[high];
+            // A later window: strictly beyond only, so ties keep the earlier index.
+            auto join = [&](int64_t at) {
+                const ExtremeTable::Offsets o = offsets[at];
+                const double a = samples[at + o.low];
+                const double b = samples[at + o.high];
+                low = a < minimum ? at + o.low : low;
+                minimum = a < minimum ? a : minimum;
+                high = b > maximum ? at + o.high : high;
+                maximum = b > maximum ? b : maximum;
+            };
+            // Whole windows in time order (only a column longer than two of the longest has
+            // more than one), then the rest with the window that ends at the column's end.
+            int64_t at = begin + window;
+            for (; end - at >= window; at += window)
+                join(at);
+            if (at < end) join(end - window);
+            minimumRow = Row(minimum, halfY, pixelsPerDiv);
+            maximumRow = Row(maximum, halfY, pixelsPerDiv);
+            minimumFirst = low <= high;
+        }
+        columns[x] = minimumFirst ? ColumnExtremes{minimumRow, maximumRow}
+                                  : ColumnExtremes{maximumRow, minimumRow};
+        begin = end;
+    }
+}
+
 } // namespace
 
 // The frame a memory's pixels hold besides the static layer: the traces' spans, the
-// columns of the markers and the box the labels may have touched.
+// columns of the markers and the box the labels may have touched; and the extreme tables
+// of the traces it drew, which outlive frames until the samples change.
 struct ScreenMemory::State {
+    ExtremeTable tables[SlotCount];
     bool valid = false;
     RasterPixels raster;
     StaticLayer layer;
@@ -449,6 +608,12 @@ struct ScreenMemory::State {
     std::vector<int32_t> markers;
     std::vector<Label> labelList;
     Box labels;
+    // Widths of label texts in the font they were measured in (the style, the screen's
+    // height and the line height stand for it): measuring shapes the text every time.
+    std::vector<std::pair<QString, int32_t>> widths;
+    bool widthsPaper = false;
+    int32_t widthsHeight = -1;
+    int32_t widthsLine = -1;
 };
 
 namespace {
@@ -629,8 +794,17 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
             std::clamp(PresentSamples(capture, slot) - request.firstSample, 0, count);
         if (count <= w || drawnSamples[slot] == 0) continue;
         dense[slot].resize(static_cast<size_t>(w));
-        CollectColumnExtremes(capture.samples[slot] + request.firstSample, count, w, halfY,
-                              pixelsPerDiv, dense[slot].data());
+        if (memory != nullptr) {
+            // Built on the first frame that needs it, kept for the frames after it.
+            ExtremeTable& table = memory->tables[slot];
+            table.Prepare(capture.samples[slot], capture.samplesPerChannel,
+                          FloorLog2((int64_t{count} + w - 1) / w));
+            CollectColumnExtremes(table, request.firstSample, count, w, halfY, pixelsPerDiv,
+                                  dense[slot].data());
+        } else {
+            CollectColumnExtremes(capture.samples[slot] + request.firstSample, count, w, halfY,
+                                  pixelsPerDiv, dense[slot].data());
+        }
         denseColumns[slot] = SampleColumn(drawnSamples[slot] - 1, count, w) + 1;
     }
     int32_t zeroRows[SlotCount] = {};
@@ -744,13 +918,29 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
     // The labels are laid out first: where neither they nor anything under them changed,
     // a kept frame's label row stays as it is.
     const int32_t margin = h / 80;
-    const int32_t gap = 3 * surface.TextWidth(QStringLiteral(" "));
+    const int32_t lineHeight = surface.LineHeight();
+    if (memory != nullptr && (memory->widthsPaper != paper || memory->widthsHeight != h ||
+                              memory->widthsLine != lineHeight || memory->widths.size() > 64)) {
+        memory->widths.clear();
+        memory->widthsPaper = paper;
+        memory->widthsHeight = h;
+        memory->widthsLine = lineHeight;
+    }
+    auto textWidth = [&](const QString& text) {
+        if (memory == nullptr) return surface.TextWidth(text);
+        for (const auto& [known, width] : memory->widths)
+            if (known == text) return width;
+        const int32_t width = surface.TextWidth(text);
+        memory->widths.emplace_back(text, width);
+        return width;
+    };
+    const int32_t gap = 3 * textWidth(QStringLiteral(" "));
     int32_t labelX = margin;
     int32_t labelRight = margin - 1;
     std::vector<Label> labels;
     auto label = [&](const QString& text, Rgb colour) {
         labels.push_back(Label{labelX, text, colour});
-        labelX += surface.TextWidth(text);
+        labelX += textWidth(text);
         labelRight = std::max(labelRight, labelX);
         labelX += gap;
     };
@@ -781,7 +971,7 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
     if (labelRight >= margin) {
         // Glyphs may reach a little past their advance and line: half a line's height to
         // the sides and a whole one above and below are far more than any font needs.
-        const int32_t reach = std::max(1, surface.LineHeight());
+        const int32_t reach = std::max(1, lineHeight);
         const int32_t side = std::max(2, reach / 2);
         labelBox.left = std::max(0, margin - side);
         labelBox.top = std::max(0, margin - reach);
@@ -868,6 +1058,13 @@ ScreenMemory::~ScreenMemory() = default;
 void ScreenMemory::Forget()
 {
     state->valid = false;
+    state->widths.clear();
+}
+
+void ScreenMemory::ForgetSamples()
+{
+    for (ExtremeTable& table : state->tables)
+        table.Forget();
 }
 
 void ScreenRenderer(const Capture& capture, DrawingSurface& surface, const RenderRequest& request)

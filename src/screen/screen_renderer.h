@@ -28,6 +28,9 @@ class ScreenMemory {
 
     // The pixels were replaced or drawn on by something else: the next frame is drawn whole.
     void Forget();
+    // The samples changed where they are (the same array and length): the extremes kept
+    // for them are found again. A different array or length is noticed without this.
+    void ForgetSamples();
 
     struct State; // the renderer's own
     State& Get() { return *state; }
@@ -49,6 +52,10 @@ class ScreenImage {
     // show the image by reference.
     const QImage& Render(const Capture& capture, const RenderRequest& request, double ratio);
     const QImage& Image() const { return image; }
+    // To be called whenever the samples of a capture drawn here may have changed in place
+    // (a capture loaded into the same arrays, a recomputed MATH trace): the image keeps
+    // tables of the samples' extremes from frame to frame.
+    void ForgetSamples() { memory.ForgetSamples(); }
 
   private:
     QImage image;

@@ -492,7 +492,9 @@ TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
         SCOPED_TRACE(testing::Message() << f.width << "x" << f.height << "@" << f.ratio << " "
                                         << f.first << "+" << f.count << " " << f.spike);
         Capture& capture = f.quiet ? quiet : loud;
-        capture.samples[SlotCh1][f.quiet ? 9000 : 5000] = f.spike;
+        double& spiked = capture.samples[SlotCh1][f.quiet ? 9000 : 5000];
+        if (spiked != f.spike) screen.ForgetSamples(); // changed in place
+        spiked = f.spike;
         capture.present[SlotMath] = f.math ? 1 : 0;
         RenderRequest request = Request(f.width, f.height, f.count);
         request.firstSample = f.first;
@@ -525,4 +527,47 @@ TEST(PainterSurface, KeptScreenImageEqualsWholeRedraws)
     next.sampleCount = 19000;
     EXPECT_EQ(screen.Render(capture, next, 1.0), RenderScreenImage(capture, next, 1.0));
     EXPECT_EQ(shown, shownPixels);
+}
+
+// The kept image takes a column's extremes from tables of the first extremes of windows of
+// samples instead of scanning; its frames must equal whole redraws, which scan. Few distinct
+// values make equal extremes in different windows common (the first must win, or the link
+// to the next column moves); columns of one or two samples, of just under, at and far over
+// two of the longest windows; views starting inside a window; NaNs, which the scan treats
+// by its own rule; and new values in the same arrays after ForgetSamples.
+TEST(PainterSurface, KeptScreenImageExtremesEqualTheScan)
+{
+    constexpr int32_t n = 20000;
+    Capture capture = MakeTestCapture(n, {{SlotCh1, 1.0}, {SlotCh2, 1.0}, {SlotMath, 1.0}});
+    struct Frame {
+        int32_t width, first, count;
+        int32_t levels;  // values k x 2 / levels for k in -levels .. levels; 0 keeps the data
+        double nanShare; // of the samples, at random
+    };
+    const Frame frames[] = {
+        {50, 0, n, 1, 0},          {50, 37, 19900, 0, 0},    {601, 63, 19000, 0, 0},
+        {600, 1, 601, 0, 0},       {600, 5, 1799, 0, 0},     {150, 129, 150 * 127, 0, 0},
+        {150, 3, 150 * 128, 0, 0}, {7, 3, 19990, 0, 0},      {600, 0, n, 2, 0.01},
+        {50, 11, 19000, 0, 0},     {333, 65, 9000, 0, 0},    {600, 0, n, 2, 0.3},
+        {1000, 0, n, 40, 0},       {997, 1001, 17000, 0, 0}, {600, 0, n, 1, 0.001},
+        {97, 64, 19000, 0, 0},     {600, 0, n, 2, 0},
+    };
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> share(0.0, 1.0);
+    ScreenImage screen;
+    for (const Frame& f : frames) {
+        SCOPED_TRACE(testing::Message() << f.width << " " << f.first << "+" << f.count << " "
+                                        << f.levels << " " << f.nanShare);
+        if (f.levels > 0) {
+            std::uniform_int_distribution<int32_t> level(-f.levels, f.levels);
+            for (double* samples : capture.samples)
+                for (int32_t i = 0; i < n; ++i)
+                    samples[i] =
+                        share(random) < f.nanShare ? std::nan("") : level(random) * 2.0 / f.levels;
+            screen.ForgetSamples();
+        }
+        RenderRequest request = Request(f.width, 600, f.count);
+        request.firstSample = f.first;
+        ASSERT_EQ(screen.Render(capture, request, 1.0), RenderScreenImage(capture, request, 1.0));
+    }
 }
