@@ -159,6 +159,9 @@ void CaptureWindow::Refresh()
             mathLabel->clear();
         ++counts.mathLabels;
     }
+    // The kept image remembers the extremes of the samples it drew: a new capture, or a
+    // MATH trace computed again into the same memory, must not be drawn from them.
+    if (bits & (Stale::Math | Stale::New)) screenImage->ForgetSamples();
     if (bits & StaleRedrawMask) {
         screenImage->Render(c, WindowRenderRequest(v), ScreenPixelRatio());
         ++counts.renders;

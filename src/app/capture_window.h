@@ -82,6 +82,8 @@ class ScreenCanvas : public QWidget {
     // frame, and shows it.
     void Render(const Capture& capture, const RenderRequest& request, double ratio);
     const QImage& Image() const { return screen.Image(); }
+    // The samples drawn before may have changed in place: the next frame reads them afresh.
+    void ForgetSamples() { screen.ForgetSamples(); }
     // Device pixels per logical pixel the image is drawn with: the display's ratio, but
     // never below 1, where the image would lose detail rather than gain it.
     double PixelRatio() const;

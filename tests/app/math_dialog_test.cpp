@@ -4,6 +4,8 @@
 #include "app/math_dialog.h"
 #include "app_fixture.h"
 #include "math/math_channel.h"
+#include "screen/screen_renderer.h"
+#include "screen/view.h"
 #include "text/format_text.h"
 
 #include <QApplication>
@@ -233,6 +235,10 @@ TEST_F(MathDialogTest, OkComputesTheTraceAndTheWindowShowsIt)
         }
         EXPECT_DOUBLE_EQ(c.offsetDiv[SlotMath], k.offsetDiv);
         EXPECT_EQ(w.mathLabel->text(), MathLabelText(c.voltsPerDiv[SlotMath]));
+        // The trace was computed again into the same memory: the kept screen image must
+        // show the new one, exactly as a whole redraw does.
+        EXPECT_EQ(w.screenImage->Image(),
+                  RenderScreenImage(c, WindowRenderRequest(w.view), w.ScreenPixelRatio()));
         previous.clear();
     }
     EXPECT_EQ(ProgramMathSettings().operandX, SlotMath);
