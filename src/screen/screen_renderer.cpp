@@ -87,6 +87,36 @@ int32_t Clamp32(int64_t value)
                                                     std::numeric_limits<int32_t>::max()));
 }
 
+// The columns' sample ranges in turn. Column x starts at the smallest i with
+// width x i div count >= x, that is ceil(x count / width); stepping that as quotient and
+// remainder spares a division per column.
+class ColumnSpans {
+  public:
+    ColumnSpans(int64_t first, int32_t count, int32_t width)
+        : begin(first), end(first), step(count / width), stepRemainder(count % width), width(width)
+    {
+    }
+    // To the next column: its samples are begin .. end - 1.
+    void Next()
+    {
+        begin = end;
+        end += step;
+        remainder += stepRemainder;
+        if (remainder > 0) {
+            ++end;
+            remainder -= width;
+        }
+    }
+    int64_t begin;
+    int64_t end;
+
+  private:
+    int64_t step;
+    int64_t stepRemainder;
+    int64_t width;
+    int64_t remainder = 0; // x count - end width, in (-width, 0]
+};
+
 // The extremes of samples[begin .. end - 1] and which of them occurs first: a sample
 // replaces the extreme only when strictly beyond it, so ties keep the earlier sample and a
 // NaN never enters (a NaN at `begin` stays, as nothing compares beyond it).
@@ -539,18 +569,11 @@ void CollectColumnExtremes(const ExtremeTable& table, int64_t first, int32_t cou
     const ExtremeTable::Offsets* level[ExtremeTable::MostLevels + 1] = {};
     for (int32_t k = 1; k <= top; ++k)
         level[k] = table.Level(k);
-    const int64_t step = count / width;
-    const int64_t stepRemainder = count % width;
-    int64_t begin = first;
-    int64_t end = first;
-    int64_t remainder = 0;
+    ColumnSpans span(first, count, width);
     for (int32_t x = 0; x < width; ++x) {
-        end += step;
-        remainder += stepRemainder;
-        if (remainder > 0) {
-            ++end;
-            remainder -= width;
-        }
+        span.Next();
+        const int64_t begin = span.begin;
+        const int64_t end = span.end;
         const int64_t length = end - begin;
         int32_t minimumRow;
         int32_t maximumRow;
@@ -590,7 +613,6 @@ void CollectColumnExtremes(const ExtremeTable& table, int64_t first, int32_t cou
         }
         columns[x] = minimumFirst ? ColumnExtremes{minimumRow, maximumRow}
                                   : ColumnExtremes{maximumRow, minimumRow};
-        begin = end;
     }
 }
 
@@ -707,28 +729,17 @@ void CollectColumnExtremes(const double* samples, int32_t count, int32_t width, 
                            int32_t pixelsPerDiv, ColumnExtremes* columns)
 {
     // Each column's samples are one contiguous index range, so the scan needs no division
-    // per sample. Column x starts at the smallest i with width x i div count >= x, that is
-    // ceil(x count / width), stepped here as quotient and remainder.
-    const int64_t step = count / width;
-    const int64_t stepRemainder = count % width;
-    int64_t begin = 0;
-    int64_t end = 0;
-    int64_t remainder = 0; // x count - end width, in (-width, 0]
+    // per sample.
+    ColumnSpans span(0, count, width);
     for (int32_t x = 0; x < width; ++x) {
-        end += step;
-        remainder += stepRemainder;
-        if (remainder > 0) {
-            ++end;
-            remainder -= width;
-        }
-        const ColumnRange range = ScanColumn(samples, begin, end);
+        span.Next();
+        const ColumnRange range = ScanColumn(samples, span.begin, span.end);
         const int32_t minimumRow = Row(range.minimum, halfY, pixelsPerDiv);
         const int32_t maximumRow = Row(range.maximum, halfY, pixelsPerDiv);
         if (range.minimumFirst)
             columns[x] = ColumnExtremes{minimumRow, maximumRow};
         else
             columns[x] = ColumnExtremes{maximumRow, minimumRow};
-        begin = end;
     }
 }
 
