@@ -92,8 +92,9 @@ int32_t Clamp32(int64_t value)
 // remainder spares a division per column.
 class ColumnSpans {
   public:
-    ColumnSpans(int64_t first, int32_t count, int32_t width)
-        : begin(first), end(first), step(count / width), stepRemainder(count % width), width(width)
+    ColumnSpans(int64_t first, int32_t count, int32_t columns)
+        : begin(first), end(first), step(count / columns), stepRemainder(count % columns),
+          width(columns)
     {
     }
     // To the next column: its samples are begin .. end - 1.
