@@ -10,7 +10,7 @@ import numpy.typing as npt
 
 Channel = Literal["ch1", "ch2", "math"]
 Window = Literal["rect", "hann", "blackman-harris", "flattop"]
-MathSpec = Union[str, Iterable[str]]
+MathDefinition = Union[str, Iterable[str]]
 Operand = Union[Literal["ch1", "ch2", "math"], float]
 
 class CaptureError(Exception):
@@ -75,7 +75,7 @@ class Capture:
         self,
         first: Optional[int] = None,
         last: Optional[int] = None,
-        math: Optional[MathSpec] = None,
+        math: Optional[MathDefinition] = None,
     ) -> dict[str, dict[str, Optional[float]]]: ...
     def spectrum(
         self,
@@ -83,7 +83,7 @@ class Capture:
         window: Window = "hann",
         first: Optional[int] = None,
         last: Optional[int] = None,
-        math: Optional[MathSpec] = None,
+        math: Optional[MathDefinition] = None,
     ) -> Spectrum: ...
     def math(
         self,

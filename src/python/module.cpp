@@ -118,29 +118,31 @@ std::string NumberWord(const py::handle& value)
     throw py::type_error("a math operand is \"ch1\", \"ch2\", \"math\" or a number");
 }
 
-// Computes the math trace of `specs` (each as kurvex-cli's --math) into the capture's MATH
+// Computes the math trace of `definitions` (each as kurvex-cli's --math) into the capture's MATH
 // slot and puts the slot back as it was when it goes out of scope: the loaded capture
 // stays what the file holds.
 class MathScope {
   public:
-    MathScope(Capture& capture, const py::object& specs) : capture_(capture)
+    MathScope(Capture& capture, const py::object& definitions) : capture_(capture)
     {
-        if (specs.is_none()) return;
+        if (definitions.is_none()) return;
         std::vector<MathSettings> parsed;
-        const auto parse = [&](const py::handle& spec) {
-            if (!py::isinstance<py::str>(spec))
-                throw py::type_error("math takes a spec \"OP:X:Y[:SCALE[:OFFSET]]\" or a list");
-            const QString text = QString::fromStdString(spec.cast<std::string>());
+        const auto parse = [&](const py::handle& definition) {
+            if (!py::isinstance<py::str>(definition))
+                throw py::type_error(
+                    "math takes a definition \"OP:X:Y[:SCALE[:OFFSET]]\" or a list");
+            const QString text = QString::fromStdString(definition.cast<std::string>());
             MathSettings settings{};
             if (!ParseMathDefinition(text, settings))
-                throw py::value_error("cannot read math spec \"" + spec.cast<std::string>() + "\"");
+                throw py::value_error("cannot read math definition \"" +
+                                      definition.cast<std::string>() + "\"");
             parsed.push_back(settings);
         };
-        if (py::isinstance<py::str>(specs))
-            parse(specs);
+        if (py::isinstance<py::str>(definitions))
+            parse(definitions);
         else
-            for (const py::handle spec : specs)
-                parse(spec);
+            for (const py::handle definition : definitions)
+                parse(definition);
         const int32_t n = capture.samplesPerChannel;
         if (n <= 0 || capture.samples[SlotMath] == nullptr) return;
         saved_.assign(capture.samples[SlotMath], capture.samples[SlotMath] + n);
@@ -333,13 +335,13 @@ PySpectrum SpectrumOf(PyCapture& self, const std::string& channel, const std::st
 py::array_t<double> MathTrace(PyCapture& self, const std::string& operation, const py::object& x,
                               const py::object& y, const py::object& scale, double offset)
 {
-    std::string spec = operation + ':' + NumberWord(x) + ':' + NumberWord(y);
-    spec += ':' + (scale.is_none() ? std::string("auto") : NumberWord(scale));
-    spec += ':' + NumberWord(py::float_(offset));
+    std::string definition = operation + ':' + NumberWord(x) + ':' + NumberWord(y);
+    definition += ':' + (scale.is_none() ? std::string("auto") : NumberWord(scale));
+    definition += ':' + NumberWord(py::float_(offset));
     if (QString::fromStdString(operation).compare(u"off", Qt::CaseInsensitive) == 0)
         throw py::value_error("math needs an operation, not \"off\"");
-    MathScope scope(*self.capture, py::str(spec));
-    if (!self.Has(SlotMath)) throw py::value_error("no math trace for \"" + spec + "\"");
+    MathScope scope(*self.capture, py::str(definition));
+    if (!self.Has(SlotMath)) throw py::value_error("no math trace for \"" + definition + "\"");
     py::array_t<double> array(static_cast<py::ssize_t>(self.Count()));
     SampleValues(*self.capture, SlotMath, array.mutable_data());
     return array;
@@ -442,7 +444,7 @@ PYBIND11_MODULE(kurvex, m)
              py::arg("last") = py::none(), py::arg("math") = py::none(),
              "The automatic measurements over samples first..last (default: all), as\n"
              "`kurvex-cli measure all --numbers`: {\"ch1\": {\"max\": ..., \"freq\": ...}, ...}\n"
-             "with a float, or None where a measurement cannot be made. math: a spec\n"
+             "with a float, or None where a measurement cannot be made. math: a definition\n"
              "\"OP:X:Y[:SCALE[:OFFSET]]\" as kurvex-cli --math (or a list of them) adds \"math\".")
         .def("spectrum", &SpectrumOf, py::arg("channel") = "ch1", py::arg("window") = "hann",
              py::arg("first") = py::none(), py::arg("last") = py::none(),

@@ -38,18 +38,18 @@ def test_values_equal_csv(cli, path):
 
 
 @pytest.mark.parametrize("path", EXAMPLES[:3], ids=lambda p: p.stem)
-@pytest.mark.parametrize("cursors, math_spec", [(None, None), ((300, 50), "x*y:ch1:ch2"),
+@pytest.mark.parametrize("cursors, math_definition", [(None, None), ((300, 50), "x*y:ch1:ch2"),
                                                 ((0, 0), "1/x:ch1:0")])
-def test_measurements_equal_measure_all(cli, path, cursors, math_spec):
+def test_measurements_equal_measure_all(cli, path, cursors, math_definition):
     args = ["measure", "all", path, "--numbers"]
     first = last = None
     if cursors:
         first, last = cursors
         args += ["--cursors", f"{first},{last}"]
-    if math_spec:
-        args += ["--math", math_spec]
+    if math_definition:
+        args += ["--math", math_definition]
     lines = [line.split("\t") for line in cli(*args).stdout.decode().splitlines()]
-    got = kurvex.load(path).measurements(first, last, math=math_spec)
+    got = kurvex.load(path).measurements(first, last, math=math_definition)
     columns = lines[0][1:]
     assert list(got) == columns
     assert [row[0] for row in lines[1:]] == list(got["ch1"])

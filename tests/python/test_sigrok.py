@@ -14,18 +14,18 @@ from savfile import sav_bytes
 SLOW = sav_bytes([[128 + i % 30 for i in range(100)]], interval_ps=3_000_000_000_000)
 
 
-@pytest.mark.parametrize("source, math_spec, names", [
+@pytest.mark.parametrize("source, math_definition, names", [
     (EXAMPLES[0], None, ["CH1", "CH2"]),
     (EXAMPLES[-2], None, ["CH1"]),
     (EXAMPLES[2], "x/y:ch1:ch2", ["CH1", "CH2", "MATH"]),
     ("slow.sav", "-x:ch1:0", ["CH1", "MATH"]),  # 3 s per sample: no whole-hertz rate
 ], ids=["two-channels", "one-channel", "with-math", "slow"])
-def test_session_reads_back_in_sigrok(cli, tmp_path, source, math_spec, names):
+def test_session_reads_back_in_sigrok(cli, tmp_path, source, math_definition, names):
     if source == "slow.sav":
         source = tmp_path / source
         source.write_bytes(SLOW)
     out = tmp_path / "out.sr"
-    cli("sr", source, "-o", out, *(["--math", math_spec] if math_spec else []))
+    cli("sr", source, "-o", out, *(["--math", math_definition] if math_definition else []))
     c = kurvex.load(source)
     interval = c.time[1] - c.time[0]
     rate = round(1 / interval)
@@ -41,8 +41,8 @@ def test_session_reads_back_in_sigrok(cli, tmp_path, source, math_spec, names):
     with zipfile.ZipFile(out) as session:
         assert session.testzip() is None
         assert session.read("version") == b"2"
-        values = [c.ch1, c.ch2, c.math(math_spec.split(":")[0], *math_spec.split(":")[1:])
-                  if math_spec else None]
+        values = [c.ch1, c.ch2, c.math(math_definition.split(":")[0], *math_definition.split(":")[1:])
+                  if math_definition else None]
         stored = [v for v in values if v is not None]
         for k, value in enumerate(stored, start=1):
             samples = np.frombuffer(session.read(f"analog-1-{k}-1"), dtype="<f4")
