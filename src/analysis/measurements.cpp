@@ -284,22 +284,41 @@ struct SlotAnalysis {
     std::vector<Edge> edges;
 };
 
+// Samples first .. last of a slot in volts, and the extremes of the finite ones (minimum
+// above maximum when there are none): what the levels and every measurement start from.
+struct SlotSamples {
+    std::vector<double> v;
+    double minimum = INFINITY;
+    double maximum = -INFINITY;
+};
+
+SlotSamples ReadSlotSamples(const Capture& capture, int32_t slot, int32_t first, int32_t last)
+{
+    SlotSamples samples;
+    samples.v.resize(static_cast<size_t>(last - first + 1));
+    for (size_t i = 0; i < samples.v.size(); ++i) {
+        const double x = SampleValue(capture, slot, first + static_cast<int32_t>(i));
+        samples.v[i] = x;
+        if (!std::isfinite(x)) continue;
+        samples.maximum = std::max(samples.maximum, x);
+        samples.minimum = std::min(samples.minimum, x);
+    }
+    return samples;
+}
+
 SlotAnalysis AnalyseSlot(const Capture& capture, int32_t slot, int32_t first, int32_t last)
 {
     SlotAnalysis result;
     std::optional<double>* out = result.values.value;
-    std::vector<double> v(static_cast<size_t>(last - first + 1));
-    double maximum = -INFINITY;
-    double minimum = INFINITY;
+    const SlotSamples samples = ReadSlotSamples(capture, slot, first, last);
+    const std::vector<double>& v = samples.v;
+    const double minimum = samples.minimum;
+    const double maximum = samples.maximum;
     SampleSum sum;
     SampleSum squares;
     int64_t count = 0;
-    for (size_t i = 0; i < v.size(); ++i) {
-        const double x = SampleValue(capture, slot, first + static_cast<int32_t>(i));
-        v[i] = x;
+    for (const double x : v) {
         if (!std::isfinite(x)) continue;
-        maximum = std::max(maximum, x);
-        minimum = std::min(minimum, x);
         sum.Add(x);
         squares.Add(x * x);
         ++count;
@@ -483,18 +502,10 @@ std::optional<StateLevelPair> MeasureStateLevels(const Capture& capture, int32_t
     last = std::min(last, PresentSamples(capture, slot) - 1);
     if (last < first) return std::nullopt;
     // The same samples, extremes and histogram as AnalyseSlot, so the same levels.
-    std::vector<double> v(static_cast<size_t>(last - first + 1));
-    double maximum = -INFINITY;
-    double minimum = INFINITY;
-    for (size_t i = 0; i < v.size(); ++i) {
-        const double x = SampleValue(capture, slot, first + static_cast<int32_t>(i));
-        v[i] = x;
-        if (!std::isfinite(x)) continue;
-        maximum = std::max(maximum, x);
-        minimum = std::min(minimum, x);
-    }
-    if (!(minimum <= maximum)) return std::nullopt;
-    const StateLevels levels = FindStateLevels(v, minimum, maximum, capture.voltsPerDiv[slot]);
+    const SlotSamples samples = ReadSlotSamples(capture, slot, first, last);
+    if (!(samples.minimum <= samples.maximum)) return std::nullopt;
+    const StateLevels levels =
+        FindStateLevels(samples.v, samples.minimum, samples.maximum, capture.voltsPerDiv[slot]);
     if (!std::isfinite(levels.top) || !std::isfinite(levels.base)) return std::nullopt;
     return StateLevelPair{levels.top, levels.base};
 }
