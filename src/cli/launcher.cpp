@@ -4,20 +4,13 @@
 // formats with Qt's GUI library, which with the thirty libraries behind it took a third
 // of a decode's start just to load. So this program leaves it out, and loads the other
 // commands from a module beside it (lib/kurvex when installed) only when one is asked for.
-#include "capture/file_name.h"
 #include "cli/cli_output.h"
 #include "cli/decode_command.h"
-#include "output/text_file.h"
-
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,20 +38,8 @@ std::string ProgramFolder()
 
 int RunDecode(int argc, char** argv)
 {
-    // As for the other commands: only our messages on stderr, failed writes reported
-    // instead of the process being killed halfway, no half-written output left behind.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type == QtFatalMsg) Print(stderr, message + u'\n');
-    });
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-    RemoveUnfinishedSavesOnSignals();
-    // The words as bytes, not as Qt decodes them: a file name that is not UTF-8 must reach
-    // the file system unchanged.
-    QStringList args;
-    for (int i = 2; i < argc; ++i)
-        args.append(DecodeFileName(QByteArray(argv[i])));
-    return RunDecodeCommand(args);
+    StartCommandProcess();
+    return RunDecodeCommand(CommandWords(argc, argv, 2));
 }
 
 } // namespace

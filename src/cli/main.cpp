@@ -616,24 +616,12 @@ extern "C" __attribute__((visibility("default"))) int KurvexCliMain(int argc, ch
     // script's stderr, which carries only our messages.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qunsetenv("QT_QPA_PLATFORMTHEME");
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type == QtFatalMsg) Print(stderr, message + u'\n');
-    });
-    // Past the limit on file sizes, or into a pipe or FIFO whose reader has gone, a write
-    // fails with an error and the output is reported as not written (status 5), instead of
-    // the process being killed halfway.
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-    RemoveUnfinishedSavesOnSignals();
+    StartCommandProcess();
     // Qt sees none of the words: its own options (-platform, -style, -reverse) are not
     // options of this tool, and are refused as unknown like any other.
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
-    // The words as bytes, not as Qt decodes them: a file name that is not UTF-8 must reach
-    // the file system unchanged.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(DecodeFileName(QByteArray(argv[i])));
+    QStringList args = CommandWords(argc, argv, 1);
 
     if (const QString why = TakeLanguage(args, app); !why.isEmpty()) return UsageError(why);
     if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
