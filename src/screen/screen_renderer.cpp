@@ -734,7 +734,9 @@ int32_t TraceRow(double value, int32_t halfY, int32_t pixelsPerDiv)
     return Row(value, halfY, pixelsPerDiv);
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// ThreadSanitizer cannot run the resolver that picks a clone: it runs before the sanitizer
+// is set up.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 // Where the processor has AVX, the same instructions in their three-operand form spare the
 // copies that the two-operand SSE2 minimum and maximum need.
 [[gnu::target_clones("avx", "default")]]
