@@ -3,7 +3,6 @@
 
 #include "screen/drawing_session.h"
 #include "screen/painter_surface.h"
-#include "screen/shared_work.h"
 #include "screen/view.h"
 #include "text/format_text.h"
 
@@ -436,8 +435,7 @@ void ComposeDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
     }
 
     const int64_t stride = raster.stride;
-    // Bands hold disjoint rows: two threads share them.
-    ShareWork(bands, [&](int32_t band) {
+    for (int32_t band = 0; band < bands; ++band) {
         const int32_t first = band * bandRows;
         const int32_t last = std::min(h, first + bandRows) - 1;
         for (int32_t y = first; y <= last; ++y)
@@ -452,7 +450,7 @@ void ComposeDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
                 FillColumn(raster.bits + top * stride + x, stride, bottom - top + 1, colour);
             }
         }
-    });
+    }
 }
 
 // A rectangle of pixels, both edges inclusive; empty when right < left.
@@ -643,10 +641,6 @@ struct ScreenMemory::State {
 
 namespace {
 
-// Columns of a part of the work that two threads share: enough to make taking a part cheap,
-// few enough that the last part does not keep the other thread waiting long.
-constexpr int32_t PartColumns = 128;
-
 // Turns the pixels of the frame in `memory` into `traces` on the same static layer: where
 // a trace's span changed, under the old markers and in the old labels' box. Everything
 // else already holds what a whole redraw would write there.
@@ -671,7 +665,7 @@ void UpdateDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
     };
     // Where a column's spans changed, the rows a trace left go back to the background and
     // then every trace is drawn again in order, as a later one covers an earlier one.
-    auto update = [&](int32_t x) {
+    for (int32_t x = 0; x < w; ++x) {
         bool changed = false;
         for (int32_t slot = 0; slot < SlotCount; ++slot) {
             const RowSpan was = memory.traces.At(slot, x);
@@ -688,14 +682,7 @@ void UpdateDenseScreen(const RasterPixels& raster, const StaticLayer& layer,
             }
         }
         if (changed) paint(x, 0, h - 1);
-    };
-    // The columns are independent, and their writes mostly wait on memory: two threads
-    // share them.
-    ShareWork((w + PartColumns - 1) / PartColumns, [&](int32_t part) {
-        const int32_t end = std::min(w, (part + 1) * PartColumns);
-        for (int32_t x = part * PartColumns; x < end; ++x)
-            update(x);
-    });
+    }
     for (const int32_t x : memory.markers) {
         restore(x, 0, h - 1);
         paint(x, 0, h - 1);
@@ -814,8 +801,6 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
     std::vector<ColumnExtremes> dense[SlotCount];
     int32_t denseColumns[SlotCount] = {};
     int32_t drawnSamples[SlotCount] = {};
-    int32_t denseSlots[SlotCount] = {};
-    int32_t denseCount = 0;
     for (int32_t slot = 0; slot < SlotCount; ++slot) {
         if (capture.present[slot] != 1 || !TraceRangeValid(capture, request, slot)) continue;
         // Samples a cut file does not hold are not drawn: the trace ends at the last one.
@@ -823,12 +808,6 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
             std::clamp(PresentSamples(capture, slot) - request.firstSample, 0, count);
         if (count <= w || drawnSamples[slot] == 0) continue;
         dense[slot].resize(static_cast<size_t>(w));
-        denseColumns[slot] = SampleColumn(drawnSamples[slot] - 1, count, w) + 1;
-        denseSlots[denseCount++] = slot;
-    }
-    // The traces' columns are independent of each other: two threads share them.
-    ShareWork(denseCount, [&](int32_t part) {
-        const int32_t slot = denseSlots[part];
         if (memory != nullptr) {
             // Built on the first frame that needs it, kept for the frames after it.
             ExtremeTable& table = memory->tables[slot];
@@ -840,7 +819,8 @@ void DrawScreen(const Capture& capture, DrawingSurface& surface, const RenderReq
             CollectColumnExtremes(capture.samples[slot] + request.firstSample, count, w, halfY,
                                   pixelsPerDiv, dense[slot].data());
         }
-    });
+        denseColumns[slot] = SampleColumn(drawnSamples[slot] - 1, count, w) + 1;
+    }
     int32_t zeroRows[SlotCount] = {};
     for (int32_t slot = 0; slot < SlotCount; ++slot)
         zeroRows[slot] = TraceRow(capture.offsetDiv[slot], halfY, pixelsPerDiv);
