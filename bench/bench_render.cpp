@@ -5,8 +5,7 @@
 // window's 1900 x 1000 screen against that floor; and one wheel step on that window (the
 // view change and the one redraw it causes) as the window's kept image draws it, and for
 // comparison drawn whole into a reused image and into a new one; and the window's first
-// frame. Prints the ratios at the end. CPU times are the whole process's: the redraw shares
-// its memory-bound passes with a thread of Qt's pool, whose time counts too.
+// frame. Prints the ratios at the end.
 #include "ratio_reporter.h"
 #include "screen/painter_surface.h"
 #include "screen/screen_renderer.h"
@@ -207,17 +206,17 @@ void BM_PlainPass(benchmark::State& state)
     }
 }
 
-BENCHMARK(BM_Renderer)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
-BENCHMARK(BM_RendererLarge)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+BENCHMARK(BM_Renderer)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RendererLarge)->Unit(benchmark::kMicrosecond);
 // Both sides of the tightest ratio run five times and count with their fastest run: the
 // wheel step's cost is mostly memory traffic, which other programs on a shared machine slow
 // down from run to run by a third and more.
-BENCHMARK(BM_WheelStep)->Unit(benchmark::kMicrosecond)->Repetitions(5)->MeasureProcessCPUTime();
-BENCHMARK(BM_FirstFrame)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
-BENCHMARK(BM_WheelStepWhole)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
-BENCHMARK(BM_WheelStepNewImage)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
-BENCHMARK(BM_NaivePolyline)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
-BENCHMARK(BM_PlainPass)->Unit(benchmark::kMicrosecond)->Repetitions(5)->MeasureProcessCPUTime();
+BENCHMARK(BM_WheelStep)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+BENCHMARK(BM_FirstFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WheelStepWhole)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WheelStepNewImage)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NaivePolyline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPass)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
 // Keeps each benchmark's time per iteration for the ratios.
 } // namespace
