@@ -406,10 +406,10 @@ TEST(Decode, FlatLineBadRequestsAndDecoderExceptions)
         u"eeprom24xx",
         u"uart:rx=ch1,eeprom24xx",
     };
-    for (const char16_t* spec : badRequests) {
-        SCOPED_TRACE(QString::fromUtf16(spec).toStdString());
+    for (const char16_t* stackText : badRequests) {
+        SCOPED_TRACE(QString::fromUtf16(stackText).toStdString());
         DecoderStack stack;
-        ASSERT_TRUE(ParseDecoderStack(QStringView(spec), stack, error)) << error.toStdString();
+        ASSERT_TRUE(ParseDecoderStack(QStringView(stackText), stack, error)) << error.toStdString();
         result = DecodeCapture(*flat, Request({stack}));
         EXPECT_EQ(result.status, DecodeBadRequest);
         EXPECT_FALSE(result.error.isEmpty());
@@ -444,7 +444,7 @@ TEST(Decode, SameAsSigrokCliOnTheSameLogic)
         1.0);
     struct Case {
         const Capture* capture;
-        const char16_t* spec;
+        const char16_t* stackText;
         const char* annotation; // sigrok-cli's -A
         const char16_t* decoder;
         QStringList classes;
@@ -461,10 +461,10 @@ TEST(Decode, SameAsSigrokCliOnTheSameLogic)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     for (const Case& c : cases) {
-        SCOPED_TRACE(QString::fromUtf16(c.spec).toStdString());
+        SCOPED_TRACE(QString::fromUtf16(c.stackText).toStdString());
         DecoderStack stack;
         QString error;
-        ASSERT_TRUE(ParseDecoderStack(QStringView(c.spec), stack, error));
+        ASSERT_TRUE(ParseDecoderStack(QStringView(c.stackText), stack, error));
         const DecodeResult result = DecodeCapture(*c.capture, Request({stack}));
         ASSERT_EQ(result.status, DecodeOk);
         QStringList ours;
@@ -493,7 +493,7 @@ TEST(Decode, SameAsSigrokCliOnTheSameLogic)
         ASSERT_TRUE(WriteLogicVcd(vcd.toStdString(), logic, "100 ns"));
         QProcess sigrok;
         sigrok.start(u"sigrok-cli"_s,
-                     {u"-i"_s, vcd, u"-P"_s, QString::fromUtf16(c.spec), u"-A"_s,
+                     {u"-i"_s, vcd, u"-P"_s, QString::fromUtf16(c.stackText), u"-A"_s,
                       QString::fromLatin1(c.annotation), u"--protocol-decoder-samplenum"_s});
         ASSERT_TRUE(sigrok.waitForFinished(60000));
         QStringList theirs =
