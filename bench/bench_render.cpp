@@ -113,16 +113,23 @@ void BM_NaivePolyline(benchmark::State& state)
     }
 }
 
+// The view of a maximised window on a large display, cursors shown.
+CaptureView LargeWindowView(const Capture& capture)
+{
+    CaptureView view = NewCaptureView(capture);
+    view.imageWidth = 1900;
+    view.imageHeight = 1000;
+    view.cursorsShown = 1;
+    return view;
+}
+
 // Notches in and out at a pointer left of the centre, so that every step both moves and
 // zooms the view, drawn as the window draws it: into its kept screen image, which only
 // rewrites what changed.
 void BM_WheelStep(benchmark::State& state)
 {
     const Capture& capture = BenchCapture();
-    CaptureView view = NewCaptureView(capture);
-    view.imageWidth = 1900;
-    view.imageHeight = 1000;
-    view.cursorsShown = 1;
+    CaptureView view = LargeWindowView(capture);
     ScreenImage screen;
     // The window's first frame, which also builds the tables of the samples' extremes, is
     // drawn before the steps (BM_FirstFrame times it).
@@ -142,10 +149,7 @@ void BM_WheelStep(benchmark::State& state)
 void BM_FirstFrame(benchmark::State& state)
 {
     const Capture& capture = BenchCapture();
-    CaptureView view = NewCaptureView(capture);
-    view.imageWidth = 1900;
-    view.imageHeight = 1000;
-    view.cursorsShown = 1;
+    CaptureView view = LargeWindowView(capture);
     for (auto _ : state) {
         ScreenImage screen;
         benchmark::DoNotOptimize(
@@ -157,10 +161,7 @@ void BM_FirstFrame(benchmark::State& state)
 void BM_WheelStepWhole(benchmark::State& state)
 {
     const Capture& capture = BenchCapture();
-    CaptureView view = NewCaptureView(capture);
-    view.imageWidth = 1900;
-    view.imageHeight = 1000;
-    view.cursorsShown = 1;
+    CaptureView view = LargeWindowView(capture);
     QImage image(1900, 1000, QImage::Format_RGB32);
     int32_t delta = 120;
     for (auto _ : state) {
@@ -177,10 +178,7 @@ void BM_WheelStepWhole(benchmark::State& state)
 void BM_WheelStepNewImage(benchmark::State& state)
 {
     const Capture& capture = BenchCapture();
-    CaptureView view = NewCaptureView(capture);
-    view.imageWidth = 1900;
-    view.imageHeight = 1000;
-    view.cursorsShown = 1;
+    CaptureView view = LargeWindowView(capture);
     int32_t delta = 120;
     for (auto _ : state) {
         ZoomViewAt(view, SampleCount, WheelZoomCount(view.visibleCount, SampleCount, delta), 700,
